@@ -1,0 +1,17 @@
+#include "host/program_args.h"
+
+namespace {
+int g_argument_counter = 0;
+std::vector<std::string> g_arguments;  // argv[1..]: POSIX has split them already
+}
+
+void InitProgramArguments(int argc, char** argv) {
+  g_argument_counter = 0;
+  g_arguments.assign(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+}
+
+std::string ProgramArgument() {
+  if (static_cast<size_t>(g_argument_counter) >= g_arguments.size())
+    return std::string();
+  return g_arguments[g_argument_counter++];
+}

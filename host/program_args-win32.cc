@@ -1,0 +1,19 @@
+#include "host/program_args.h"
+
+#include <windows.h>
+
+namespace {
+int g_argument_counter = 0;
+}
+
+void InitProgramArguments(int, char**) { g_argument_counter = 0; }
+
+std::string ProgramArgument() {
+  // Read afresh on every call: the command line is the only source.
+  std::vector<std::string> tokens = SplitCommandLine(GetCommandLineA());
+  size_t wanted = static_cast<size_t>(g_argument_counter) + 1;
+  if (wanted >= tokens.size())
+    return std::string();
+  ++g_argument_counter;
+  return tokens[wanted];
+}

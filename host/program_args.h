@@ -1,0 +1,21 @@
+#ifndef ARKIVA_HOST_PROGRAM_ARGS_H_
+#define ARKIVA_HOST_PROGRAM_ARGS_H_
+
+#include <string>
+#include <vector>
+
+// Splits a command line into tokens by arkiva's own rules: only the blank
+// separates, a double quote groups only at the start of a token (and a
+// closing quote ends the token even with no blank after it), and a
+// backslash is an ordinary character. The first token is the program's name.
+std::vector<std::string> SplitCommandLine(const char* line);
+
+// Remembers the arguments the platform handed to main(). Windows ignores
+// them and reads GetCommandLineA instead; POSIX hands out argv[1..].
+void InitProgramArguments(int argc, char** argv);
+
+// The next argument after the program's name, or "" once none is left.
+// Each argument returned advances a process-wide counter.
+std::string ProgramArgument();
+
+#endif  // ARKIVA_HOST_PROGRAM_ARGS_H_

@@ -1,0 +1,60 @@
+#include "host/file_size.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "tests/test_util.h"
+
+TEST(QueryFileSize, NothingThere) {
+  ScratchDir dir;
+  EXPECT_EQ(kSizeNothing, QueryFileSize(nullptr));
+  EXPECT_EQ(kSizeNothing, QueryFileSize(""));
+  EXPECT_EQ(kSizeNothing, QueryFileSize((dir / "missing").c_str()));
+  EXPECT_EQ(kSizeNothing, QueryFileSize("////"));
+  EXPECT_EQ(kSizeNothing, QueryFileSize("\\\\\\"));
+  EXPECT_EQ(kSizeNothing, QueryFileSize((dir.path + std::string(10000, 'a')).c_str()));
+}
+
+TEST(QueryFileSize, FilesReportTheirFullSize) {
+  ScratchDir dir;
+  WriteText(dir / "empty", "");
+  WriteText(dir / "one", "x");
+  std::filesystem::resize_file(std::filesystem::path(dir / "one"), 1);
+  WriteText(dir / "big", "");
+  std::filesystem::resize_file(std::filesystem::path(dir / "big"), (5LL << 30) + 7);  // sparse
+  EXPECT_EQ(0, QueryFileSize((dir / "empty").c_str()));
+  EXPECT_EQ(1, QueryFileSize((dir / "one").c_str()));
+  EXPECT_EQ((5LL << 30) + 7, QueryFileSize((dir / "big").c_str()));
+}
+
+TEST(QueryFileSize, FoldersWithAnyTrailingSeparators) {
+  ScratchDir dir;
+  MakeDir(dir / "sub dir");
+  for (const char* tail : {"", "\\", "/", "//", "\\/\\"})
+    EXPECT_EQ(kSizeFolder, QueryFileSize((dir / "sub dir" + tail).c_str())) << tail;
+}
+
+#ifdef _WIN32
+TEST(QueryFileSize, DriveRootsAskTheDriveType) {
+  EXPECT_EQ(kSizeFolder, QueryFileSize("C:"));
+  EXPECT_EQ(kSizeFolder, QueryFileSize("C:\\"));
+  EXPECT_EQ(kSizeFolder, QueryFileSize("c:/"));
+  EXPECT_EQ(kSizeNothing, QueryFileSize("Q:"));
+  EXPECT_EQ(kSizeNothing, QueryFileSize("Q:\\"));
+}
+
+TEST(QueryFileSize, WildcardsAnswerForTheFirstMatch) {
+  ScratchDir dir;
+  WriteText(dir / "only.bin", "abc");
+  EXPECT_EQ(3, QueryFileSize((dir / "*.bin").c_str()));
+  EXPECT_EQ(kSizeNothing, QueryFileSize((dir / "*.none").c_str()));
+}
+#else
+TEST(QueryFileSize, SpecialFilesAreNothing) {
+  EXPECT_EQ(kSizeNothing, QueryFileSize("/dev/null"));
+  ScratchDir dir;
+  WriteText(dir / "*.bin", "abc");  // no wildcard meaning: the name is literal
+  EXPECT_EQ(3, QueryFileSize((dir / "*.bin").c_str()));
+}
+#endif

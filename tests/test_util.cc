@@ -1,0 +1,225 @@
+#include "tests/test_util.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string HostPath(std::string unix_path) {
+#ifdef _WIN32
+  for (char& c : unix_path)
+    if (c == '/')
+      c = '\\';
+  return "Z:" + unix_path;
+#else
+  return unix_path;
+#endif
+}
+
+}  // namespace
+
+std::string BuildPath(const std::string& relative) {
+  return HostPath(std::string(ARKIVA_BUILD_DIR) + "/" + relative);
+}
+
+ScratchDir::ScratchDir() {
+  static int counter = 0;
+#ifdef _WIN32
+  unsigned long pid = GetCurrentProcessId();
+#else
+  unsigned long pid = getpid();
+#endif
+  path = HostPath("/tmp/arkiva-test-" + std::to_string(pid) + "-" + std::to_string(++counter));
+  fs::remove_all(path);
+  fs::create_directories(path);
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path, ignored);
+}
+
+std::string ScratchDir::operator/(const std::string& name) const {
+#ifdef _WIN32
+  return path + "\\" + name;
+#else
+  return path + "/" + name;
+#endif
+}
+
+void WriteText(const std::string& path, const std::string& data) {
+  std::ofstream(path, std::ios::binary) << data;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+bool PathExists(const std::string& path) {
+  std::error_code ignored;
+  return fs::exists(path, ignored);
+}
+
+void MakeDir(const std::string& path) { fs::create_directories(path); }
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+    fields.push_back(line.substr(start, tab - start));
+  fields.push_back(line.substr(start));
+  return fields;
+}
+
+#ifdef _WIN32
+
+namespace {
+
+// The caller's environment block with `extra` entries added or replaced.
+std::string EnvironmentBlock(const std::vector<std::string>& extra) {
+  std::vector<std::string> entries;
+  char* block = GetEnvironmentStringsA();
+  for (char* p = block; *p; p += strlen(p) + 1)
+    entries.push_back(p);
+  FreeEnvironmentStringsA(block);
+  for (const std::string& e : extra) {
+    std::string key = e.substr(0, e.find('=') + 1);
+    for (auto it = entries.begin(); it != entries.end();)
+      it = _strnicmp(it->c_str(), key.c_str(), key.size()) == 0 ? entries.erase(it) : it + 1;
+    entries.push_back(e);
+  }
+  std::string out;
+  for (const std::string& e : entries)
+    out += e + '\0';
+  return out + '\0';
+}
+
+}  // namespace
+
+int RunCommandLine(const std::string& line, const std::string& cwd, std::string* out,
+                   const std::vector<std::string>& env) {
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+  HANDLE read_end = NULL, write_end = NULL;
+  if (!CreatePipe(&read_end, &write_end, &sa, 0))
+    return -1;
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA si = {};
+  si.cb = sizeof(si);
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = write_end;
+  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION pi = {};
+  std::string mutable_line = line;
+  std::string block = env.empty() ? std::string() : EnvironmentBlock(env);
+  BOOL ok = CreateProcessA(NULL, &mutable_line[0], NULL, NULL, TRUE, 0,
+                           env.empty() ? NULL : &block[0], cwd.empty() ? NULL : cwd.c_str(),
+                           &si, &pi);
+  CloseHandle(write_end);
+  std::string captured;
+  if (ok) {
+    char buf[4096];
+    DWORD got;
+    while (ReadFile(read_end, buf, sizeof(buf), &got, NULL) && got)
+      captured.append(buf, got);
+  }
+  CloseHandle(read_end);
+  if (!ok)
+    return -1;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  if (out)
+    *out = captured;
+  return static_cast<int>(code);
+}
+
+int RunShell(const std::string& command, std::string* out) {
+  // Wine gives no process handle for a Unix program, so the shell runs
+  // through the rig's waiting shim (shbin/sh.exe runs /usr/bin/sh).
+  std::string capture = "/tmp/arkiva-shell-" + std::to_string(GetCurrentProcessId());
+  std::string script = command + " >" + capture + " 2>&1";
+  std::string quoted;
+  for (char c : script)
+    quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
+  std::string line = "\"" + BuildPath("shbin/sh.exe") + "\" -c \"" + quoted + "\"";
+  int code = RunCommandLine(line, "", nullptr);
+  if (out)
+    *out = ReadText(HostPath(capture));
+  DeleteFileA(HostPath(capture).c_str());
+  return code;
+}
+
+#else
+
+int RunArgv(const std::vector<std::string>& argv, const std::string& cwd, std::string* out,
+            const std::vector<std::string>& env) {
+  int fds[2];
+  if (pipe(fds) != 0)
+    return -1;
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fds[1], 1);
+    close(fds[0]);
+    close(fds[1]);
+    if (!cwd.empty() && chdir(cwd.c_str()) != 0)
+      _exit(126);
+    for (const std::string& e : env)
+      putenv(strdup(e.c_str()));
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+      args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string captured;
+  char buf[4096];
+  for (ssize_t got; (got = read(fds[0], buf, sizeof(buf))) > 0;)
+    captured.append(buf, got);
+  close(fds[0]);
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid)
+    return -1;
+  if (out)
+    *out = captured;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunShell(const std::string& command, std::string* out) {
+  return RunArgv({"/bin/sh", "-c", command + " 2>&1"}, "", out);
+}
+
+#endif

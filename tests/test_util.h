@@ -1,0 +1,46 @@
+#ifndef ARKIVA_TESTS_TEST_UTIL_H_
+#define ARKIVA_TESTS_TEST_UTIL_H_
+
+#include <string>
+#include <vector>
+
+// Scratch folders and files for tests, and a way to run a program the way a
+// user's shell would. Paths are in the platform's own form (Z:\... under Wine).
+
+// A build-folder path, `relative` written with forward slashes.
+std::string BuildPath(const std::string& relative);
+
+// A fresh empty folder under /tmp, removed by the destructor.
+struct ScratchDir {
+  ScratchDir();
+  ~ScratchDir();
+  std::string operator/(const std::string& name) const;
+  std::string path;
+};
+
+void WriteText(const std::string& path, const std::string& data);
+std::string ReadText(const std::string& path);
+bool PathExists(const std::string& path);
+void MakeDir(const std::string& path);
+
+// Splits text into lines, dropping a trailing CR from each.
+std::vector<std::string> Lines(const std::string& text);
+std::vector<std::string> SplitTabs(const std::string& line);
+
+// Runs a program and waits for it; its standard output lands in *out.
+// Windows takes the exact command line; POSIX the argument vector.
+// `env` entries NAME=VALUE are added to (or replace in) the caller's
+// environment for the child only. Returns the exit code, or -1.
+#ifdef _WIN32
+int RunCommandLine(const std::string& line, const std::string& cwd, std::string* out,
+                   const std::vector<std::string>& env = {});
+#else
+int RunArgv(const std::vector<std::string>& argv, const std::string& cwd, std::string* out,
+            const std::vector<std::string>& env = {});
+#endif
+
+// Runs a host shell command line (POSIX: /bin/sh -c; Windows: through Wine's
+// Unix shell) in `cwd` and returns its exit code.
+int RunShell(const std::string& command, std::string* out = nullptr);
+
+#endif  // ARKIVA_TESTS_TEST_UTIL_H_

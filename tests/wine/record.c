@@ -1,0 +1,46 @@
+/* The recording test double: stands in for tar or xz (or any program) and
+ * appends one line to the file that ARKIVA_RECORD names:
+ *   name <TAB> command line <TAB> current folder <TAB> STARTUPINFO dwFlags
+ *   <TAB> wShowWindow <TAB> has a console (0/1)
+ * ARKIVA_RECORD_SLEEP (ms) delays the exit, ARKIVA_RECORD_EXIT sets the exit
+ * code. With ARKIVA_RECORD_ECHO set it copies standard input to standard
+ * output as "out:<data>" and to standard error as "err:<data>". */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <windows.h>
+
+static const char* Env(const char* name, const char* fallback) {
+  const char* value = getenv(name);
+  return value && *value ? value : fallback;
+}
+
+int main(void) {
+  STARTUPINFOA si;
+  GetStartupInfoA(&si);
+  char self[MAX_PATH], cwd[MAX_PATH];
+  GetModuleFileNameA(NULL, self, MAX_PATH);
+  GetCurrentDirectoryA(MAX_PATH, cwd);
+  const char* name = strrchr(self, '\\') ? strrchr(self, '\\') + 1 : self;
+
+  const char* log = Env("ARKIVA_RECORD", NULL);
+  if (log) {
+    FILE* f = fopen(log, "ab");
+    if (f) {
+      fprintf(f, "%s\t%s\t%s\t%lu\t%u\t%d\n", name, GetCommandLineA(), cwd, si.dwFlags,
+              si.wShowWindow, GetConsoleWindow() != NULL);
+      fclose(f);
+    }
+  }
+  if (getenv("ARKIVA_RECORD_ECHO")) {
+    char data[4096];
+    DWORD got = 0, put;
+    ReadFile(GetStdHandle(STD_INPUT_HANDLE), data, sizeof(data), &got, NULL);
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "out:", 4, &put, NULL);
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), data, got, &put, NULL);
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), "err:", 4, &put, NULL);
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), data, got, &put, NULL);
+  }
+  Sleep(atoi(Env("ARKIVA_RECORD_SLEEP", "0")));
+  return atoi(Env("ARKIVA_RECORD_EXIT", "0"));
+}
