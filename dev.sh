@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix
-          wine wine64 xvfb xauth xz-utils tar)
+          wine wine64 xvfb xauth xz-utils tar procps)
 
 install_missing() {
   local missing=()

@@ -1,6 +1,7 @@
-#include "host/program_args.h"
+#include "app/archive.h"
+#include "app/runtime.h"
 
 int main(int argc, char** argv) {
-  InitProgramArguments(argc, argv);
-  return 0;
+  StartRuntime(argc, argv);
+  EndRuntime(CreateArchive());
 }

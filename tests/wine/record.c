@@ -1,6 +1,6 @@
 /* The recording test double: stands in for tar or xz (or any program) and
  * appends one line to the file that ARKIVA_RECORD names:
- *   name <TAB> command line <TAB> current folder <TAB> STARTUPINFO dwFlags
+ *   program path <TAB> command line <TAB> current folder <TAB> STARTUPINFO dwFlags
  *   <TAB> wShowWindow <TAB> has a console (0/1)
  * ARKIVA_RECORD_SLEEP (ms) delays the exit, ARKIVA_RECORD_EXIT sets the exit
  * code. With ARKIVA_RECORD_ECHO set it copies standard input to standard
@@ -21,13 +21,12 @@ int main(void) {
   char self[MAX_PATH], cwd[MAX_PATH];
   GetModuleFileNameA(NULL, self, MAX_PATH);
   GetCurrentDirectoryA(MAX_PATH, cwd);
-  const char* name = strrchr(self, '\\') ? strrchr(self, '\\') + 1 : self;
 
   const char* log = Env("ARKIVA_RECORD", NULL);
   if (log) {
     FILE* f = fopen(log, "ab");
     if (f) {
-      fprintf(f, "%s\t%s\t%s\t%lu\t%u\t%d\n", name, GetCommandLineA(), cwd, si.dwFlags,
+      fprintf(f, "%s\t%s\t%s\t%lu\t%u\t%d\n", self, GetCommandLineA(), cwd, si.dwFlags,
               si.wShowWindow, GetConsoleWindow() != NULL);
       fclose(f);
     }

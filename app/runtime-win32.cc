@@ -1,0 +1,24 @@
+#include "app/runtime.h"
+
+#include <windows.h>
+
+#include "host/launcher.h"
+#include "host/program_args.h"
+
+namespace {
+HINSTANCE g_instance;
+HANDLE g_private_heap;
+}  // namespace
+
+void StartRuntime(int argc, char** argv) {
+  g_instance = GetModuleHandleA(NULL);
+  g_private_heap = HeapCreate(0, 4096, 0);
+  InitProgramArguments(argc, argv);
+  InitLauncher(g_private_heap);
+}
+
+void EndRuntime(int exit_code) {
+  ReleaseLauncher();
+  HeapDestroy(g_private_heap);
+  ExitProcess(static_cast<UINT>(exit_code));
+}

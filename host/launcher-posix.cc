@@ -1,0 +1,132 @@
+#include "host/launcher.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <vector>
+
+#include "host/program_args.h"
+
+extern char** environ;
+
+namespace {
+
+std::mutex g_lock;
+ProgramRecord* g_records;  // newest first
+
+// A pipe whose caller's end is close-on-exec and never fd 0, which the
+// record keeps as "none".
+bool MakePipe(bool child_reads, int* child_end, int* caller_end) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0)
+    return false;
+  *child_end = child_reads ? fds[0] : fds[1];
+  int mine = child_reads ? fds[1] : fds[0];
+  if (mine < 3) {
+    int moved = fcntl(mine, F_DUPFD_CLOEXEC, 3);
+    close(mine);
+    mine = moved;
+  }
+  *caller_end = mine;
+  return mine >= 0;
+}
+
+void CloseIfOpen(int fd) {
+  if (fd > 0)
+    close(fd);
+}
+
+}  // namespace
+
+void InitLauncher(void*) { g_records = nullptr; }
+
+void ReleaseLauncher() {
+  std::lock_guard<std::mutex> lock(g_lock);
+  while (ProgramRecord* record = g_records) {
+    g_records = record->next;
+    for (intptr_t fd : {record->stdin_write, record->stdout_read, record->stderr_read})
+      CloseIfOpen(static_cast<int>(fd));
+    free(record);
+  }
+}
+
+ProgramRecord* FirstProgramRecord() { return g_records; }
+
+intptr_t LaunchProgram(const char* program, const char* parameters, const char* directory,
+                       uint32_t flags, int* exit_code) {
+  if (exit_code)
+    *exit_code = 0;
+  // The program text may carry its own quotes, as on Windows.
+  std::vector<std::string> program_tokens = SplitCommandLine(program);
+  if (program_tokens.empty() || program_tokens[0].empty())
+    return 0;
+  std::vector<std::string> args = SplitCommandLine(parameters);
+  args.insert(args.begin(), program_tokens[0]);
+  std::vector<char*> argv;
+  for (std::string& a : args)
+    argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attributes);
+  if (directory && *directory)
+    posix_spawn_file_actions_addchdir_np(&actions, directory);
+  if (flags & LaunchHide) {
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  }
+
+  int child_in = -1, child_out = -1, child_err = -1;
+  int my_in = 0, my_out = 0, my_err = 0;
+  if (flags & LaunchOpen) {
+    if ((flags & LaunchWrite) && MakePipe(true, &child_in, &my_in))
+      posix_spawn_file_actions_adddup2(&actions, child_in, 0);
+    if ((flags & LaunchRead) && MakePipe(false, &child_out, &my_out))
+      posix_spawn_file_actions_adddup2(&actions, child_out, 1);
+    if ((flags & LaunchError) && MakePipe(false, &child_err, &my_err))
+      posix_spawn_file_actions_adddup2(&actions, child_err, 2);
+  }
+
+  pid_t pid = 0;
+  int failed = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  for (int fd : {child_in, child_out, child_err})
+    if (fd >= 0)
+      close(fd);
+  if (failed) {
+    for (int fd : {my_in, my_out, my_err})
+      CloseIfOpen(fd);
+    return 0;
+  }
+
+  if (flags & LaunchWait) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (exit_code)
+      *exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  if (!(flags & LaunchOpen))
+    return 1;
+  auto* record = static_cast<ProgramRecord*>(calloc(1, sizeof(ProgramRecord)));
+  record->process = pid;
+  record->process_id = pid;
+  record->stdin_write = my_in;
+  record->stdout_read = my_out;
+  record->stderr_read = my_err;
+  record->flags = flags;
+  std::lock_guard<std::mutex> lock(g_lock);
+  record->next = g_records;
+  if (g_records)
+    g_records->previous = record;
+  g_records = record;
+  return reinterpret_cast<intptr_t>(record);
+}
