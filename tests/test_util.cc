@@ -32,6 +32,18 @@ std::string HostPath(std::string unix_path) {
 
 }  // namespace
 
+std::string UnixPath(const std::string& path) {
+#ifdef _WIN32
+  std::string unix_path = path.substr(path.compare(0, 2, "Z:") == 0 ? 2 : 0);
+  for (char& c : unix_path)
+    if (c == '\\')
+      c = '/';
+  return unix_path;
+#else
+  return path;
+#endif
+}
+
 std::string BuildPath(const std::string& relative) {
   return HostPath(std::string(ARKIVA_BUILD_DIR) + "/" + relative);
 }
@@ -141,7 +153,8 @@ int RunCommandLine(const std::string& line, const std::string& cwd, std::string*
   PROCESS_INFORMATION pi = {};
   std::string mutable_line = line;
   std::string block = env.empty() ? std::string() : EnvironmentBlock(env);
-  BOOL ok = CreateProcessA(NULL, &mutable_line[0], NULL, NULL, TRUE, 0,
+  // Detached, as the shell starts programs: no console to inherit.
+  BOOL ok = CreateProcessA(NULL, &mutable_line[0], NULL, NULL, TRUE, DETACHED_PROCESS,
                            env.empty() ? NULL : &block[0], cwd.empty() ? NULL : cwd.c_str(),
                            &si, &pi);
   CloseHandle(write_end);

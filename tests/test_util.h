@@ -39,6 +39,9 @@ int RunArgv(const std::vector<std::string>& argv, const std::string& cwd, std::s
             const std::vector<std::string>& env = {});
 #endif
 
+// The Unix form of a path (Z:\tmp\x -> /tmp/x under Wine; unchanged natively).
+std::string UnixPath(const std::string& path);
+
 // Runs a host shell command line (POSIX: /bin/sh -c; Windows: through Wine's
 // Unix shell) in `cwd` and returns its exit code.
 int RunShell(const std::string& command, std::string* out = nullptr);

@@ -1,0 +1,47 @@
+#!/bin/bash
+# Benchmarks the native arkiva against running tar and xz by hand, and a
+# no-op start against /bin/true. Run by hand (not a test):
+#   bench/archive.sh [RUNS]
+# Prints median wall times and their ratios.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+arkiva=$PWD/build/native/arkiva
+[ -x "$arkiva" ] || { cmake --preset native >/dev/null && cmake --build --preset native >/dev/null; }
+
+work=$(mktemp -d /tmp/arkiva-bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+export ARKIVA_REGISTRY=$work/registry.reg
+# Archive mode needs the menu key: a first start registers it.
+"$arkiva" >/dev/null 2>&1 </dev/null || true
+
+# ~64 MB of mixed files: compressible text, random bytes, many small files.
+src=$work/src/Mixed\ Data
+mkdir -p "$src/small"
+seq 1 3000000 | sed 's/$/ lorem ipsum dolor/' | head -c 40000000 >"$src/text.txt"
+head -c 16000000 /dev/urandom >"$src/random.bin"
+for i in $(seq 1 400); do head -c 20000 /dev/urandom | base64 >"$src/small/f$i.txt"; done
+du -sh "$src" | sed 's/^/input: /'
+
+now() { date +%s.%N; }
+median() { sort -g | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
+
+: >"$work/a"; : >"$work/b"
+for i in $(seq 1 "$runs"); do
+  rm -f "$work/src/Mixed Data.tar" "$work/src/Mixed Data.tar.xz"
+  t0=$(now); "$arkiva" "$src" 2>/dev/null; t1=$(now)
+  echo "$t1 - $t0" | bc >>"$work/a"
+  rm -f "$work/src/Mixed Data.tar.xz"
+  t0=$(now); (cd "$work/src" && tar cf "Mixed Data.tar" "Mixed Data" && xz -zv "Mixed Data.tar" 2>/dev/null); t1=$(now)
+  echo "$t1 - $t0" | bc >>"$work/b"
+done
+a=$(median <"$work/a"); b=$(median <"$work/b")
+printf 'archive run   arkiva %.3f s   tar+xz %.3f s   ratio %.4f (target <= 1.01)\n' "$a" "$b" "$(echo "$a / $b" | bc -l)"
+
+: >"$work/a"; : >"$work/b"
+for i in $(seq 1 $((runs * 40))); do
+  t0=$(now); "$arkiva"; t1=$(now); echo "$t1 - $t0" | bc >>"$work/a"
+  t0=$(now); /bin/true; t1=$(now); echo "$t1 - $t0" | bc >>"$work/b"
+done
+a=$(median <"$work/a"); b=$(median <"$work/b")
+printf 'no-op start   arkiva %.5f s   /bin/true %.5f s   ratio %.2f (target <= 3)\n' "$a" "$b" "$(echo "$a / $b" | bc -l)"

@@ -1,0 +1,273 @@
+#include "app/archive.h"
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "tests/test_util.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+TEST(BuildArchiveLines, ExactLinesAndSafeOperands) {
+  struct Case {
+    const char* name;
+    bool folder, posix;
+    const char* tar;
+    const char* xz;
+  } cases[] = {
+      {"My Photos", true, false, "cf \"My Photos.tar\" \"My Photos\"", "-zv \"My Photos.tar\""},
+      {"report.final", false, false, "", "-zv \"report.final\""},
+      {"", true, false, "cf \".tar\" \"\"", "-zv \".tar\""},
+      {"-v", true, false, "cf \"./-v.tar\" \"./-v\"", "-zv \"./-v.tar\""},
+      {"-d", false, false, "", "-zv \"./-d\""},
+      {"-", false, false, "", "-zv \"./-\""},
+      {"@list", true, false, "cf \"./@list.tar\" \"./@list\"", "-zv \"./@list.tar\""},
+      {"a-b@c", true, false, "cf \"a-b@c.tar\" \"a-b@c\"", "-zv \"a-b@c.tar\""},
+      {"a:b", true, false, "cf \"a:b.tar\" \"a:b\"", "-zv \"a:b.tar\""},
+      {"a:b", true, true, "cf \"./a:b.tar\" \"./a:b\"", "-zv \"./a:b.tar\""},
+  };
+  for (const Case& c : cases) {
+    ArchiveLines lines = BuildArchiveLines(c.name, c.folder, c.posix);
+    EXPECT_EQ(c.tar, lines.tar) << c.name;
+    EXPECT_EQ(c.xz, lines.xz) << c.name;
+  }
+}
+
+// Runs arkiva as the shell does, with the item's full path as its argument,
+// against the recording double or the real tar and xz.
+class ArchiveRun : public ::testing::Test {
+ protected:
+  enum Programs { kRecording, kReal };
+
+  int Arkiva(const std::string& item, Programs programs, const std::string& cwd = "",
+             std::vector<std::string> env = {}) {
+    // The caller's entries come last, so that they win.
+    env.insert(env.begin(), "ARKIVA_RECORD=" + log);
+#ifdef _WIN32
+    std::string bin = BuildPath(programs == kRecording ? "recbin" : "realbin");
+    env.insert(env.begin(), "PATH=" + bin + ";C:\\windows\\system32;C:\\windows");
+    std::string line = "\"" + BuildPath("arkiva.exe") + "\"";
+    if (!item.empty())
+      line += " \"" + item + "\"";
+    return RunCommandLine(line, cwd, nullptr, env);
+#else
+    if (programs == kRecording) {
+      MakeDir(dir / "bin");
+      for (const char* name : {"tar", "xz"}) {
+        WriteText(dir / (std::string("bin/") + name),
+                  "#!/bin/sh\nprintf '%s\\t%s\\t%s\\t%s\\n' \"$0\" \"$(printf '[%s]' \"$@\")\" "
+                  "\"$(pwd -P)\" \"$(ps -o sid= -p $$ | tr -d ' ')=$$ $(readlink /proc/self/fd/0)\" "
+                  ">>\"$ARKIVA_RECORD\"\n"
+                  "exit ${ARKIVA_RECORD_EXIT:-0}\n");
+        RunShell("chmod +x '" + dir / (std::string("bin/") + name) + "'");
+      }
+    }
+    env.insert(env.begin(), "PATH=" + (programs == kRecording ? dir / "bin:" : "") + "/usr/bin:/bin");
+    std::vector<std::string> argv = {BuildPath("arkiva")};
+    if (!item.empty())
+      argv.push_back(item);
+    return RunArgv(argv, cwd, nullptr, env);
+#endif
+  }
+
+  std::vector<std::vector<std::string>> Records() {
+    std::vector<std::vector<std::string>> records;
+    for (const std::string& line : Lines(ReadText(log)))
+      records.push_back(SplitTabs(line));
+    return records;
+  }
+
+  // One launch: the program, its argument line as arkiva wrote it, the
+  // working folder and whether it was started hidden.
+  void ExpectLaunch(const std::vector<std::string>& record, const std::string& program,
+                    const std::string& line, const std::vector<std::string>& argv,
+                    const std::string& folder, bool hidden) {
+    ASSERT_GE(record.size(), 4u);
+#ifdef _WIN32
+    (void)argv;
+    EXPECT_EQ(BuildPath("recbin/" + program + ".exe"), record[0]);
+    EXPECT_EQ("\"" + program + "\" " + line, record[1]);
+    EXPECT_EQ(folder, record[2]);
+    EXPECT_EQ("1", record[3]);                   // STARTF_USESHOWWINDOW
+    EXPECT_EQ(hidden ? "0" : "1", record[4]);    // SW_HIDE / SW_SHOWNORMAL
+    EXPECT_EQ(hidden ? "0" : "1", record[5]);    // xz gets a console, tar none
+#else
+    (void)line;
+    EXPECT_EQ(dir / ("bin/" + program), record[0]);
+    std::string joined;
+    for (const std::string& a : argv)
+      joined += "[" + a + "]";
+    EXPECT_EQ(joined, record[1]);
+    EXPECT_EQ(folder, record[2]);
+    // Hidden: a session of its own (no terminal) and no input.
+    std::string sid = record[3].substr(0, record[3].find('='));
+    std::string pid = record[3].substr(sid.size() + 1, record[3].find(' ') - sid.size() - 1);
+    EXPECT_EQ(hidden, sid == pid) << record[3];
+    if (hidden) {
+      EXPECT_EQ(pid + " /dev/null", record[3].substr(sid.size() + 1));
+    }
+#endif
+  }
+
+  // Sorted member names of an archive, listed by the real tar.
+  std::vector<std::string> Members(const std::string& archive) {
+    std::string out;
+    EXPECT_EQ(0, RunShell("tar -tJf '" + UnixPath(archive) + "' | sort", &out)) << out;
+    return Lines(out);
+  }
+
+  ScratchDir dir;
+  std::string log = dir / "record.log";
+};
+
+#ifdef _WIN32
+const char kSep[] = "\\";
+#else
+const char kSep[] = "/";
+#endif
+
+TEST_F(ArchiveRun, FolderRunsTarHiddenThenXzShownInTheParent) {
+  MakeDir(dir / "My Photos");
+  ASSERT_EQ(0, Arkiva(dir / "My Photos", kRecording));
+  auto records = Records();
+  ASSERT_EQ(2u, records.size());
+  ExpectLaunch(records[0], "tar", "cf \"My Photos.tar\" \"My Photos\"",
+               {"cf", "My Photos.tar", "My Photos"}, dir.path, true);
+  ExpectLaunch(records[1], "xz", "-zv \"My Photos.tar\"", {"-zv", "My Photos.tar"}, dir.path,
+               false);
+}
+
+TEST_F(ArchiveRun, FileRunsXzAlone) {
+  WriteText(dir / "report.final", "twelve bytes");
+  ASSERT_EQ(0, Arkiva(dir / "report.final", kRecording));
+  auto records = Records();
+  ASSERT_EQ(1u, records.size());
+  ExpectLaunch(records[0], "xz", "-zv \"report.final\"", {"-zv", "report.final"}, dir.path, false);
+}
+
+TEST_F(ArchiveRun, NothingToDoIsNotAFailure) {
+  WriteText(dir / "empty", "");
+  EXPECT_EQ(0, Arkiva("", kRecording));
+  EXPECT_EQ(0, Arkiva(dir / "missing", kRecording));
+  EXPECT_EQ(0, Arkiva(dir / "empty", kRecording));
+  EXPECT_TRUE(Records().empty());
+}
+
+TEST_F(ArchiveRun, TrailingSeparatorAndBareName) {
+  MakeDir(dir / "data");
+  WriteText(dir / "notes.txt", "x");
+  ASSERT_EQ(0, Arkiva(dir / "data" + kSep, kRecording));
+  ASSERT_EQ(0, Arkiva("notes.txt", kRecording, dir.path));
+  auto records = Records();
+  ASSERT_EQ(3u, records.size());
+  ExpectLaunch(records[0], "tar", "cf \".tar\" \"\"", {"cf", ".tar", ""}, dir / "data", true);
+  ExpectLaunch(records[1], "xz", "-zv \".tar\"", {"-zv", ".tar"}, dir / "data", false);
+  ExpectLaunch(records[2], "xz", "-zv \"notes.txt\"", {"-zv", "notes.txt"}, dir.path, false);
+}
+
+TEST_F(ArchiveRun, OptionLikeNamesBecomeOperands) {
+  MakeDir(dir / "-v");
+  WriteText(dir / "@d", "x");
+  ASSERT_EQ(0, Arkiva(dir / "-v", kRecording));
+  ASSERT_EQ(0, Arkiva(dir / "@d", kRecording));
+  auto records = Records();
+  ASSERT_EQ(3u, records.size());
+  ExpectLaunch(records[0], "tar", "cf \"./-v.tar\" \"./-v\"", {"cf", "./-v.tar", "./-v"}, dir.path,
+               true);
+  ExpectLaunch(records[1], "xz", "-zv \"./-v.tar\"", {"-zv", "./-v.tar"}, dir.path, false);
+  ExpectLaunch(records[2], "xz", "-zv \"./@d\"", {"-zv", "./@d"}, dir.path, false);
+}
+
+TEST_F(ArchiveRun, AFailedTarIsNeverCompressed) {
+  MakeDir(dir / "data");
+  WriteText(dir / "file", "x");
+  EXPECT_EQ(1, Arkiva(dir / "data", kRecording, "", {"ARKIVA_RECORD_EXIT=2"}));
+  ASSERT_EQ(1u, Records().size());  // tar only
+  EXPECT_EQ(1, Arkiva(dir / "file", kRecording, "", {"ARKIVA_RECORD_EXIT=1"}));
+  EXPECT_EQ(1, Arkiva(dir / "data", kRecording, "", {"PATH=" + dir / "nowhere"}));
+}
+
+TEST_F(ArchiveRun, RealFolderArchives) {
+  std::string item = dir / "My Photos.v2";
+  MakeDir(item + kSep + "sub" + kSep + "nested");
+  MakeDir(item + kSep + "empty");
+  MakeDir(dir / "Empty");
+  WriteText(item + kSep + "a b.txt", "first file\n");
+  WriteText(item + kSep + "sub" + kSep + "nested" + kSep + "deep.bin", std::string("\0\1\2\377", 4));
+  ASSERT_EQ(0, Arkiva(item, kReal));
+  ASSERT_EQ(0, Arkiva(dir / "Empty", kReal));
+  EXPECT_FALSE(PathExists(dir / "My Photos.v2.tar"));
+  EXPECT_EQ(std::vector<std::string>({"My Photos.v2/", "My Photos.v2/a b.txt", "My Photos.v2/empty/",
+                                      "My Photos.v2/sub/", "My Photos.v2/sub/nested/",
+                                      "My Photos.v2/sub/nested/deep.bin"}),
+            Members(dir / "My Photos.v2.tar.xz"));
+  EXPECT_EQ(std::vector<std::string>({"Empty/"}), Members(dir / "Empty.tar.xz"));
+  MakeDir(dir / "out");
+  ASSERT_EQ(0, RunShell("cd '" + UnixPath(dir / "out") + "' && tar -xJf '../My Photos.v2.tar.xz'"));
+  EXPECT_EQ("first file\n", ReadText(dir / "out" + kSep + "My Photos.v2" + kSep + "a b.txt"));
+  EXPECT_EQ(std::string("\0\1\2\377", 4),
+            ReadText(dir / "out/My Photos.v2/sub/nested/deep.bin"));
+}
+
+TEST_F(ArchiveRun, RealFileCompresses) {
+  WriteText(dir / "one.txt", "1");
+  ASSERT_EQ(0, Arkiva(dir / "one.txt", kReal));
+  std::string out;
+  ASSERT_EQ(0, RunShell("xz -dc '" + UnixPath(dir / "one.txt.xz") + "'", &out));
+  EXPECT_EQ("1", out);
+}
+
+TEST_F(ArchiveRun, HostileNamesArchiveOnlyTheItem) {
+  std::string folder = dir / "--checkpoint-action=exec=touch PWNED";
+  MakeDir(folder);
+  WriteText(folder + kSep + "inside", "in");
+  WriteText(dir / "victim.txt", "keep me");
+  WriteText(dir / "list.txt", "victim.txt\n");
+  WriteText(dir / "--files=list.txt", "list");
+  WriteText(dir / "-", "dash");
+  ASSERT_EQ(0, Arkiva(folder, kReal));
+  ASSERT_EQ(0, Arkiva(dir / "--files=list.txt", kReal));
+  ASSERT_EQ(0, Arkiva(dir / "-", kReal));
+  EXPECT_FALSE(PathExists(dir / "PWNED"));
+  EXPECT_EQ("keep me", ReadText(dir / "victim.txt"));
+  EXPECT_EQ("victim.txt\n", ReadText(dir / "list.txt"));
+  EXPECT_EQ(std::vector<std::string>({"./--checkpoint-action=exec=touch PWNED/",
+                                      "./--checkpoint-action=exec=touch PWNED/inside"}),
+            Members(dir / "--checkpoint-action=exec=touch PWNED.tar.xz"));
+  EXPECT_TRUE(PathExists(dir / "--files=list.txt.xz"));
+  EXPECT_TRUE(PathExists(dir / "-.xz"));
+}
+
+TEST_F(ArchiveRun, ReturnsOnlyAfterXzHasFinished) {
+  MakeDir(dir / "big");
+  std::string noise(6 << 20, '\0');
+  uint32_t x = 12345;
+  for (char& c : noise)
+    c = static_cast<char>((x = x * 1664525u + 1013904223u) >> 24);
+  WriteText(dir / "big" + kSep + "noise.bin", noise);
+  ASSERT_EQ(0, Arkiva(dir / "big", kReal));
+  EXPECT_FALSE(PathExists(dir / "big.tar"));
+  EXPECT_EQ(0, RunShell("xz -t '" + UnixPath(dir / "big.tar.xz") + "'"));
+}
+
+#ifdef _WIN32
+TEST_F(ArchiveRun, APlantedTarInTheBrowsedFolderIsNotRun) {
+  MakeDir(dir / "data");
+  WriteText(dir / "data" + kSep + "f", "x");
+  CopyFileA(BuildPath("recbin/tar.exe").c_str(), (dir / "tar.exe").c_str(), FALSE);
+  ASSERT_EQ(0, Arkiva(dir / "data", kReal, dir.path));
+  EXPECT_TRUE(Records().empty());
+  EXPECT_EQ(std::vector<std::string>({"data/", "data/f"}), Members(dir / "data.tar.xz"));
+}
+#else
+TEST_F(ArchiveRun, PathsALineCannotCarryAreRefused) {
+  MakeDir(dir / "say \"hi\"");
+  MakeDir(dir / "a|b");
+  WriteText(dir / "a|b" + kSep + "c", "x");
+  EXPECT_EQ(1, Arkiva(dir / "say \"hi\"", kRecording));
+  EXPECT_EQ(1, Arkiva(dir / "a|b/c", kRecording));
+  EXPECT_TRUE(Records().empty());
+}
+#endif
