@@ -1,0 +1,234 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctype.h>
+
+#include "registry/registry.h"
+#include "registry/store.h"
+
+namespace {
+
+bool Fail(std::string* failure, const std::string& reason) {
+  if (failure)
+    *failure = reason;
+  return false;
+}
+
+bool FailErrno(std::string* failure, const std::string& what) {
+  return Fail(failure, what + ": " + strerror(errno));
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool MakeFolders(const std::string& folder) {
+  if (folder.empty() || folder == "/" || folder == ".")
+    return true;
+  struct stat st;
+  if (stat(folder.c_str(), &st) == 0)
+    return S_ISDIR(st.st_mode);
+  return MakeFolders(FolderOf(folder)) && (mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST);
+}
+
+// Reads the store; a missing file is an empty store, a damaged one a failure.
+bool LoadStore(const std::string& file, RegistryStore* store, std::string* failure) {
+  int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT)
+      return true;
+    return FailErrno(failure, file);
+  }
+  std::string text;
+  char buf[65536];
+  ssize_t got;
+  while ((got = read(fd, buf, sizeof(buf))) > 0)
+    text.append(buf, got);
+  int read_errno = errno;
+  close(fd);
+  if (got < 0) {
+    errno = read_errno;
+    return FailErrno(failure, file);
+  }
+  if (!ParseRegistryStore(text, store))
+    return Fail(failure, file + ": not a registry file that can be read; left as it is");
+  return true;
+}
+
+// Replaces the file as a whole: a reader sees the old file or the new one.
+bool SaveStore(const std::string& file, const RegistryStore& store, std::string* failure) {
+  std::string text = FormatRegistryStore(store);
+  std::string temporary = file + ".XXXXXX";
+  int fd = mkstemp(&temporary[0]);
+  if (fd < 0)
+    return FailErrno(failure, FolderOf(file));
+  bool ok = fchmod(fd, 0600) == 0;
+  for (size_t done = 0; ok && done < text.size();) {
+    ssize_t put = write(fd, text.data() + done, text.size() - done);
+    ok = put > 0;
+    done += ok ? put : 0;
+  }
+  ok = ok && fsync(fd) == 0;
+  int saved = errno;
+  ok = close(fd) == 0 && ok;
+  ok = ok && rename(temporary.c_str(), file.c_str()) == 0;
+  if (!ok) {
+    saved = errno ? errno : saved;
+    unlink(temporary.c_str());
+    errno = saved;
+    return FailErrno(failure, file);
+  }
+  int dir = open(FolderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return true;
+}
+
+// Holds the lock between processes that change the store.
+class StoreLock {
+ public:
+  explicit StoreLock(const std::string& file) {
+    if (!MakeFolders(FolderOf(file)))
+      return;
+    fd_ = open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ >= 0 && flock(fd_, LOCK_EX) != 0) {
+      close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~StoreLock() {
+    if (fd_ >= 0)
+      close(fd_);
+  }
+  StoreLock(const StoreLock&) = delete;
+  StoreLock& operator=(const StoreLock&) = delete;
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// The parse and the store's key path of one operation; only "." is served.
+bool Resolve(const char* key_path, const char* machine, std::string* path, std::string* failure) {
+  if (strcmp(machine ? machine : "", ".") != 0)
+    return Fail(failure, std::string("no remote registry: \"") + (machine ? machine : "") + "\"");
+  if (!ParseRegistryKeyPath(key_path))
+    return Fail(failure, "the key path names no root key");
+  if (!StoreKeyPath(RegistryRoot, RegistrySubKey, path))
+    return Fail(failure, "the key path is not valid");
+  return true;
+}
+
+// Runs `change` on the store under the lock and saves it when it changed.
+template <typename Change>
+int ChangeStore(const std::string& key, std::string* failure, Change change) {
+  std::string file = RegistryStorePath();
+  StoreLock lock(file);
+  if (!lock.held())
+    return FailErrno(failure, file + ".lock");
+  RegistryStore store;
+  if (!LoadStore(file, &store, failure))
+    return 0;
+  bool changed = false;
+  if (!change(&store, &changed))
+    return Fail(failure, failure && !failure->empty() ? *failure : key + ": no such key");
+  return !changed || SaveStore(file, store, failure);
+}
+
+bool IsRootPath(const std::string& path) {
+  return path.find('\\') == std::string::npos || path == "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes";
+}
+
+}  // namespace
+
+std::string UpperCaseRootName(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string RegistryStorePath() {
+  const char* explicit_path = getenv("ARKIVA_REGISTRY");
+  if (explicit_path && *explicit_path)
+    return explicit_path;
+  const char* config = getenv("XDG_CONFIG_HOME");
+  std::string folder = config && *config ? config : std::string(getenv("HOME") ? getenv("HOME") : "") + "/.config";
+  return folder + "/arkiva/registry.reg";
+}
+
+int RegistryKeyExists(const char* key_path, const char* machine, std::string* failure) {
+  std::string path;
+  if (!Resolve(key_path, machine, &path, failure))
+    return 0;
+  if (IsRootPath(path))
+    return 1;
+  RegistryStore store;
+  if (!LoadStore(RegistryStorePath(), &store, failure))
+    return 0;
+  return FindRegistryKey(&store, path) ? 1 : Fail(failure, path + ": no such key");
+}
+
+int RegistryCreateKey(const char* key_path, const char* machine, std::string* failure) {
+  std::string path;
+  if (!Resolve(key_path, machine, &path, failure))
+    return 0;
+  if (IsRootPath(path))
+    return 1;
+  return ChangeStore(path, failure, [&](RegistryStore* store, bool* changed) {
+    *changed = AddRegistryKey(store, path);
+    return true;
+  });
+}
+
+int RegistrySetValue(const char* key_path, const char* value_name, const char* value_text,
+                     uint32_t type, const char* machine, std::string* failure) {
+  std::string path, bytes;
+  if (!Resolve(key_path, machine, &path, failure))
+    return 0;
+  if (!EncodeRegistryValue(value_text, type, &bytes))
+    return Fail(failure, "value type " + std::to_string(type) + " is not supported");
+  return ChangeStore(path, failure, [&](RegistryStore* store, bool* changed) {
+    if (IsRootPath(path))
+      AddRegistryKey(store, path);
+    RegistryKey* key = FindRegistryKey(store, path);
+    if (!key)
+      return false;
+    PutRegistryValue(key, value_name ? value_name : "", type, bytes);
+    *changed = true;
+    return true;
+  });
+}
+
+int RegistryCreateAndSetValue(const char* key_path, const char* value_name,
+                              const char* value_text, uint32_t type, const char* machine,
+                              std::string* failure) {
+  RegistryCreateKey(key_path, machine, nullptr);
+  return RegistrySetValue(key_path, value_name, value_text, type, machine, failure);
+}
+
+int QueryRegistryValue(const char* key_path, const char* value_name, uint32_t* type,
+                       std::string* data) {
+  std::string path;
+  RegistryStore store;
+  if (!Resolve(key_path, ".", &path, nullptr) || !LoadStore(RegistryStorePath(), &store, nullptr))
+    return 0;
+  RegistryKey* key = FindRegistryKey(&store, path);
+  if (!key)
+    return 0;
+  for (const RegistryValue& value : key->values) {
+    if (strcasecmp(value.name.c_str(), value_name ? value_name : "") == 0) {
+      *type = value.type;
+      *data = value.data;
+      return 1;
+    }
+  }
+  return 0;
+}

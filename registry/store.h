@@ -1,0 +1,60 @@
+#ifndef ARKIVA_REGISTRY_STORE_H_
+#define ARKIVA_REGISTRY_STORE_H_
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+// The registry store that takes the Windows registry's place on POSIX: keys
+// and values kept in one text file in the registry export format
+// ("Windows Registry Editor Version 5.00"), which a person can read and
+// regedit can import. The file is UTF-8 text without a byte-order mark, so
+// hex(2) data holds the text's own bytes, as Wine's regedit reads such a file.
+
+struct RegistryValue {
+  std::string name;  // "" is the default value, written @=
+  uint32_t type;
+  std::string data;  // the value's bytes, as RegQueryValueEx gives them
+};
+
+struct RegistryKey {
+  std::string path;  // full path from the root name, case as created
+  std::vector<RegistryValue> values;
+};
+
+struct RegistryStore {
+  std::vector<RegistryKey> keys;  // in file order; every parent listed too
+};
+
+// Reads the file's text; false (and *store unchanged) for anything that is
+// not a complete, well-formed file.
+bool ParseRegistryStore(const std::string& text, RegistryStore* store);
+std::string FormatRegistryStore(const RegistryStore& store);
+
+// Key paths compare without regard to case.
+RegistryKey* FindRegistryKey(RegistryStore* store, const std::string& path);
+
+// Adds the key and its missing parents; true when anything was added.
+bool AddRegistryKey(RegistryStore* store, const std::string& path);
+
+// Creates the value or replaces its type and data.
+void PutRegistryValue(RegistryKey* key, const std::string& name, uint32_t type,
+                      const std::string& data);
+
+// The store's full key path for a parsed root and subkey, as Windows shows
+// it (HKEY_CLASSES_ROOT is a view of HKEY_LOCAL_MACHINE\SOFTWARE\Classes;
+// empty components are dropped). False for a subkey that begins with a
+// backslash, which the registry refuses.
+bool StoreKeyPath(uint32_t root, const std::string& subkey, std::string* path);
+
+// Where the store lives: $ARKIVA_REGISTRY, else
+// $XDG_CONFIG_HOME/arkiva/registry.reg (XDG_CONFIG_HOME defaults to ~/.config).
+std::string RegistryStorePath();
+
+// Reads one value from the store file (1), or 0 when the store, the key or
+// the value is missing.
+int QueryRegistryValue(const char* key_path, const char* value_name, uint32_t* type,
+                       std::string* data);
+
+#endif  // ARKIVA_REGISTRY_STORE_H_
