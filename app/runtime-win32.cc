@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "host/launcher.h"
+#include "host/message_box.h"
 #include "host/program_args.h"
 
 namespace {
@@ -15,6 +16,7 @@ void StartRuntime(int argc, char** argv) {
   g_private_heap = HeapCreate(0, 4096, 0);
   InitProgramArguments(argc, argv);
   InitLauncher(g_private_heap);
+  InitRequesters();
 }
 
 void EndRuntime(int exit_code) {

@@ -1,5 +1,8 @@
 #include "host/program_args.h"
 
+#include <limits.h>
+#include <stdlib.h>
+
 namespace {
 int g_argument_counter = 0;
 std::vector<std::string> g_arguments;  // argv[1..]: POSIX has split them already
@@ -14,4 +17,9 @@ std::string ProgramArgument() {
   if (static_cast<size_t>(g_argument_counter) >= g_arguments.size())
     return std::string();
   return g_arguments[g_argument_counter++];
+}
+
+std::string OwnProgramPath() {
+  char path[PATH_MAX];
+  return realpath("/proc/self/exe", path) ? std::string(path) : std::string();
 }

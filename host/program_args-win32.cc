@@ -17,3 +17,9 @@ std::string ProgramArgument() {
   ++g_argument_counter;
   return tokens[wanted];
 }
+
+std::string OwnProgramPath() {
+  char path[MAX_PATH * 4];
+  DWORD n = GetModuleFileNameA(NULL, path, sizeof(path));
+  return std::string(path, n < sizeof(path) ? n : 0);
+}

@@ -18,4 +18,7 @@ void InitProgramArguments(int argc, char** argv);
 // Each argument returned advances a process-wide counter.
 std::string ProgramArgument();
 
+// The full path of this program's own executable.
+std::string OwnProgramPath();
+
 #endif  // ARKIVA_HOST_PROGRAM_ARGS_H_

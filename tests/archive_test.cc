@@ -1,9 +1,13 @@
 #include "app/archive.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
 
 #include <gtest/gtest.h>
 
+#include "app/setup.h"
+#include "registry/registry.h"
 #include "tests/test_util.h"
 
 #ifdef _WIN32
@@ -40,6 +44,14 @@ TEST(BuildArchiveLines, ExactLinesAndSafeOperands) {
 class ArchiveRun : public ::testing::Test {
  protected:
   enum Programs { kRecording, kReal };
+
+  // Archive mode needs the folder menu key: the tool has been set up.
+  void SetUp() override {
+#ifndef _WIN32
+    setenv("ARKIVA_REGISTRY", (dir / "registry.reg").c_str(), 1);
+#endif
+    ASSERT_EQ(1, RegistryCreateKey(kFolderMenuKey, "."));
+  }
 
   int Arkiva(const std::string& item, Programs programs, const std::string& cwd = "",
              std::vector<std::string> env = {}) {

@@ -1,0 +1,128 @@
+#include "host/message_box.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/box_watch.h"
+#include "tests/test_util.h"
+
+#ifdef _WIN32
+
+namespace {
+
+HWND MakeWindow(DWORD ex_style, bool visible) {
+  HWND w = CreateWindowExA(ex_style, "STATIC", "arkiva test window", WS_OVERLAPPEDWINDOW, 10, 10,
+                           120, 80, NULL, NULL, NULL, NULL);
+  if (visible)
+    ShowWindow(w, SW_SHOWNORMAL);
+  return w;
+}
+
+bool Topmost(HWND w) { return GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST; }
+
+// The saved records as "window:wasTopmost,disabledHere" (the box itself
+// disables its owner, so the records show what the suspend step did).
+std::string Records(std::initializer_list<HWND> known) {
+  std::string out;
+  for (SavedWindowState* r = FirstSavedWindowState(); r; r = r->next) {
+    int index = 0;
+    for (HWND w : known) {
+      if (w == r->window)
+        break;
+      ++index;
+    }
+    out += std::to_string(index) + ":" + std::to_string(r->wasTopmost) + "," +
+           std::to_string(r->disabledHere) + " ";
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(ShowMessageBox, SuspendsAndRestoresTheThreadsWindows) {
+  InitRequesters();
+  HWND enabled = MakeWindow(0, true);
+  HWND disabled = MakeWindow(0, true);
+  EnableWindow(disabled, FALSE);
+  HWND hidden = MakeWindow(0, false);
+  HWND top = MakeWindow(WS_EX_TOPMOST, true);
+  SetForegroundWindow(top);
+  ASSERT_EQ(top, GetForegroundWindow());
+  bool during[3] = {};
+  std::string records;
+  BoxWatch watch("arkiva box", [&] {
+    during[0] = IsWindowEnabled(enabled);
+    during[1] = IsWindowEnabled(hidden);
+    during[2] = Topmost(top);
+    records = Records({enabled, disabled, hidden, top});
+  });
+  EXPECT_EQ(IDOK, ShowMessageBox("arkiva box", "Hello there"));
+  const BoxWatch::Seen& seen = watch.Join();
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ("Hello there", seen.text);
+  EXPECT_FALSE(seen.error_icon);
+  EXPECT_EQ(top, seen.owner);  // the foreground window of this process
+  EXPECT_FALSE(during[0]);     // disabled while the box is up
+  EXPECT_TRUE(during[1]);      // hidden windows are left alone
+  EXPECT_FALSE(during[2]);     // the top-most window leaves the band
+  // EnumWindows walks down the Z order, so the newest record is the lowest
+  // window: enabled (disabled here), disabled (was already), top (top-most
+  // and foreground: never disabled); none for the hidden window.
+  EXPECT_EQ("0:0,1 1:0,0 3:1,0 ", records);
+  EXPECT_TRUE(IsWindowEnabled(enabled));
+  EXPECT_FALSE(IsWindowEnabled(disabled));  // was disabled before: stays so
+  EXPECT_TRUE(Topmost(top));
+  EXPECT_EQ(nullptr, FirstSavedWindowState());
+  for (HWND w : {enabled, disabled, hidden, top})
+    DestroyWindow(w);
+}
+
+TEST(ShowMessageBox, AnotherThreadsForegroundWindowOwnsTheBoxUntouched) {
+  HWND mine = MakeWindow(0, true);
+  HWND theirs = NULL;
+  HANDLE ready = CreateEventA(NULL, TRUE, FALSE, NULL);
+  DWORD their_thread = 0;
+  std::thread other([&] {
+    their_thread = GetCurrentThreadId();
+    theirs = MakeWindow(WS_EX_TOPMOST, true);
+    SetForegroundWindow(theirs);
+    SetEvent(ready);
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0)
+      DispatchMessageA(&msg);
+    DestroyWindow(theirs);
+  });
+  WaitForSingleObject(ready, INFINITE);
+  ASSERT_EQ(theirs, GetForegroundWindow());
+  bool mine_enabled = true, theirs_top = false;
+  std::string records;
+  BoxWatch watch("arkiva box 2", [&] {
+    mine_enabled = IsWindowEnabled(mine);
+    theirs_top = Topmost(theirs);
+    records = Records({mine, theirs});
+  });
+  EXPECT_EQ(IDOK, ShowMessageBox("arkiva box 2", "Two threads", kBoxError));
+  const BoxWatch::Seen& seen = watch.Join();
+  PostThreadMessageA(their_thread, WM_QUIT, 0, 0);
+  other.join();
+  EXPECT_EQ(theirs, seen.owner);
+  EXPECT_TRUE(seen.error_icon);
+  EXPECT_FALSE(mine_enabled);
+  EXPECT_TRUE(theirs_top);  // the other thread's window keeps its band
+  EXPECT_EQ("0:0,1 ", records);  // and gets no record
+  EXPECT_TRUE(IsWindowEnabled(mine));
+  EXPECT_EQ(nullptr, FirstSavedWindowState());
+  DestroyWindow(mine);
+  CloseHandle(ready);
+}
+
+#else
+
+TEST(ShowMessageBox, WithoutADisplayWritesToStandardError) {
+  std::string out;
+  EXPECT_EQ(0, RunShell("DISPLAY= WAYLAND_DISPLAY= '" + BuildPath("tests/box_probe") +
+                            "' 'Create tar.gz' 'Setup OK' </dev/null",
+                        &out));
+  EXPECT_EQ("Create tar.gz: Setup OK\nresult 1\n", out);
+}
+
+#endif
