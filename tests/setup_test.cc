@@ -1,0 +1,220 @@
+#include "app/setup.h"
+
+#include <gtest/gtest.h>
+
+#include "host/program_args.h"
+#include "registry/registry.h"
+#include "tests/box_watch.h"
+#include "tests/test_util.h"
+
+#ifndef _WIN32
+#include <stdlib.h>
+#include "registry/store.h"
+#endif
+
+namespace {
+
+const char kFolderCommand[] = "HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\command";
+const char kFileKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\Create tar.xz";
+const char kFileCommand[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\Create tar.xz\\command";
+
+}  // namespace
+
+// arkiva as a user meets it: the first start registers the menu, later starts
+// run the registered command the way the shell does.
+class SetupRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+#ifdef _WIN32
+    arkiva = BuildPath("arkiva.exe");
+    RemoveMenuKeys(true);
+#else
+    arkiva = BuildPath("arkiva");
+    setenv("ARKIVA_REGISTRY", (dir / "registry.reg").c_str(), 1);
+#endif
+  }
+#ifdef _WIN32
+  // Archive runs of other tests need the folder menu key.
+  void TearDown() override {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes\\*\\shell\\Create tar.xz");
+    RegistryCreateKey(kFolderMenuKey, ".");
+  }
+#endif
+
+  void RemoveMenuKeys(bool file_keys_too) {
+#ifdef _WIN32
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "Directory\\shell\\Create tar.xz");
+    if (file_keys_too)
+      RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes\\*\\shell\\Create tar.xz");
+#else
+    RegistryStore store;
+    ASSERT_TRUE(ParseRegistryStore(ReadText(dir / "registry.reg"), &store));
+    std::vector<RegistryKey> kept;
+    for (const RegistryKey& key : store.keys)
+      if (key.path.find("Directory\\shell\\Create tar.xz") == std::string::npos &&
+          (!file_keys_too || key.path.find("*\\shell\\Create tar.xz") == std::string::npos))
+        kept.push_back(key);
+    store.keys = kept;
+    WriteText(dir / "registry.reg", FormatRegistryStore(store));
+#endif
+  }
+
+  // "type:text" of a value ("missing" when there is none).
+  std::string Value(const char* key, const char* name) {
+#ifdef _WIN32
+    ParseRegistryKeyPath(key);
+    HKEY handle;
+    if (RegOpenKeyA(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(RegistryRoot)),
+                    RegistrySubKey.c_str(), &handle) != ERROR_SUCCESS)
+      return "missing";
+    char data[1024];
+    DWORD type = 0, size = sizeof(data);
+    LONG status = RegQueryValueExA(handle, name, NULL, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(handle);
+    return status ? "missing" : std::to_string(type) + ":" + std::string(data, size);
+#else
+    uint32_t type;
+    std::string data;
+    if (!QueryRegistryValue(key, name, &type, &data))
+      return "missing";
+    return std::to_string(type) + ":" + data;
+#endif
+  }
+
+  int ValueCount(const char* key) {
+#ifdef _WIN32
+    ParseRegistryKeyPath(key);
+    HKEY handle;
+    DWORD count = 99;
+    if (RegOpenKeyA(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(RegistryRoot)),
+                    RegistrySubKey.c_str(), &handle) == ERROR_SUCCESS) {
+      RegQueryInfoKeyA(handle, NULL, NULL, NULL, NULL, NULL, NULL, &count, NULL, NULL, NULL, NULL);
+      RegCloseKey(handle);
+    }
+    return static_cast<int>(count);
+#else
+    std::string path;
+    RegistryStore store;
+    ParseRegistryStore(ReadText(dir / "registry.reg"), &store);
+    ParseRegistryKeyPath(key);
+    StoreKeyPath(RegistryRoot, RegistrySubKey, &path);
+    RegistryKey* found = FindRegistryKey(&store, path);
+    return found ? static_cast<int>(found->values.size()) : 99;
+#endif
+  }
+
+  // A first start: runs arkiva with `argument`, closes its box, returns what
+  // the box said as "title|text|icon" and the exit code in *exit_code.
+  std::string FirstStart(const std::string& argument, int* exit_code,
+                         const std::string& store = "") {
+#ifdef _WIN32
+    (void)store;
+    BoxWatch watch("Create tar.gz");
+    *exit_code = RunCommandLine("\"" + arkiva + "\" \"" + argument + "\"", "", nullptr);
+    const BoxWatch::Seen& seen = watch.Join();
+    if (!seen.found)
+      return "no box";
+    return "Create tar.gz|" + seen.text + (seen.error_icon ? "|error" : "|");
+#else
+    std::string out;
+    std::string env = store.empty() ? "" : "ARKIVA_REGISTRY='" + store + "' ";
+    *exit_code = RunShell(env + "DISPLAY= WAYLAND_DISPLAY= '" + arkiva + "' '" + argument +
+                              "' </dev/null",
+                          &out);
+    // Without a display the box is "title: text" on standard error.
+    size_t colon = out.find(": ");
+    if (colon == std::string::npos)
+      return "no box";
+    std::string text = out.substr(colon + 2);
+    if (!text.empty() && text.back() == '\n')
+      text.pop_back();
+    return out.substr(0, colon) + "|" + text + "|";
+#endif
+  }
+
+  // Starts the command registered under `command_key` for `item`, as the shell does.
+  int ShellStart(const char* command_key, const std::string& item) {
+    std::string command = Value(command_key, "");
+    command = command.substr(2, command.size() - 3);  // "1:" ... "\0"
+    size_t at = command.find("%1");
+    if (at == std::string::npos)
+      return -1;
+    command.replace(at, 2, item);
+#ifdef _WIN32
+    return RunCommandLine(command, "", nullptr, {"PATH=" + BuildPath("realbin") + ";C:\\windows\\system32"});
+#else
+    return RunArgv(SplitCommandLine(command.c_str()), "", nullptr);
+#endif
+  }
+
+  ScratchDir dir;
+  std::string arkiva;
+};
+
+TEST_F(SetupRun, FirstStartRegistersTheMenuAndConfirms) {
+  MakeDir(dir / "ignored");
+  int exit_code = -1;
+  EXPECT_EQ("Create tar.gz|Create tar.gz Context Menu Setup OK|", FirstStart(dir / "ignored", &exit_code));
+  EXPECT_EQ(0, exit_code);
+  EXPECT_FALSE(PathExists(dir / "ignored.tar.xz"));
+  std::string command = "1:\"" + arkiva + "\" \"%1\"" + std::string(1, '\0');
+  EXPECT_EQ(1, RegistryKeyExists(kFolderMenuKey, "."));
+  EXPECT_EQ(0, ValueCount(kFolderMenuKey));  // the folder verb key has no label
+  EXPECT_EQ(command, Value(kFolderCommand, ""));
+  EXPECT_EQ(std::string("1:Create tar.xz\0", 16), Value(kFileKey, ""));
+  EXPECT_EQ(command, Value(kFileCommand, ""));
+  EXPECT_EQ(command, Value("HKEY_CLASSES_ROOT\\*\\shell\\Create tar.xz\\command", ""));
+}
+
+TEST_F(SetupRun, LaterStartsArchiveThroughTheRegisteredCommands) {
+  int exit_code = -1;
+  FirstStart(dir.path, &exit_code);
+  std::string folder = dir / "My Folder.d";
+  MakeDir(folder);
+  WriteText(dir / "My Folder.d/inside.txt", "content");
+  WriteText(dir / "file one.txt", "abc");
+  EXPECT_EQ(0, ShellStart(kFolderCommand, folder));
+  EXPECT_EQ(0, ShellStart("HKEY_CLASSES_ROOT\\*\\shell\\Create tar.xz\\command", dir / "file one.txt"));
+  EXPECT_TRUE(PathExists(dir / "My Folder.d.tar.xz"));
+  EXPECT_FALSE(PathExists(dir / "My Folder.d.tar"));
+  std::string out;
+  RunShell("tar -tJf '" + UnixPath(dir / "My Folder.d.tar.xz") + "'", &out);
+  EXPECT_EQ("My Folder.d/\nMy Folder.d/inside.txt\n", out);
+  RunShell("xz -dc '" + UnixPath(dir / "file one.txt.xz") + "'", &out);
+  EXPECT_EQ("abc", out);
+}
+
+TEST_F(SetupRun, RemovingTheFolderKeyRunsSetupAgainAndKeepsOtherValues) {
+  int exit_code = -1;
+  FirstStart(dir.path, &exit_code);
+  ASSERT_EQ(1, RegistrySetValue(kFileKey, "", "old label", 1, "."));
+  ASSERT_EQ(1, RegistrySetValue(kFileKey, "Icon", "keep me", 1, "."));
+  RemoveMenuKeys(false);
+  EXPECT_EQ("Create tar.gz|Create tar.gz Context Menu Setup OK|", FirstStart(dir.path, &exit_code));
+  EXPECT_EQ(0, exit_code);
+  EXPECT_EQ(std::string("1:Create tar.xz\0", 16), Value(kFileKey, ""));
+  EXPECT_EQ(std::string("1:keep me\0", 10), Value(kFileKey, "Icon"));
+  EXPECT_EQ(1, RegistryKeyExists(kFolderMenuKey, "."));
+}
+
+TEST_F(SetupRun, AFailedSetupSaysWhichKeyAndWhy) {
+  int exit_code = -1;
+#ifdef _WIN32
+  // A volatile key can have no lasting subkeys: creating "command" fails.
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\*\\shell\\Create tar.xz",
+                                           0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL, &key, NULL));
+  RegCloseKey(key);
+  std::string box = FirstStart(dir.path, &exit_code);
+  EXPECT_EQ(std::string("Create tar.gz|Create tar.gz Context Menu Setup failed\n") + kFileCommand + ": ",
+            box.substr(0, box.find(": ") + 2));
+  EXPECT_EQ("|error", box.substr(box.rfind('|')));
+  EXPECT_GT(box.size(), 120u) << box;  // the system's reason follows
+#else
+  std::string box = FirstStart(dir.path, &exit_code, "/dev/null/arkiva/registry.reg");
+  EXPECT_EQ(std::string("Create tar.gz|Create tar.gz Context Menu Setup failed\n") + kFolderCommand +
+                ": /dev/null/arkiva/registry.reg.lock: Not a directory|",
+            box);
+#endif
+  EXPECT_EQ(1, exit_code);
+}
