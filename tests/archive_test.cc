@@ -231,6 +231,15 @@ TEST_F(ArchiveRun, RealFileCompresses) {
   EXPECT_EQ("1", out);
 }
 
+TEST_F(ArchiveRun, NamesOutsideTheOldCodePages) {
+  std::string name = "Fotos \xc3\x9cn\xc3\xaf" "c\xc3\xb8" "d\xc3\xa9 \xd0\xb6 \xe6\x97\xa5";
+  MakeDir(dir / name);
+  WriteText(dir / name + kSep + "\xe2\x82\xac.txt", "euro");
+  ASSERT_EQ(0, Arkiva(dir / name, kReal));
+  EXPECT_EQ(std::vector<std::string>({name + "/", name + "/\xe2\x82\xac.txt"}),
+            Members(dir / (name + ".tar.xz")));
+}
+
 TEST_F(ArchiveRun, HostileNamesArchiveOnlyTheItem) {
   std::string folder = dir / "--checkpoint-action=exec=touch PWNED";
   MakeDir(folder);

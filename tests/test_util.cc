@@ -74,6 +74,39 @@ std::string ScratchDir::operator/(const std::string& name) const {
 #endif
 }
 
+#ifdef _WIN32
+// The A functions, so that names travel in the UTF-8 code page of the
+// manifest (std::filesystem and the C runtime would use another one).
+void WriteText(const std::string& path, const std::string& data) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+  DWORD put;
+  WriteFile(f, data.data(), static_cast<DWORD>(data.size()), &put, NULL);
+  CloseHandle(f);
+}
+
+std::string ReadText(const std::string& path) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+  std::string text;
+  char buf[65536];
+  DWORD got;
+  while (f != INVALID_HANDLE_VALUE && ReadFile(f, buf, sizeof(buf), &got, NULL) && got)
+    text.append(buf, got);
+  if (f != INVALID_HANDLE_VALUE)
+    CloseHandle(f);
+  return text;
+}
+
+bool PathExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void MakeDir(const std::string& path) {
+  size_t slash = path.find_last_of("\\/");
+  if (slash != std::string::npos && slash > 2 && !PathExists(path.substr(0, slash)))
+    MakeDir(path.substr(0, slash));
+  CreateDirectoryA(path.c_str(), NULL);
+}
+#else
 void WriteText(const std::string& path, const std::string& data) {
   std::ofstream(path, std::ios::binary) << data;
 }
@@ -91,6 +124,7 @@ bool PathExists(const std::string& path) {
 }
 
 void MakeDir(const std::string& path) { fs::create_directories(path); }
+#endif
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
