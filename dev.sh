@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix
-          wine wine64 xvfb xauth xz-utils tar procps)
+          wine wine64 xvfb xauth xz-utils tar procps
+          clang-14 libclang-rt-14-dev)
 
 install_missing() {
   local missing=()

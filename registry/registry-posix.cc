@@ -122,7 +122,7 @@ bool Resolve(const char* key_path, const char* machine, std::string* path, std::
     return Fail(failure, std::string("no remote registry: \"") + (machine ? machine : "") + "\"");
   if (!ParseRegistryKeyPath(key_path))
     return Fail(failure, "the key path names no root key");
-  if (!StoreKeyPath(RegistryRoot, RegistrySubKey, path))
+  if (!StoreKeyPath(RegistryRoot, RegistrySubKey, path) || !StorableName(*path))
     return Fail(failure, "the key path is not valid");
   return true;
 }
@@ -195,9 +195,11 @@ int RegistrySetValue(const char* key_path, const char* value_name, const char* v
     return 0;
   if (!EncodeRegistryValue(value_text, type, &bytes))
     return Fail(failure, "value type " + std::to_string(type) + " is not supported");
+  if (!StorableName(value_name ? value_name : ""))
+    return Fail(failure, "the value name holds a control character");
   return ChangeStore(path, failure, [&](RegistryStore* store, bool* changed) {
     if (IsRootPath(path))
-      AddRegistryKey(store, path);
+      *changed = AddRegistryKey(store, path);
     RegistryKey* key = FindRegistryKey(store, path);
     if (!key)
       return false;

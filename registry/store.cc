@@ -217,10 +217,12 @@ RegistryKey* FindRegistryKey(RegistryStore* store, const std::string& path) {
 
 bool AddRegistryKey(RegistryStore* store, const std::string& path) {
   bool added = false;
-  // Each prefix that ends before a backslash (after the root) is a parent.
+  // Each prefix that ends before a backslash is a parent; a root is listed
+  // only when it is the key itself (it holds values then).
   for (size_t end = path.find('\\'); ; end = path.find('\\', end + 1)) {
     std::string prefix = path.substr(0, end);
-    if (prefix.find('\\') != std::string::npos && !FindRegistryKey(store, prefix)) {
+    bool wanted = prefix.find('\\') != std::string::npos || end == std::string::npos;
+    if (wanted && !FindRegistryKey(store, prefix)) {
       store->keys.push_back({prefix, {}});
       added = true;
     }
@@ -239,6 +241,13 @@ void PutRegistryValue(RegistryKey* key, const std::string& name, uint32_t type,
     }
   }
   key->values.push_back({name, type, data});
+}
+
+bool StorableName(const std::string& name) {
+  for (char c : name)
+    if (static_cast<unsigned char>(c) < 0x20)
+      return false;
+  return true;
 }
 
 bool StoreKeyPath(uint32_t root, const std::string& subkey, std::string* path) {

@@ -48,6 +48,10 @@ void PutRegistryValue(RegistryKey* key, const std::string& name, uint32_t type,
 // backslash, which the registry refuses.
 bool StoreKeyPath(uint32_t root, const std::string& subkey, std::string* path);
 
+// Whether a key path or value name can be written in the file: the format
+// has no way to carry a control character (a line break above all).
+bool StorableName(const std::string& name);
+
 // Where the store lives: $ARKIVA_REGISTRY, else
 // $XDG_CONFIG_HOME/arkiva/registry.reg (XDG_CONFIG_HOME defaults to ~/.config).
 std::string RegistryStorePath();
