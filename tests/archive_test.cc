@@ -8,6 +8,7 @@
 
 #include "app/setup.h"
 #include "registry/registry.h"
+#include "tests/arkiva_run.h"
 #include "tests/test_util.h"
 
 #ifdef _WIN32
@@ -38,107 +39,6 @@ TEST(BuildArchiveLines, ExactLinesAndSafeOperands) {
     EXPECT_EQ(c.xz, lines.xz) << c.name;
   }
 }
-
-// Runs arkiva as the shell does, with the item's full path as its argument,
-// against the recording double or the real tar and xz.
-class ArchiveRun : public ::testing::Test {
- protected:
-  enum Programs { kRecording, kReal };
-
-  // Archive mode needs the folder menu key: the tool has been set up.
-  void SetUp() override {
-#ifndef _WIN32
-    setenv("ARKIVA_REGISTRY", (dir / "registry.reg").c_str(), 1);
-#endif
-    ASSERT_EQ(1, RegistryCreateKey(kFolderMenuKey, "."));
-  }
-
-  int Arkiva(const std::string& item, Programs programs, const std::string& cwd = "",
-             std::vector<std::string> env = {}) {
-    // The caller's entries come last, so that they win.
-    env.insert(env.begin(), "ARKIVA_RECORD=" + log);
-#ifdef _WIN32
-    std::string bin = BuildPath(programs == kRecording ? "recbin" : "realbin");
-    env.insert(env.begin(), "PATH=" + bin + ";C:\\windows\\system32;C:\\windows");
-    std::string line = "\"" + BuildPath("arkiva.exe") + "\"";
-    if (!item.empty())
-      line += " \"" + item + "\"";
-    return RunCommandLine(line, cwd, nullptr, env);
-#else
-    if (programs == kRecording) {
-      MakeDir(dir / "bin");
-      for (const char* name : {"tar", "xz"}) {
-        WriteText(dir / (std::string("bin/") + name),
-                  "#!/bin/sh\nprintf '%s\\t%s\\t%s\\t%s\\n' \"$0\" \"$(printf '[%s]' \"$@\")\" "
-                  "\"$(pwd -P)\" \"$(ps -o sid= -p $$ | tr -d ' ')=$$ $(readlink /proc/self/fd/0)\" "
-                  ">>\"$ARKIVA_RECORD\"\n"
-                  "exit ${ARKIVA_RECORD_EXIT:-0}\n");
-        RunShell("chmod +x '" + dir / (std::string("bin/") + name) + "'");
-      }
-    }
-    env.insert(env.begin(), "PATH=" + (programs == kRecording ? dir / "bin:" : "") + "/usr/bin:/bin");
-    std::vector<std::string> argv = {BuildPath("arkiva")};
-    if (!item.empty())
-      argv.push_back(item);
-    return RunArgv(argv, cwd, nullptr, env);
-#endif
-  }
-
-  std::vector<std::vector<std::string>> Records() {
-    std::vector<std::vector<std::string>> records;
-    for (const std::string& line : Lines(ReadText(log)))
-      records.push_back(SplitTabs(line));
-    return records;
-  }
-
-  // One launch: the program, its argument line as arkiva wrote it, the
-  // working folder and whether it was started hidden.
-  void ExpectLaunch(const std::vector<std::string>& record, const std::string& program,
-                    const std::string& line, const std::vector<std::string>& argv,
-                    const std::string& folder, bool hidden) {
-    ASSERT_GE(record.size(), 4u);
-#ifdef _WIN32
-    (void)argv;
-    EXPECT_EQ(BuildPath("recbin/" + program + ".exe"), record[0]);
-    EXPECT_EQ("\"" + program + "\" " + line, record[1]);
-    EXPECT_EQ(folder, record[2]);
-    EXPECT_EQ("1", record[3]);                   // STARTF_USESHOWWINDOW
-    EXPECT_EQ(hidden ? "0" : "1", record[4]);    // SW_HIDE / SW_SHOWNORMAL
-    EXPECT_EQ(hidden ? "0" : "1", record[5]);    // xz gets a console, tar none
-#else
-    (void)line;
-    EXPECT_EQ(dir / ("bin/" + program), record[0]);
-    std::string joined;
-    for (const std::string& a : argv)
-      joined += "[" + a + "]";
-    EXPECT_EQ(joined, record[1]);
-    EXPECT_EQ(folder, record[2]);
-    // Hidden: a session of its own (no terminal) and no input.
-    std::string sid = record[3].substr(0, record[3].find('='));
-    std::string pid = record[3].substr(sid.size() + 1, record[3].find(' ') - sid.size() - 1);
-    EXPECT_EQ(hidden, sid == pid) << record[3];
-    if (hidden) {
-      EXPECT_EQ(pid + " /dev/null", record[3].substr(sid.size() + 1));
-    }
-#endif
-  }
-
-  // Sorted member names of an archive, listed by the real tar.
-  std::vector<std::string> Members(const std::string& archive) {
-    std::string out;
-    EXPECT_EQ(0, RunShell("tar -tJf '" + UnixPath(archive) + "' | sort", &out)) << out;
-    return Lines(out);
-  }
-
-  ScratchDir dir;
-  std::string log = dir / "record.log";
-};
-
-#ifdef _WIN32
-const char kSep[] = "\\";
-#else
-const char kSep[] = "/";
-#endif
 
 TEST_F(ArchiveRun, FolderRunsTarHiddenThenXzShownInTheParent) {
   MakeDir(dir / "My Photos");

@@ -1,0 +1,155 @@
+// arkiva under load and under faults: nothing is ever lost.
+#include <gtest/gtest.h>
+
+#include "registry/registry.h"
+#include "tests/arkiva_run.h"
+#include "tests/test_util.h"
+
+#ifndef _WIN32
+#include <sys/mount.h>
+#include <unistd.h>
+#include "registry/store.h"
+#endif
+
+using ArkivaLoad = ArchiveRun;
+using ArkivaFaults = ArchiveRun;
+
+// The shell starts one arkiva per selected item: 16 items, 16 processes.
+TEST_F(ArkivaLoad, SixteenFoldersAtOnce) {
+  std::string script;
+  for (int i = 0; i < 16; ++i) {
+    std::string folder = dir / ("item " + std::to_string(i));
+    MakeDir(folder);
+    WriteText(folder + kSep + "data.txt", std::string(200000 + i, static_cast<char>('a' + i)));
+  }
+#ifdef _WIN32
+  std::string arkiva = BuildPath("arkiva.exe");
+  std::vector<std::string> env = {"PATH=" + BuildPath("realbin") + ";C:\\windows\\system32"};
+  std::vector<PROCESS_INFORMATION> started;
+  for (int i = 0; i < 16; ++i) {
+    std::string line = "\"" + arkiva + "\" \"" + dir / ("item " + std::to_string(i)) + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, DETACHED_PROCESS, NULL, NULL, &si, &pi));
+    started.push_back(pi);
+  }
+  for (PROCESS_INFORMATION& pi : started) {
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 99;
+    GetExitCodeProcess(pi.hProcess, &code);
+    EXPECT_EQ(0u, code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+  }
+#else
+  for (int i = 0; i < 16; ++i)
+    script += "PATH=/usr/bin:/bin '" + BuildPath("arkiva") + "' '" + dir / ("item " + std::to_string(i)) +
+              "' 2>/dev/null & ";
+  ASSERT_EQ(0, RunShell(script + "wait"));
+#endif
+  for (int i = 0; i < 16; ++i) {
+    std::string name = "item " + std::to_string(i);
+    EXPECT_FALSE(PathExists(dir / (name + ".tar"))) << name;
+    EXPECT_EQ(std::vector<std::string>({name + "/", name + "/data.txt"}), Members(dir / (name + ".tar.xz")));
+    std::string out;
+    RunShell("tar -xOJf '" + UnixPath(dir / (name + ".tar.xz")) + "' | wc -c", &out);
+    EXPECT_EQ(std::to_string(200000 + i) + "\n", out) << name;
+  }
+}
+
+TEST_F(ArkivaFaults, TarMissingFromPath) {
+  MakeDir(dir / "data");
+  WriteText(dir / "data" + kSep + "f", "keep");
+  EXPECT_EQ(1, Arkiva(dir / "data", kReal, "", {"PATH=" + dir / "empty-bin"}));
+  EXPECT_FALSE(PathExists(dir / "data.tar"));
+  EXPECT_FALSE(PathExists(dir / "data.tar.xz"));
+  EXPECT_EQ("keep", ReadText(dir / "data" + kSep + "f"));
+}
+
+TEST_F(ArkivaFaults, XzMissingLeavesTheTarAndTheOriginal) {
+  MakeDir(dir / "data");
+  MakeDir(dir / "bin");
+  WriteText(dir / "data" + kSep + "f", "keep");
+  WriteText(dir / "file", "keep too");
+#ifdef _WIN32
+  CopyFileA(BuildPath("realbin/tar.exe").c_str(), (dir / "bin\\tar.exe").c_str(), FALSE);
+#else
+  ASSERT_EQ(0, symlink("/usr/bin/tar", (dir / "bin/tar").c_str()));
+#endif
+  EXPECT_EQ(1, Arkiva(dir / "data", kReal, "", {"PATH=" + dir / "bin"}));
+  EXPECT_EQ(1, Arkiva(dir / "file", kReal, "", {"PATH=" + dir / "bin"}));
+  EXPECT_EQ(std::vector<std::string>({"data/", "data/f"}), Lines([&] {
+              std::string out;
+              RunShell("tar -tf '" + UnixPath(dir / "data.tar") + "' | sort", &out);
+              return out;
+            }()));
+  EXPECT_FALSE(PathExists(dir / "data.tar.xz"));
+  EXPECT_EQ("keep", ReadText(dir / "data" + kSep + "f"));
+  EXPECT_EQ("keep too", ReadText(dir / "file"));
+}
+
+#ifndef _WIN32
+TEST_F(ArkivaFaults, TarFailingMidwayIsNeverCompressed) {
+  // Root reads any file: run as nobody, for whom one file is unreadable.
+  std::string as_user = geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  MakeDir(dir / "data");
+  WriteText(dir / "data/a", "readable");
+  WriteText(dir / "data/secret", "unreadable");
+  chmod(dir.path.c_str(), 0777);
+  chmod((dir / "data/secret").c_str(), 0);
+  chmod((dir / "registry.reg").c_str(), 0644);
+  std::string out;
+  int code = RunShell("ARKIVA_REGISTRY='" + dir / "registry.reg" + "' " + as_user + "'" +
+                          BuildPath("arkiva") + "' '" + dir / "data" + "'",
+                      &out);
+  EXPECT_EQ(1, code) << out;
+  EXPECT_FALSE(PathExists(dir / "data.tar.xz"));
+  EXPECT_EQ("readable", ReadText(dir / "data/a"));
+}
+
+TEST_F(ArkivaFaults, AFullDiskDeletesNoOriginal) {
+  std::string small = dir / "small";
+  MakeDir(small);
+  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1m") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here";
+  std::string noise(700000, '\0');
+  uint32_t x = 7;
+  for (char& c : noise)
+    c = static_cast<char>((x = x * 1664525u + 1013904223u) >> 24);
+  MakeDir(small + "/data");
+  WriteText(small + "/data/noise", noise);
+  EXPECT_EQ(1, Arkiva(small + "/data", kReal));
+  EXPECT_FALSE(PathExists(small + "/data.tar.xz"));
+  EXPECT_TRUE(noise == ReadText(small + "/data/noise"));
+  RunShell("rm -rf '" + small + "/data' '" + small + "/data.tar'");
+  std::string file = noise.substr(0, 600000);
+  WriteText(small + "/file", file);
+  ASSERT_TRUE(file == ReadText(small + "/file"));
+  EXPECT_EQ(1, Arkiva(small + "/file", kReal));  // xz cannot write file.xz
+  EXPECT_TRUE(file == ReadText(small + "/file"));
+  umount(small.c_str());
+}
+
+// Eight first starts against one store: it stays valid and holds every key.
+TEST(ArkivaStoreLoad, EightFirstStartsAtOnce) {
+  ScratchDir dir;
+  std::string store = dir / "registry.reg";
+  std::string script;
+  for (int i = 0; i < 8; ++i)
+    script += "ARKIVA_REGISTRY='" + store + "' DISPLAY= WAYLAND_DISPLAY= '" + BuildPath("arkiva") +
+              "' </dev/null 2>/dev/null & ";
+  ASSERT_EQ(0, RunShell(script + "wait"));
+  RegistryStore parsed;
+  ASSERT_TRUE(ParseRegistryStore(ReadText(store), &parsed));
+  std::string command = "\"" + BuildPath("arkiva") + "\" \"%1\"" + std::string(1, '\0');
+  for (const char* key : {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Directory\\shell\\Create tar.xz\\command",
+                          "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\Create tar.xz\\command"}) {
+    RegistryKey* found = FindRegistryKey(&parsed, key);
+    ASSERT_NE(nullptr, found) << key;
+    ASSERT_EQ(1u, found->values.size());
+    EXPECT_EQ(command, found->values[0].data);
+  }
+  ASSERT_NE(nullptr, FindRegistryKey(&parsed, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\Create tar.xz"));
+}
+#endif
