@@ -2,6 +2,7 @@
 # The two developer commands:
 #   ./dev.sh test        install what is missing, build both presets, run every test
 #   ./dev.sh run PATH    install what is missing, build the native program, run it on PATH
+#   ./dev.sh package     build the release zip, build/windows/arkiva-<version>-win64.zip
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -45,8 +46,13 @@ case "${1:-}" in
     build native >/dev/null
     exec build/native/arkiva "$@"
     ;;
+  package)
+    install_missing
+    build windows >/dev/null
+    cmake --build --preset windows --target package
+    ;;
   *)
-    echo "usage: ./dev.sh test | ./dev.sh run PATH" >&2
+    echo "usage: ./dev.sh test | ./dev.sh run PATH | ./dev.sh package" >&2
     exit 2
     ;;
 esac

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/../.."
 seconds=${1:-600}
 status=0
 for bin in build/native/tests/fuzz/fuzz_*; do
-  [ -x "$bin" ] || continue
+  [ -f "$bin" ] && [ -x "$bin" ] || continue
   t=$(basename "$bin")
   work=build/native/tests/fuzz/$t.work
   mkdir -p "$work/found"
