@@ -62,7 +62,9 @@ std::string FormatData(const RegistryValue& value) {
   }
   if (value.type == 3)
     return "hex:" + HexBytes(value.data);
-  return "hex(" + std::to_string(value.type) + "):" + HexBytes(value.data);
+  char type[16];
+  snprintf(type, sizeof(type), "hex(%x):", value.type);  // the type in hex, as regedit writes it
+  return type + HexBytes(value.data);
 }
 
 // Reads a quoted string at `p`; advances past the closing quote.
@@ -135,10 +137,10 @@ bool ParseValueLine(const std::string& line, RegistryValue* value) {
     value->type = 3;
     return ReadHexList(p + 4, &value->data);
   }
-  unsigned int type;
-  int used = 0;
-  if (sscanf(p, "hex(%x):%n", &type, &used) == 1 && used > 0) {
-    value->type = type;
+  size_t digits = strncmp(p, "hex(", 4) == 0 ? strspn(p + 4, "0123456789abcdefABCDEF") : 0;
+  if (digits >= 1 && digits <= 8 && strncmp(p + 4 + digits, "):", 2) == 0) {
+    value->type = static_cast<uint32_t>(strtoul(p + 4, nullptr, 16));
+    int used = static_cast<int>(4 + digits + 2);
     return ReadHexList(p + used, &value->data);
   }
   return false;

@@ -233,6 +233,16 @@ TEST_F(RegistryTest, StoreFileIsAReadableRegistryExport) {
   EXPECT_EQ(0, RegistryCreateKey("HKEY_CURRENT_USER\\Software\\Ark", ""));
 }
 
+TEST(RegistryStore, TypesBeyondNineRoundTripInHex) {
+  // Found by fuzzing: hex(N) carries the type in hexadecimal.
+  std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_USERS\\x]\n\"q\"=hex(b):01,02\n";
+  RegistryStore store;
+  ASSERT_TRUE(ParseRegistryStore(text, &store));
+  EXPECT_EQ(11u, store.keys[0].values[0].type);
+  EXPECT_EQ(text, FormatRegistryStore(store));
+  EXPECT_FALSE(ParseRegistryStore(text.substr(0, text.find("hex(b)")) + "hex(123456789):00\n", &store));
+}
+
 TEST_F(RegistryTest, ADamagedStoreIsNeverOverwritten) {
   ASSERT_EQ(1, RegistryCreateKey((base + "\\k").c_str(), "."));
   std::string file = dir / "store/registry.reg";
