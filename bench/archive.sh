@@ -19,7 +19,7 @@ DISPLAY= WAYLAND_DISPLAY= "$arkiva" >/dev/null 2>&1 </dev/null || true
 # ~64 MB of mixed files: compressible text, random bytes, many small files.
 src=$work/src/Mixed\ Data
 mkdir -p "$src/small"
-seq 1 3000000 | sed 's/$/ lorem ipsum dolor/' | head -c 40000000 >"$src/text.txt"
+seq 1 1600000 | sed 's/$/ lorem ipsum dolor/' >"$src/text.txt"
 head -c 16000000 /dev/urandom >"$src/random.bin"
 for i in $(seq 1 400); do head -c 20000 /dev/urandom | base64 >"$src/small/f$i.txt"; done
 du -sh "$src" | sed 's/^/input: /'
