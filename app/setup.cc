@@ -43,6 +43,10 @@ int RegisterContextMenu(const std::string& program_path) {
     ShowMessageBox(kBoxTitle, "Create tar.gz Context Menu Setup OK");
     return 0;
   }
+  // Setup ran because the folder menu key was absent: take it away again, so
+  // that the next start (with the rights it lacked) runs Setup mode once more
+  // instead of taking a half-written registration for a finished one.
+  RegistryDeleteKeyTree(kFolderMenuKey, ".");
   std::string text = "Create tar.gz Context Menu Setup failed\n" + failed_key + ": " + reason;
   ShowMessageBox(kBoxTitle, text.c_str(), kBoxError);
   return 1;

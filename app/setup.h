@@ -12,8 +12,9 @@ extern const char kFolderMenuKey[];
 std::string MenuCommand(const std::string& program_path);
 
 // Setup mode: writes the context-menu keys for folders and for all files and
-// confirms with a box. When a write fails the remaining ones still run, and
-// the box says which key failed and why. Returns the exit code: 0 or 1.
+// confirms with a box. When a write fails the remaining ones still run, the
+// box says which key failed and why, and the folder menu key is removed again
+// so that the next start retries. Returns the exit code: 0 or 1.
 int RegisterContextMenu(const std::string& program_path);
 
 #endif  // ARKIVA_APP_SETUP_H_

@@ -188,6 +188,18 @@ int RegistryCreateKey(const char* key_path, const char* machine, std::string* fa
   });
 }
 
+int RegistryDeleteKeyTree(const char* key_path, const char* machine, std::string* failure) {
+  std::string path;
+  if (!Resolve(key_path, machine, &path, failure))
+    return 0;
+  if (IsRootPath(path))  // never a whole root
+    return Fail(failure, path + ": a root key cannot be removed");
+  return ChangeStore(path, failure, [&](RegistryStore* store, bool* changed) {
+    *changed = RemoveRegistryKeyTree(store, path);
+    return true;
+  });
+}
+
 int RegistrySetValue(const char* key_path, const char* value_name, const char* value_text,
                      uint32_t type, const char* machine, std::string* failure) {
   std::string path, bytes;

@@ -67,6 +67,8 @@ class Target {
     }
     return key;
   }
+  HKEY base() const { return base_; }
+
   // An empty subkey hands back the base key itself: never close that twice.
   void Close(HKEY key) {
     if (key != base_)
@@ -102,6 +104,18 @@ int RegistryKeyExists(const char* key_path, const char* machine, std::string* fa
 
 int RegistryCreateKey(const char* key_path, const char* machine, std::string* failure) {
   return OpenOrCreate(key_path, machine, true, failure);
+}
+
+int RegistryDeleteKeyTree(const char* key_path, const char* machine, std::string* failure) {
+  Target target(key_path, machine, failure);
+  if (!target.base())
+    return 0;
+  if (RegistrySubKey.empty())  // never a whole root
+    return Fail(failure, ERROR_ACCESS_DENIED);
+  LONG status = RegDeleteTreeA(target.base(), RegistrySubKey.c_str());
+  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+    return Fail(failure, status);
+  return 1;
 }
 
 int RegistrySetValue(const char* key_path, const char* value_name, const char* value_text,

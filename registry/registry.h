@@ -37,6 +37,10 @@ int RegistryKeyExists(const char* key_path, const char* machine, std::string* fa
 // Creates the key and every missing key above it; an existing key is kept.
 int RegistryCreateKey(const char* key_path, const char* machine, std::string* failure = nullptr);
 
+// Removes the key with every key and value below it; a missing key counts
+// as removed.
+int RegistryDeleteKeyTree(const char* key_path, const char* machine, std::string* failure = nullptr);
+
 // Writes one value into an existing key. `type`: 1 (REG_SZ) and 2
 // (REG_EXPAND_SZ) the text and its zero byte; 4 (REG_DWORD) the number the
 // text reads as; 3 (REG_BINARY) one byte per pair of hex digits. The empty

@@ -233,6 +233,19 @@ bool AddRegistryKey(RegistryStore* store, const std::string& path) {
   }
 }
 
+bool RemoveRegistryKeyTree(RegistryStore* store, const std::string& path) {
+  size_t before = store->keys.size();
+  std::vector<RegistryKey> kept;
+  for (RegistryKey& key : store->keys) {
+    bool below = key.path.size() > path.size() && key.path[path.size()] == '\\' &&
+                 SameText(key.path.substr(0, path.size()), path);
+    if (!SameText(key.path, path) && !below)
+      kept.push_back(std::move(key));
+  }
+  store->keys = std::move(kept);
+  return store->keys.size() != before;
+}
+
 void PutRegistryValue(RegistryKey* key, const std::string& name, uint32_t type,
                       const std::string& data) {
   for (RegistryValue& value : key->values) {

@@ -38,6 +38,9 @@ RegistryKey* FindRegistryKey(RegistryStore* store, const std::string& path);
 // Adds the key and its missing parents; true when anything was added.
 bool AddRegistryKey(RegistryStore* store, const std::string& path);
 
+// Removes the key and every key below it; true when anything was removed.
+bool RemoveRegistryKeyTree(RegistryStore* store, const std::string& path);
+
 // Creates the value or replaces its type and data.
 void PutRegistryValue(RegistryKey* key, const std::string& name, uint32_t type,
                       const std::string& data);

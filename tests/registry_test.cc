@@ -160,6 +160,19 @@ TEST_F(RegistryTest, ValuesOfEveryTypeReadBackExactly) {
   EXPECT_EQ("3:\x0a\xff\x10", Value(key, "binary"));
 }
 
+TEST_F(RegistryTest, KeyTreesAreRemovedWithEverythingBelow) {
+  std::string key = base + "\\Tree";
+  ASSERT_EQ(1, RegistryCreateAndSetValue((key + "\\a\\b").c_str(), "v", "1", 1, "."));
+  ASSERT_EQ(1, RegistryCreateKey((base + "\\Treetop").c_str(), "."));
+  EXPECT_EQ(1, RegistryDeleteKeyTree(("HKEY_CURRENT_USER\\" + scratch + "\\tree").c_str(), "."));
+  EXPECT_EQ(0, RegistryKeyExists(key.c_str(), "."));
+  EXPECT_EQ(0, RegistryKeyExists((key + "\\a\\b").c_str(), "."));
+  EXPECT_EQ(1, RegistryKeyExists((base + "\\Treetop").c_str(), "."));  // a sibling stays
+  EXPECT_EQ(1, RegistryDeleteKeyTree(key.c_str(), "."));  // already gone
+  EXPECT_EQ(0, RegistryDeleteKeyTree("HKEY_CURRENT_USER\\", "."));
+  EXPECT_EQ(0, RegistryDeleteKeyTree("HKEY_CURRENT_USER", "."));
+}
+
 TEST_F(RegistryTest, FailuresAreReported) {
   std::string key = base + "\\Values";
   std::string why;
