@@ -55,9 +55,11 @@ ScratchDir::ScratchDir() {
 #else
   unsigned long pid = getpid();
 #endif
-  path = HostPath("/tmp/arkiva-test-" + std::to_string(pid) + "-" + std::to_string(++counter));
-  fs::remove_all(path);
-  fs::create_directories(path);
+  // A folder nobody else has: process ids repeat across Wine prefixes.
+  std::error_code error;
+  do {
+    path = HostPath("/tmp/arkiva-test-" + std::to_string(pid) + "-" + std::to_string(++counter));
+  } while (!fs::create_directory(path, error) && !error);
 }
 
 ScratchDir::~ScratchDir() {
@@ -215,7 +217,20 @@ int RunCommandLine(const std::string& line, const std::string& cwd, std::string*
 int RunShell(const std::string& command, std::string* out) {
   // Wine gives no process handle for a Unix program, so the shell runs
   // through the rig's waiting shim (shbin/sh.exe runs /usr/bin/sh).
-  std::string capture = "/tmp/arkiva-shell-" + std::to_string(GetCurrentProcessId());
+  // A capture file of our own (process ids repeat across Wine prefixes).
+  static int counter = 0;
+  std::string capture;
+  for (int tries = 0;; ++tries) {
+    if (tries == 1000)
+      return -1;
+    capture = "/tmp/arkiva-shell-" + std::to_string(GetCurrentProcessId()) + "-" +
+              std::to_string(GetTickCount()) + "-" + std::to_string(++counter);
+    HANDLE f = CreateFileA(HostPath(capture).c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
+    if (f != INVALID_HANDLE_VALUE) {
+      CloseHandle(f);
+      break;
+    }
+  }
   std::string script = command + " >" + capture + " 2>&1";
   std::string quoted;
   for (char c : script)

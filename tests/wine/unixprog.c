@@ -39,10 +39,21 @@ int wmain(int argc, wchar_t** argv) {
   wchar_t* dot = wcsrchr(name, L'.');
   if (dot) *dot = L'\0';
 
-  wchar_t done[128], done_dos[160];
-  swprintf(done, 128, L"/tmp/arkiva-done-%lu-%lu", GetCurrentProcessId(), GetTickCount());
-  swprintf(done_dos, 160, L"Z:%ls", done);
-  for (wchar_t* p = done_dos; *p; ++p) if (*p == L'/') *p = L'\\';
+  /* Process ids repeat across Wine prefixes that share /tmp: claim the name
+   * with a file that only one process can create. */
+  wchar_t done[128], done_dos[160], claim[168];
+  HANDLE claimed = INVALID_HANDLE_VALUE;
+  for (unsigned n = 0; claimed == INVALID_HANDLE_VALUE; ++n) {
+    swprintf(done, 128, L"/tmp/arkiva-done-%lu-%lu-%u", GetCurrentProcessId(), GetTickCount(), n);
+    swprintf(done_dos, 160, L"Z:%ls", done);
+    for (wchar_t* p = done_dos; *p; ++p) if (*p == L'/') *p = L'\\';
+    swprintf(claim, 168, L"%ls.claim", done_dos);
+    claimed = CreateFileW(claim, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    if (claimed == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+      fwprintf(stderr, L"%ls: cannot claim %ls (%lu)\n", name, claim, GetLastError());
+      return 126;
+    }
+  }
 
   size_t size = 4096;
   for (int i = 1; i < argc; ++i) size += 2 * wcslen(argv[i]) + 4;
@@ -71,5 +82,6 @@ int wmain(int argc, wchar_t** argv) {
     fclose(f);
   }
   DeleteFileW(done_dos);
+  CloseHandle(claimed);
   return code;
 }
