@@ -139,7 +139,7 @@ int ChangeStore(const std::string& key, std::string* failure, Change change) {
     return 0;
   bool changed = false;
   if (!change(&store, &changed))
-    return Fail(failure, failure && !failure->empty() ? *failure : key + ": no such key");
+    return Fail(failure, key + ": no such key");
   return !changed || SaveStore(file, store, failure);
 }
 

@@ -1,19 +1,9 @@
 #include "app/archive.h"
 
-#include <stdlib.h>
-
-#include <algorithm>
-
 #include <gtest/gtest.h>
 
-#include "app/setup.h"
-#include "registry/registry.h"
 #include "tests/arkiva_run.h"
 #include "tests/test_util.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 TEST(BuildArchiveLines, ExactLinesAndSafeOperands) {
   struct Case {

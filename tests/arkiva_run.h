@@ -11,6 +11,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/stat.h>
 #endif
 
 // Runs arkiva as the shell does, with the item's full path as its argument,
@@ -47,7 +49,7 @@ class ArchiveRun : public ::testing::Test {
                   "\"$(pwd -P)\" \"$(ps -o sid= -p $$ | tr -d ' ')=$$ $(readlink /proc/self/fd/0)\" "
                   ">>\"$ARKIVA_RECORD\"\n"
                   "exit ${ARKIVA_RECORD_EXIT:-0}\n");
-        RunShell("chmod +x '" + dir / (std::string("bin/") + name) + "'");
+        chmod((dir / (std::string("bin/") + name)).c_str(), 0755);
       }
     }
     env.insert(env.begin(), "PATH=" + (programs == kRecording ? dir / "bin:" : "") + "/usr/bin:/bin");

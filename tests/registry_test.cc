@@ -95,27 +95,7 @@ class RegistryTest : public ::testing::Test {
   void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, scratch.c_str()); }
 #endif
 
-  // "type:bytes" of a value, or "missing".
-  std::string Value(const std::string& key, const char* name) {
-#ifdef _WIN32
-    HKEY handle;
-    if (RegOpenKeyA(HKEY_CURRENT_USER, key.substr(18).c_str(), &handle) != ERROR_SUCCESS)
-      return "missing";
-    DWORD type = 0, size = 256;
-    BYTE data[256];
-    LONG status = RegQueryValueExA(handle, name, NULL, &type, data, &size);
-    RegCloseKey(handle);
-    if (status != ERROR_SUCCESS)
-      return "missing";
-    return std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data), size);
-#else
-    uint32_t type;
-    std::string data;
-    if (!QueryRegistryValue(key.c_str(), name, &type, &data))
-      return "missing";
-    return std::to_string(type) + ":" + data;
-#endif
-  }
+  std::string Value(const std::string& key, const char* name) { return RegistryValueText(key, name); }
 
   ScratchDir dir;
   std::string scratch, base;

@@ -59,27 +59,7 @@ class SetupRun : public ::testing::Test {
 #endif
   }
 
-  // "type:text" of a value ("missing" when there is none).
-  std::string Value(const char* key, const char* name) {
-#ifdef _WIN32
-    ParseRegistryKeyPath(key);
-    HKEY handle;
-    if (RegOpenKeyA(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(RegistryRoot)),
-                    RegistrySubKey.c_str(), &handle) != ERROR_SUCCESS)
-      return "missing";
-    char data[1024];
-    DWORD type = 0, size = sizeof(data);
-    LONG status = RegQueryValueExA(handle, name, NULL, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(handle);
-    return status ? "missing" : std::to_string(type) + ":" + std::string(data, size);
-#else
-    uint32_t type;
-    std::string data;
-    if (!QueryRegistryValue(key, name, &type, &data))
-      return "missing";
-    return std::to_string(type) + ":" + data;
-#endif
-  }
+  std::string Value(const char* key, const char* name) { return RegistryValueText(key, name); }
 
   int ValueCount(const char* key) {
 #ifdef _WIN32

@@ -8,9 +8,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "registry/registry.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include "registry/store.h"
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -285,3 +288,24 @@ int RunShell(const std::string& command, std::string* out) {
 }
 
 #endif
+
+std::string RegistryValueText(const std::string& key_path, const char* name) {
+#ifdef _WIN32
+  ParseRegistryKeyPath(key_path.c_str());
+  HKEY handle;
+  if (RegOpenKeyA(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(RegistryRoot)),
+                  RegistrySubKey.c_str(), &handle) != ERROR_SUCCESS)
+    return "missing";
+  char data[1024];
+  DWORD type = 0, size = sizeof(data);
+  LONG status = RegQueryValueExA(handle, name, NULL, &type, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(handle);
+  return status ? "missing" : std::to_string(type) + ":" + std::string(data, size);
+#else
+  uint32_t type;
+  std::string data;
+  if (!QueryRegistryValue(key_path.c_str(), name, &type, &data))
+    return "missing";
+  return std::to_string(type) + ":" + data;
+#endif
+}

@@ -42,6 +42,10 @@ int RunArgv(const std::vector<std::string>& argv, const std::string& cwd, std::s
 // The Unix form of a path (Z:\tmp\x -> /tmp/x under Wine; unchanged natively).
 std::string UnixPath(const std::string& path);
 
+// A registry value read back past the code under test, as "type:bytes"
+// (Windows: RegQueryValueExA; POSIX: the store's own reader), or "missing".
+std::string RegistryValueText(const std::string& key_path, const char* name);
+
 // Runs a host shell command line (POSIX: /bin/sh -c; Windows: through Wine's
 // Unix shell) in `cwd` and returns its exit code.
 int RunShell(const std::string& command, std::string* out = nullptr);
