@@ -102,8 +102,21 @@ class ArchiveRun : public ::testing::Test {
   // Sorted member names of an archive, listed by the real tar.
   std::vector<std::string> Members(const std::string& archive) {
     std::string out;
-    EXPECT_EQ(0, RunShell("tar -tJf '" + UnixPath(archive) + "' | sort", &out)) << out;
+    EXPECT_EQ(0, RunShell("m=$(tar -tJf '" + UnixPath(archive) + "') && printf '%s\\n' \"$m\" | sort",
+                          &out)) << out;
     return Lines(out);
+  }
+
+  // The archive, unpacked by the real (Linux) tar and xz, holds `folder`'s
+  // tree byte for byte, under the folder's own name.
+  void ExpectArchiveHolds(const std::string& archive, const std::string& folder) {
+    ScratchDir out;
+    std::string name = folder.substr(folder.find_last_of("\\/") + 1);
+    std::string diff;
+    EXPECT_EQ(0, RunShell("tar -xJf '" + UnixPath(archive) + "' -C '" + UnixPath(out.path) +
+                              "' && diff -r '" + UnixPath(out / name) + "' '" + UnixPath(folder) + "'",
+                          &diff))
+        << diff;
   }
 
   ScratchDir dir;

@@ -1,28 +1,60 @@
 #!/bin/bash
-# Builds the release zip, unpacks it and runs the arkiva.exe in it under Wine
-# on a folder: the archive must appear. Also checks the zip's contents and
-# the version in the exe's VERSIONINFO.
-#   check-package.sh BUILD_DIR VERSION
+# The release as a user meets it: builds the zip, unpacks it into a fresh Wine
+# prefix in which no other tar.exe or xz.exe exists, starts arkiva.exe once
+# (setup), then runs the registered commands the way the shell does on a
+# folder and a file whose names lie outside every old code page. The
+# archives must hold exactly those names and bytes.
+#   check-package.sh BUILD_DIR VERSION SHELL_START_EXE
 set -euo pipefail
 build=$1
 version=$2
+shell_start=$3
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a bash "$0" "$@"
+fi
 work=$(mktemp -d /tmp/arkiva-package.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8 LC_ALL=C.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset WINEPATH
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+dos() { printf 'Z:%s' "${1//\//\\}"; }
+
 cpack --config "$build/CPackConfig.cmake" -B "$work/out" >/dev/null
 zip="$work/out/arkiva-$version-win64.zip"
 unzip -q "$zip" -d "$work/unpacked"
 top="$work/unpacked/arkiva-$version-win64"
-for f in arkiva.exe README.txt LICENSE.txt remove-menu.reg; do
+for f in arkiva.exe tar.exe xz.exe README.txt LICENSE.txt remove-menu.reg \
+         COPYING-libarchive.txt COPYING-xz.txt COPYING-xz-LGPLv2.1.txt; do
   [ -f "$top/$f" ] || { echo "missing from the zip: $f"; exit 1; }
 done
 grep -qaP "F\x00i\x00l\x00e\x00V\x00e\x00r\x00s\x00i\x00o\x00n\x00\x00\x00\x00\x00$(echo -n "$version" | sed 's/./&\\x00/g')" "$top/arkiva.exe" \
   || { echo "VERSIONINFO does not say $version"; exit 1; }
+grep -q "xz-utils 5\." "$top/README.txt" && grep -q "libarchive 3\." "$top/README.txt" \
+  || { echo "README.txt does not name the versions of tar.exe and xz.exe"; exit 1; }
 
-# Archive mode needs the menu key.
-"$build/wine-run" reg add 'HKEY_CLASSES_ROOT\Directory\shell\Create tar.xz' /f >/dev/null
-mkdir -p "$work/My Data"
-echo "hello" >"$work/My Data/file.txt"
-"$build/wine-run" "$top/arkiva.exe" "Z:${work//\//\\}\\My Data"
-listing=$(tar -tJf "$work/My Data.tar.xz" | sort | tr '\n' ' ')
-[ "$listing" = "My Data/ My Data/file.txt " ] || { echo "unexpected archive: $listing"; exit 1; }
-echo "the zip's arkiva.exe $version archived a folder under Wine"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+others=$(find "$WINEPREFIX" -iname tar.exe -o -iname xz.exe)
+[ -z "$others" ] || { echo "the fresh prefix already has: $others"; exit 1; }
+
+folder="Zoë 日本 📷"
+file="ноты ✓.txt"
+mkdir -p "$work/items/$folder/Ψ sub"
+printf 'photo bytes \377\000\001' >"$work/items/$folder/Ψ sub/🎵 ünï.bin"
+printf 'notes\n' >"$work/items/$folder/$file"
+printf 'до ре ми\n' >"$work/items/$file"
+wine "$(dos "$shell_start")" "$(dos "$top/arkiva.exe")" "$(dos "$work/items/$folder")" \
+  "$(dos "$work/items/$file")" </dev/null
+wineserver -w
+
+cd "$work/items"
+[ ! -e "$folder.tar" ] || { echo "$folder.tar was left behind"; exit 1; }
+listing=$(tar -tJf "$folder.tar.xz" | sort)
+expected=$(printf '%s\n' "$folder/" "$folder/$file" "$folder/Ψ sub/" "$folder/Ψ sub/🎵 ünï.bin" | sort)
+[ "$listing" = "$expected" ] || { printf 'unexpected members:\n%s\n' "$listing"; exit 1; }
+mkdir out
+tar -xJf "$folder.tar.xz" -C out
+diff -r "out/$folder" "$folder" || { echo "the archive's bytes differ"; exit 1; }
+[ "$(xz -dc "$file.xz")" = "до ре ми" ] || { echo "$file.xz does not hold the file"; exit 1; }
+[ ! -e "$file" ] || { echo "xz kept $file"; exit 1; }
+echo "the zip's arkiva.exe $version, tar.exe and xz.exe archived '$folder' and '$file' in a fresh prefix"

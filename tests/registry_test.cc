@@ -306,8 +306,9 @@ TEST_F(RegistryTest, WinesRegImportReadsTheStore) {
   std::string env = "WINEPREFIX='" + prefix + "' WINEDEBUG=-all ";
   std::string out;
   ASSERT_EQ(0, RunShell(env + "wine reg import '" + dir / "store/registry.reg" + "'", &out)) << out;
-  RunShell(env + "wine reg query '" + key + "'", &out);
-  RunShell(env + "wine reg delete '" + key + "' /f");
+  EXPECT_EQ(0, RunShell(env + "wine reg query '" + key + "'", &out)) << out;
+  std::string deleted;
+  EXPECT_EQ(0, RunShell(env + "wine reg delete '" + key + "' /f", &deleted)) << deleted;
   EXPECT_NE(std::string::npos, out.find("(Default)    REG_SZ    \"C:\\arkiva.exe\" \"%1\"")) << out;
   EXPECT_NE(std::string::npos, out.find("d    REG_DWORD    0x2a")) << out;
   EXPECT_NE(std::string::npos, out.find("b    REG_BINARY    0AFF")) << out;

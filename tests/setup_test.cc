@@ -158,9 +158,9 @@ TEST_F(SetupRun, LaterStartsArchiveThroughTheRegisteredCommands) {
   EXPECT_TRUE(PathExists(dir / "My Folder.d.tar.xz"));
   EXPECT_FALSE(PathExists(dir / "My Folder.d.tar"));
   std::string out;
-  RunShell("tar -tJf '" + UnixPath(dir / "My Folder.d.tar.xz") + "'", &out);
+  ASSERT_EQ(0, RunShell("tar -tJf '" + UnixPath(dir / "My Folder.d.tar.xz") + "'", &out)) << out;
   EXPECT_EQ("My Folder.d/\nMy Folder.d/inside.txt\n", out);
-  RunShell("xz -dc '" + UnixPath(dir / "file one.txt.xz") + "'", &out);
+  ASSERT_EQ(0, RunShell("xz -dc '" + UnixPath(dir / "file one.txt.xz") + "'", &out)) << out;
   EXPECT_EQ("abc", out);
 }
 

@@ -47,7 +47,8 @@ std::string UnixPath(const std::string& path);
 std::string RegistryValueText(const std::string& key_path, const char* name);
 
 // Runs a host shell command line (POSIX: /bin/sh -c; Windows: through Wine's
-// Unix shell) in `cwd` and returns its exit code.
-int RunShell(const std::string& command, std::string* out = nullptr);
+// Unix shell) and returns its exit code, which every caller checks: a rig
+// that failed must never read as an empty result.
+[[nodiscard]] int RunShell(const std::string& command, std::string* out = nullptr);
 
 #endif  // ARKIVA_TESTS_TEST_UTIL_H_

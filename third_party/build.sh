@@ -1,0 +1,111 @@
+#!/bin/bash
+# Builds the tar.exe and xz.exe that ship beside arkiva.exe: libarchive's
+# bsdtar (the tar Windows itself ships) and xz, from Debian's source packages,
+# cross-compiled with mingw-w64, static, with a UTF-8 code page manifest.
+#
+#   third_party/build.sh     prints the folder that holds tar.exe, xz.exe,
+#                            their licences and VERSIONS.txt
+#
+# The result is cached under $ARKIVA_CACHE (default ~/.cache/arkiva), keyed by
+# this recipe, so a second build of any checkout reuses it.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+cache=${ARKIVA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/arkiva}
+recipe=$(cat "$here/build.sh" "$here/libarchive-utf8-acp.patch" "$here/utf8.manifest" |
+         sha256sum | cut -c1-16)
+out=$cache/windows-programs-$recipe
+mkdir -p "$cache"
+
+exec 9>"$cache/lock"
+flock 9
+if [ -f "$out/VERSIONS.txt" ]; then
+  echo "$out"
+  exit 0
+fi
+
+work=$(mktemp -d "$cache/work.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+log=$work/log
+fail() {
+  echo "third_party/build.sh: $1 (last lines of the log follow)" >&2
+  tail -n 30 "$log" >&2
+  exit 1
+}
+cross=x86_64-w64-mingw32
+
+# A deb-src twin of every deb entry in the machine's own apt sources, used
+# through a private list folder: the system's apt configuration and lists
+# are never touched.
+apt_dir=$work/apt
+mkdir -p "$apt_dir/parts" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
+for f in /etc/apt/sources.list.d/*.sources; do
+  [ -f "$f" ] || continue
+  awk 'BEGIN { RS = ""; ORS = "\n\n" }
+       /(^|\n)Types:([^\n]*[ \t])?deb([ \t\n]|$)/ { sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$f"
+done >"$apt_dir/parts/debian.sources"
+for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+  [ -f "$f" ] || continue
+  sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$f"
+done >"$apt_dir/parts/debian.list"
+apt=(apt-get -q -o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt_dir/parts"
+     -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
+     -o "APT::Sandbox::User=$(id -un)")
+echo "third_party: fetching the sources of xz-utils and libarchive from Debian" >&2
+"${apt[@]}" update >>"$log" 2>&1 || fail "apt-get update of the deb-src list failed"
+mkdir -p "$work/src"
+(cd "$work/src" && "${apt[@]}" source --download-only xz-utils libarchive) >>"$log" 2>&1 ||
+  fail "apt-get source failed"
+# dpkg-source checks the .dsc signature and every file's checksum.
+for dsc in "$work"/src/*.dsc; do
+  (cd "$work/src" && dpkg-source -x "$dsc") >>"$log" 2>&1 || fail "dpkg-source -x $dsc failed"
+done
+xz_src=$(echo "$work"/src/xz-utils-*/)
+la_src=$(echo "$work"/src/libarchive-*/)
+
+# The manifest as a resource object that both links take in.
+printf '1 24 "%s"\n' "$here/utf8.manifest" >"$work/manifest.rc"
+$cross-windres "$work/manifest.rc" -O coff -o "$work/manifest.o"
+export CC=$cross-gcc-posix
+
+echo "third_party: building xz.exe" >&2
+(cd "$xz_src" &&
+ ./configure --host=$cross --disable-nls --disable-shared --enable-static \
+   --disable-xzdec --disable-lzmadec --disable-lzmainfo --disable-lzma-links \
+   --disable-scripts --disable-doc &&
+ make -j"$(nproc)" -C src/liblzma &&
+ make -j"$(nproc)" -C src/xz LDFLAGS="-static $work/manifest.o") >>"$log" 2>&1 ||
+  fail "the xz build failed"
+
+echo "third_party: building tar.exe (bsdtar)" >&2
+(cd "$la_src" && patch -p1 <"$here/libarchive-utf8-acp.patch") >>"$log" 2>&1 ||
+  fail "the libarchive patch does not apply"
+no_libraries=()
+for lib in OPENSSL MBEDTLS NETTLE LIBB2 LZ4 LZO LZMA ZSTD ZLIB BZip2 LIBXML2 EXPAT PCREPOSIX \
+           LIBGCC CNG ICONV CPIO CAT TEST INSTALL; do
+  no_libraries+=("-DENABLE_$lib=OFF")
+done
+cmake -S "$la_src" -B "$work/la-build" -G Ninja -DCMAKE_SYSTEM_NAME=Windows \
+  -DCMAKE_C_COMPILER=$cross-gcc-posix -DCMAKE_RC_COMPILER=$cross-windres \
+  -DCMAKE_FIND_ROOT_PATH=/usr/$cross -DCMAKE_FIND_ROOT_PATH_MODE_LIBRARY=ONLY \
+  -DCMAKE_FIND_ROOT_PATH_MODE_INCLUDE=ONLY -DCMAKE_FIND_ROOT_PATH_MODE_PROGRAM=NEVER \
+  -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_SHARED_LIBS=OFF -DENABLE_TAR=ON -DENABLE_TAR_SHARED=OFF -DPOSIX_REGEX_LIB=NONE \
+  "${no_libraries[@]}" -DCMAKE_EXE_LINKER_FLAGS="-static $work/manifest.o" >>"$log" 2>&1 &&
+  cmake --build "$work/la-build" --target bsdtar >>"$log" 2>&1 ||
+  fail "the libarchive build failed"
+
+staging=$work/out
+mkdir -p "$staging"
+$cross-strip -o "$staging/xz.exe" "$xz_src/src/xz/.libs/xz.exe" 2>/dev/null ||
+  $cross-strip -o "$staging/xz.exe" "$xz_src/src/xz/xz.exe"
+$cross-strip -o "$staging/tar.exe" "$work/la-build/bin/bsdtar.exe"
+cp "$xz_src/COPYING" "$staging/COPYING-xz.txt"
+cp "$xz_src/COPYING.LGPLv2.1" "$staging/COPYING-xz-LGPLv2.1.txt"
+cp "$la_src/COPYING" "$staging/COPYING-libarchive.txt"
+{
+  for dsc in "$work"/src/*.dsc; do
+    sed -n 's/^Source: //p; s/^Version: //p' "$dsc" | paste -sd' '
+  done
+} >"$staging/VERSIONS.txt"
+rm -rf "$out"
+mv "$staging" "$out"
+echo "$out"
