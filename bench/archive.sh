@@ -16,16 +16,10 @@ export ARKIVA_REGISTRY=$work/registry.reg
 # Archive mode needs the menu key: a first start registers it.
 DISPLAY= WAYLAND_DISPLAY= "$arkiva" >/dev/null 2>&1 </dev/null || true
 
-# ~64 MB of mixed files: compressible text, random bytes, many small files.
+source bench/mixed-data.sh
 src=$work/src/Mixed\ Data
-mkdir -p "$src/small"
-seq 1 1600000 | sed 's/$/ lorem ipsum dolor/' >"$src/text.txt"
-head -c 16000000 /dev/urandom >"$src/random.bin"
-for i in $(seq 1 400); do head -c 20000 /dev/urandom | base64 >"$src/small/f$i.txt"; done
+make_mixed_data "$src"
 du -sh "$src" | sed 's/^/input: /'
-
-now() { date +%s.%N; }
-median() { sort -g | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 
 : >"$work/a"; : >"$work/b"
 for i in $(seq 1 "$runs"); do

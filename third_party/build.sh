@@ -19,6 +19,7 @@ mkdir -p "$cache"
 exec 9>"$cache/lock"
 flock 9
 if [ -f "$out/VERSIONS.txt" ]; then
+  echo "third_party: tar.exe and xz.exe from the cache, $out" >&2
   echo "$out"
   exit 0
 fi

@@ -1,0 +1,44 @@
+#!/bin/bash
+# Benchmarks arkiva.exe under Wine against the shipped tar.exe and xz.exe
+# started directly with the same argument lines, on ~64 MB of mixed files,
+# alternated. Run by hand (not a test), after the Windows build:
+#   bench/wine-archive.sh [RUNS]
+# Prints the median wall times and their ratio.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+build=$PWD/build/windows
+[ -x "$build/wine-run" ] || { cmake --preset windows >/dev/null && cmake --build --preset windows >/dev/null; }
+source bench/mixed-data.sh
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a bash "$0" "$@"
+fi
+
+work=$(mktemp -d /tmp/arkiva-bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+dos() { printf 'Z:%s' "${1//\//\\}"; }
+wine_run() { "$build/wine-run" "$@"; }
+
+# Both runs use the tar.exe and xz.exe of realbin, the ones the release ships.
+# Archive mode needs the folder menu key.
+wine_run reg add 'HKEY_CLASSES_ROOT\Directory\shell\Create tar.xz' /f >/dev/null
+make_mixed_data "$work/src/Mixed Data"
+du -sh "$work/src/Mixed Data" | sed 's/^/input: /'
+printf '@"%s" cf "Mixed Data.tar" "Mixed Data" || exit /b 1\r\n@"%s" -zv "Mixed Data.tar"\r\n' \
+  "$(dos "$build/realbin/tar.exe")" "$(dos "$build/realbin/xz.exe")" >"$work/src/direct.cmd"
+
+: >"$work/a"; : >"$work/b"
+for i in $(seq 1 "$runs"); do
+  rm -f "$work/src/Mixed Data.tar.xz"
+  t0=$(now); wine_run "$build/arkiva.exe" "$(dos "$work/src/Mixed Data")" 2>/dev/null; t1=$(now)
+  echo "$t1 - $t0" | bc >>"$work/a"
+  [ -f "$work/src/Mixed Data.tar.xz" ] || { echo "arkiva.exe made no archive"; exit 1; }
+  rm -f "$work/src/Mixed Data.tar.xz"
+  t0=$(now); (cd "$work/src" && wine_run cmd /c direct.cmd 2>/dev/null); t1=$(now)
+  echo "$t1 - $t0" | bc >>"$work/b"
+  [ -f "$work/src/Mixed Data.tar.xz" ] || { echo "the direct run made no archive"; exit 1; }
+  printf 'run %d: arkiva.exe %.2f s, tar.exe + xz.exe %.2f s\n' "$i" "$(tail -1 "$work/a")" "$(tail -1 "$work/b")"
+done
+a=$(median <"$work/a"); b=$(median <"$work/b")
+printf 'wine archive  arkiva.exe %.3f s   tar.exe+xz.exe %.3f s   ratio %.4f (target <= 1.02)\n' "$a" "$b" "$(echo "$a / $b" | bc -l)"
+echo "machine: $(nproc) cores; $(wine_run --version); $(date -u +%Y-%m-%d); command: bench/wine-archive.sh $runs"
