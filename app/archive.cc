@@ -1,9 +1,9 @@
 #include "app/archive.h"
 
-#include <stdio.h>
-
+#include "app/program_run.h"
+#include "host/failure_report.h"
+#include "host/file_claim.h"
 #include "host/file_size.h"
-#include "host/launcher.h"
 #include "host/path_parts.h"
 #include "host/program_args.h"
 
@@ -15,18 +15,57 @@ const bool kPosixNames = false;
 const bool kPosixNames = true;
 #endif
 
-// The shell's fallback would start whatever "tar" or "xz" it finds in the
-// item's folder (a planted xz.exe, xz.cmd, ...), so arkiva never asks it:
-// LaunchConnect rules the fallback out and has no other effect.
-const uint32_t kNoShellFallback = LaunchConnect;
+ArchiveStatus Archived() { return {ArchiveStatus::kArchived, ""}; }
+ArchiveStatus Failed(const std::string& cause) { return {ArchiveStatus::kFailed, cause}; }
 
-// Runs one program and waits; true when it started and exited with 0.
-bool Run(const char* program, const std::string& line, const std::string& folder,
-         uint32_t flags) {
-  int exit_code = 0;
-  intptr_t started = LaunchProgram(program, line.c_str(), folder.c_str(),
-                                   flags | kNoShellFallback, &exit_code);
-  return started != 0 && exit_code == 0;
+std::string AlreadyThere(const std::string& file_name) {
+  return "\"" + file_name + "\" already exists beside it.";
+}
+
+// The item as the user knows it: its last path component whole (quotes
+// included), or the whole path when it ends in a separator.
+std::string ItemName(const std::string& argument) {
+  size_t start = argument.size();
+  while (start > 0 && !IsPathSeparator(argument[start - 1]))
+    --start;
+  return start == argument.size() ? argument : argument.substr(start);
+}
+
+bool Exists(const std::string& path) { return QueryFileSize(path.c_str()) != kSizeNothing; }
+
+// tar into the claimed Name.tar, then xz, which replaces it with Name.tar.xz.
+// Whatever goes wrong, the Name.tar this run made is removed again.
+ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& name,
+                            const ArchiveLines& lines) {
+  std::string tar_name = name + ".tar";
+  std::string tar_path = folder_part + tar_name;
+  if (Exists(tar_path + ".xz"))
+    return Failed(AlreadyThere(tar_name + ".xz"));
+  FileClaim claim = ClaimNewFile(tar_path);
+  if (claim.result == FileClaim::kExists)
+    return Failed(AlreadyThere(tar_name));
+  if (claim.result == FileClaim::kFailed)
+    return Failed("\"" + tar_name + "\" could not be created beside it: " + claim.reason);
+
+  ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow);
+  if (!tar.Succeeded()) {
+    RemoveClaimedFile(tar_path);
+    return Failed(DescribeFailure("tar", tar));
+  }
+  ProgramRun xz = RunProgram("xz", lines.xz, folder_part, kShownWindow);
+  if (!xz.Succeeded()) {
+    RemoveClaimedFile(tar_path);  // xz removes its own partial output
+    return Failed(DescribeFailure("xz", xz));
+  }
+  return Archived();
+}
+
+ArchiveStatus CompressFile(const std::string& folder_part, const std::string& name,
+                           const ArchiveLines& lines) {
+  if (Exists(folder_part + name + ".xz"))
+    return Failed(AlreadyThere(name + ".xz"));
+  ProgramRun xz = RunProgram("xz", lines.xz, folder_part, kShownWindow);
+  return xz.Succeeded() ? Archived() : Failed(DescribeFailure("xz", xz));
 }
 
 }  // namespace
@@ -46,28 +85,27 @@ ArchiveLines BuildArchiveLines(const std::string& name, bool folder, bool posix_
   return {"cf " + tar_name + " " + quoted_name, "-zv " + tar_name};
 }
 
-int CreateArchive() {
-  std::string argument = ProgramArgument();
+ArchiveStatus ArchiveItem(const std::string& argument) {
   int64_t size = QueryFileSize(argument.c_str());
   bool folder = size == kSizeFolder;
   if (!folder && size <= 0)
-    return 0;
-
-  if (kPosixNames && argument.find_first_of("\"|") != std::string::npos) {
-    // The argument line has no way to carry a double quote, and a vertical
-    // bar would cut the folder part short.
-    fprintf(stderr, "arkiva: cannot archive \"%s\": its path holds a \" or a |\n",
-            argument.c_str());
-    return 1;
-  }
+    return {ArchiveStatus::kNothingToDo, ""};
+  // The argument line has no way to carry a double quote, and a vertical bar
+  // would cut the folder part short.
+  if (kPosixNames && argument.find_first_of("\"|") != std::string::npos)
+    return Failed("its path holds a \" or a |, which cannot be passed to tar and xz.");
 
   std::string folder_part = DirectoryPart(argument.c_str());
   std::string name = FileNamePart(argument.c_str());
   ArchiveLines lines = BuildArchiveLines(name, folder, kPosixNames);
-  if (folder) {
-    // A tar that failed leaves a partial archive: never compress it.
-    if (!Run("tar", lines.tar, folder_part, LaunchWait | LaunchHide))
-      return 1;
-  }
-  return Run("xz", lines.xz, folder_part, LaunchWait) ? 0 : 1;
+  return folder ? ArchiveFolder(folder_part, name, lines) : CompressFile(folder_part, name, lines);
+}
+
+int CreateArchive() {
+  std::string argument = ProgramArgument();
+  ArchiveStatus status = ArchiveItem(argument);
+  if (status.outcome != ArchiveStatus::kFailed)
+    return 0;
+  ReportFailure("Could not archive \"" + ItemName(argument) + "\": " + status.cause);
+  return 1;
 }

@@ -130,3 +130,27 @@ intptr_t LaunchProgram(const char* program, const char* parameters, const char* 
   g_records = record;
   return reinterpret_cast<intptr_t>(record);
 }
+
+std::string ReadProgramPipe(intptr_t read_end) {
+  std::string data;
+  char buffer[4096];
+  for (;;) {
+    ssize_t got = read(static_cast<int>(read_end), buffer, sizeof(buffer));
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got <= 0)
+      return data;
+    data.append(buffer, got);
+  }
+}
+
+int WaitForProgram(const ProgramRecord* record) {
+  int status = 0;
+  pid_t pid = static_cast<pid_t>(record->process);
+  pid_t ended;
+  while ((ended = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+  }
+  if (ended != pid)
+    return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}

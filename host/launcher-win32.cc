@@ -202,3 +202,21 @@ intptr_t LaunchProgram(const char* program, const char* parameters, const char* 
   HeapFree(Heap(), 0, line);
   return result;
 }
+
+std::string ReadProgramPipe(intptr_t read_end) {
+  std::string data;
+  char buffer[4096];
+  DWORD got;
+  while (read_end && ReadFile(reinterpret_cast<HANDLE>(read_end), buffer, sizeof(buffer), &got, NULL) && got)
+    data.append(buffer, got);
+  return data;
+}
+
+int WaitForProgram(const ProgramRecord* record) {
+  HANDLE process = reinterpret_cast<HANDLE>(record->process);
+  DWORD code;
+  if (!process || WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(process, &code))
+    return -1;
+  return static_cast<int>(code);
+}

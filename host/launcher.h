@@ -65,4 +65,12 @@ ProgramRecord* FirstProgramRecord();
 intptr_t LaunchProgram(const char* program, const char* parameters, const char* directory,
                        uint32_t flags, int* exit_code = nullptr);
 
+// Reads a pipe end of a kept program (a record's stdout_read or stderr_read)
+// until every writer has closed it, and returns what came.
+std::string ReadProgramPipe(intptr_t read_end);
+
+// Waits, without a time-out, until a kept program has ended; returns its exit
+// code, or -1 when it cannot be read (the shell started it, or it was reaped).
+int WaitForProgram(const ProgramRecord* record);
+
 #endif  // ARKIVA_HOST_LAUNCHER_H_

@@ -47,25 +47,29 @@ int RunDialog(const std::vector<std::string>& args) {
 
 void InitRequesters() {}
 
-int ShowMessageBox(const char* title, const char* text, uint32_t style) {
+int ShowDialogBox(const char* title, const char* text, uint32_t style) {
   std::string t = title ? title : "", x = text ? text : "";
   bool error = style & kBoxError;
   const char* display = getenv("DISPLAY");
   const char* wayland = getenv("WAYLAND_DISPLAY");
-  if ((display && *display) || (wayland && *wayland)) {
-    std::vector<std::string> args;
-    if (OnPath("zenity"))
-      args = {"zenity", error ? "--error" : "--info", "--no-markup", "--title", t, "--text", x};
-    else if (OnPath("kdialog"))
-      args = {"kdialog", "--title", t, error ? "--error" : "--msgbox", x};
-    else if (OnPath("xmessage"))
-      args = {"xmessage", "-title", t, "-buttons", "OK:0", "-default", "OK", "-center", x};
-    if (!args.empty()) {
-      int code = RunDialog(args);
-      if (code >= 0)
-        return code == 0 ? 1 : 0;
-    }
-  }
+  if (!(display && *display) && !(wayland && *wayland))
+    return -1;
+  std::vector<std::string> args;
+  if (OnPath("zenity"))
+    args = {"zenity", error ? "--error" : "--info", "--no-markup", "--title", t, "--text", x};
+  else if (OnPath("kdialog"))
+    args = {"kdialog", "--title", t, error ? "--error" : "--msgbox", x};
+  else if (OnPath("xmessage"))
+    args = {"xmessage", "-title", t, "-buttons", "OK:0", "-default", "OK", "-center", x};
+  int code = args.empty() ? -1 : RunDialog(args);
+  return code < 0 ? -1 : code == 0 ? 1 : 0;
+}
+
+int ShowMessageBox(const char* title, const char* text, uint32_t style) {
+  std::string t = title ? title : "", x = text ? text : "";
+  int shown = ShowDialogBox(title, text, style);
+  if (shown >= 0)
+    return shown;
   if (fprintf(stderr, "%s: %s\n", t.c_str(), x.c_str()) < 0)
     return 0;
   if (isatty(0)) {

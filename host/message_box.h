@@ -26,6 +26,13 @@ int ShowMessageBox(const char* title, const char* text, uint32_t style = kBoxPla
 // Once at start-up: common controls and COM (Windows); nothing on POSIX.
 void InitRequesters();
 
+#ifndef _WIN32
+// The dialog half of ShowMessageBox: shows the box with zenity, kdialog or
+// xmessage when there is a display and one of them, and returns as
+// ShowMessageBox does; -1 when it could not show one.
+int ShowDialogBox(const char* title, const char* text, uint32_t style = kBoxPlain);
+#endif
+
 #ifdef _WIN32
 #include <windows.h>
 

@@ -49,12 +49,16 @@ TEST_F(ArchiveRun, FileRunsXzAlone) {
   ExpectLaunch(records[0], "xz", "-zv \"report.final\"", {"-zv", "report.final"}, dir.path, false);
 }
 
-TEST_F(ArchiveRun, NothingToDoIsNotAFailure) {
+TEST_F(ArchiveRun, NothingToDoIsNotAFailureAndSaysNothing) {
   WriteText(dir / "empty", "");
   EXPECT_EQ(0, Arkiva("", kRecording));
+  EXPECT_EQ("", message);
   EXPECT_EQ(0, Arkiva(dir / "missing", kRecording));
+  EXPECT_EQ("", message);
   EXPECT_EQ(0, Arkiva(dir / "empty", kRecording));
+  EXPECT_EQ("", message);
   EXPECT_TRUE(Records().empty());
+  EXPECT_FALSE(PathExists(dir / "missing.tar"));
 }
 
 TEST_F(ArchiveRun, TrailingSeparatorAndBareName) {
@@ -82,13 +86,65 @@ TEST_F(ArchiveRun, OptionLikeNamesBecomeOperands) {
   ExpectLaunch(records[2], "xz", "-zv \"./@d\"", {"-zv", "./@d"}, dir.path, false);
 }
 
-TEST_F(ArchiveRun, AFailedTarIsNeverCompressed) {
+// A tar that writes part of the archive, says why on its standard error and
+// exits 2: the partial Name.tar goes, xz never runs, and the user reads tar's words.
+TEST_F(ArchiveRun, AFailedTarLeavesNothingAndIsReported) {
   MakeDir(dir / "data");
-  WriteText(dir / "file", "x");
-  EXPECT_EQ(1, Arkiva(dir / "data", kRecording, "", {"ARKIVA_RECORD_EXIT=2"}));
+  EXPECT_EQ(1, Arkiva(dir / "data", kRecording, "",
+                      {"ARKIVA_RECORD_EXIT=2", "ARKIVA_RECORD_WRITE=" + dir / "data.tar",
+                       "ARKIVA_RECORD_STDERR=tar: data/f: Cannot open: Permission denied"}));
   ASSERT_EQ(1u, Records().size());  // tar only
+  EXPECT_FALSE(PathExists(dir / "data.tar"));
+  EXPECT_FALSE(PathExists(dir / "data.tar.xz"));
+  EXPECT_EQ("Could not archive \"data\": tar failed (exit code 2):\n"
+            "tar: data/f: Cannot open: Permission denied",
+            message);
+#ifdef _WIN32
+  EXPECT_TRUE(error_icon);
+#endif
+}
+
+TEST_F(ArchiveRun, AFailedXzIsReported) {
+  WriteText(dir / "file", "x");
   EXPECT_EQ(1, Arkiva(dir / "file", kRecording, "", {"ARKIVA_RECORD_EXIT=1"}));
+  EXPECT_EQ("Could not archive \"file\": xz failed (exit code 1).", message);
+  MakeDir(dir / "data");
   EXPECT_EQ(1, Arkiva(dir / "data", kRecording, "", {"PATH=" + dir / "nowhere"}));
+#ifdef _WIN32
+  EXPECT_EQ("Could not archive \"data\": tar could not be started: it is neither beside "
+            "arkiva.exe nor on PATH.", message);
+#else
+  EXPECT_EQ("Could not archive \"data\": tar could not be started: it is not on PATH.", message);
+#endif
+  EXPECT_FALSE(PathExists(dir / "data.tar"));
+}
+
+// The user's own Name.tar, Name.tar.xz or name.xz is never replaced, and
+// nothing runs beside it.
+TEST_F(ArchiveRun, ExistingOutputsAreNeverTouched) {
+  MakeDir(dir / "My Photos");
+  WriteText(dir / "My Photos" + kSep + "a.jpg", "picture");
+  WriteText(dir / "My Photos.tar", "precious old tar");
+  EXPECT_EQ(1, Arkiva(dir / "My Photos", kRecording));
+  EXPECT_EQ("Could not archive \"My Photos\": \"My Photos.tar\" already exists beside it.", message);
+  EXPECT_EQ("precious old tar", ReadText(dir / "My Photos.tar"));
+  EXPECT_FALSE(PathExists(dir / "My Photos.tar.xz"));
+
+  ASSERT_TRUE(std::remove((dir / "My Photos.tar").c_str()) == 0);
+  WriteText(dir / "My Photos.tar.xz", "precious old archive");
+  EXPECT_EQ(1, Arkiva(dir / "My Photos", kRecording));
+  EXPECT_EQ("Could not archive \"My Photos\": \"My Photos.tar.xz\" already exists beside it.",
+            message);
+  EXPECT_EQ("precious old archive", ReadText(dir / "My Photos.tar.xz"));
+  EXPECT_FALSE(PathExists(dir / "My Photos.tar"));
+
+  WriteText(dir / "notes.txt", "notes");
+  WriteText(dir / "notes.txt.xz", "older notes");
+  EXPECT_EQ(1, Arkiva(dir / "notes.txt", kRecording));
+  EXPECT_EQ("Could not archive \"notes.txt\": \"notes.txt.xz\" already exists beside it.", message);
+  EXPECT_EQ("notes", ReadText(dir / "notes.txt"));
+  EXPECT_EQ("older notes", ReadText(dir / "notes.txt.xz"));
+  EXPECT_TRUE(Records().empty());
 }
 
 TEST_F(ArchiveRun, RealFolderArchives) {
@@ -186,9 +242,11 @@ TEST_F(ArchiveRun, ARealTarThatFailsIsNeverCompressed) {
   EXPECT_EQ(1, Arkiva(dir / "data", kReal));
   CloseHandle(held);
   EXPECT_FALSE(PathExists(dir / "data.tar.xz"));
+  EXPECT_FALSE(PathExists(dir / "data.tar"));
   EXPECT_EQ("held open", ReadText(dir / "data\\locked"));
+  EXPECT_EQ(0u, message.find("Could not archive \"data\": tar failed (exit code 1):\n")) << message;
+  EXPECT_NE(std::string::npos, message.find("locked")) << message;
   // Once the file is free, the same folder archives.
-  DeleteFileA((dir / "data.tar").c_str());
   EXPECT_EQ(0, Arkiva(dir / "data", kReal));
   ExpectArchiveHolds(dir / "data.tar.xz", dir / "data");
 }
@@ -207,6 +265,8 @@ TEST_F(ArchiveRun, PathsALineCannotCarryAreRefused) {
   MakeDir(dir / "a|b");
   WriteText(dir / "a|b" + kSep + "c", "x");
   EXPECT_EQ(1, Arkiva(dir / "say \"hi\"", kRecording));
+  EXPECT_EQ("Could not archive \"say \"hi\"\": its path holds a \" or a |, which cannot be passed "
+            "to tar and xz.", message);
   EXPECT_EQ(1, Arkiva(dir / "a|b/c", kRecording));
   EXPECT_TRUE(Records().empty());
 }

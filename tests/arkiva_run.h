@@ -7,6 +7,7 @@
 
 #include "app/setup.h"
 #include "registry/registry.h"
+#include "tests/box_watch.h"
 #include "tests/test_util.h"
 
 #ifdef _WIN32
@@ -29,6 +30,9 @@ class ArchiveRun : public ::testing::Test {
     ASSERT_EQ(1, RegistryCreateKey(kFolderMenuKey, "."));
   }
 
+  // Runs arkiva on `item`; what it told the user lands in `message` (the
+  // text of its failure box on Windows, pressed OK; its standard error on
+  // POSIX, run without a display), empty when it said nothing.
   int Arkiva(const std::string& item, Programs programs, const std::string& cwd = "",
              std::vector<std::string> env = {}) {
     // The caller's entries come last, so that they win.
@@ -39,7 +43,12 @@ class ArchiveRun : public ::testing::Test {
     std::string line = "\"" + BuildPath("arkiva.exe") + "\"";
     if (!item.empty())
       line += " \"" + item + "\"";
-    return RunCommandLine(line, cwd, nullptr, env);
+    BoxWatch watch("Create tar.xz");
+    int code = RunCommandLine(line, cwd, nullptr, env, [&](unsigned long pid) { watch.AddProcess(pid); });
+    const BoxWatch::Seen& seen = watch.Stop();
+    message = seen.found ? seen.text : "";
+    error_icon = seen.error_icon;
+    return code;
 #else
     if (programs == kRecording) {
       MakeDir(dir / "bin");
@@ -48,15 +57,26 @@ class ArchiveRun : public ::testing::Test {
                   "#!/bin/sh\nprintf '%s\\t%s\\t%s\\t%s\\n' \"$0\" \"$(printf '[%s]' \"$@\")\" "
                   "\"$(pwd -P)\" \"$(ps -o sid= -p $$ | tr -d ' ')=$$ $(readlink /proc/self/fd/0)\" "
                   ">>\"$ARKIVA_RECORD\"\n"
+                  "[ -z \"$ARKIVA_RECORD_WRITE\" ] || printf partial >\"$ARKIVA_RECORD_WRITE\"\n"
+                  "[ -z \"$ARKIVA_RECORD_STDERR\" ] || printf '%s\\n' \"$ARKIVA_RECORD_STDERR\" >&2\n"
                   "exit ${ARKIVA_RECORD_EXIT:-0}\n");
         chmod((dir / (std::string("bin/") + name)).c_str(), 0755);
       }
     }
     env.insert(env.begin(), "PATH=" + (programs == kRecording ? dir / "bin:" : "") + "/usr/bin:/bin");
+    env.insert(env.begin(), "WAYLAND_DISPLAY=");
+    env.insert(env.begin(), "DISPLAY=");
     std::vector<std::string> argv = {BuildPath("arkiva")};
     if (!item.empty())
       argv.push_back(item);
-    return RunArgv(argv, cwd, nullptr, env);
+    int code = RunArgv(argv, cwd, nullptr, env, io / "stderr.txt");
+    // arkiva's report comes last, after xz's progress on the same stream.
+    std::string err = ReadText(io / "stderr.txt");
+    size_t at = err.compare(0, 8, "arkiva: ") == 0 ? 0 : err.find("\narkiva: ");
+    message = at == std::string::npos ? "" : err.substr(at == 0 ? 8 : at + 9);
+    if (!message.empty() && message.back() == '\n')
+      message.pop_back();
+    return code;
 #endif
   }
 
@@ -78,9 +98,11 @@ class ArchiveRun : public ::testing::Test {
     EXPECT_EQ(BuildPath("recbin/" + program + ".exe"), record[0]);
     EXPECT_EQ("\"" + program + "\" " + line, record[1]);
     EXPECT_EQ(folder, record[2]);
-    EXPECT_EQ("1", record[3]);                   // STARTF_USESHOWWINDOW
-    EXPECT_EQ(hidden ? "0" : "1", record[4]);    // SW_HIDE / SW_SHOWNORMAL
-    EXPECT_EQ(hidden ? "0" : "1", record[5]);    // xz gets a console, tar none
+    // tar: STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES (its error pipe), SW_HIDE,
+    // a console of its own that is never shown; xz: SW_SHOWNORMAL and a console.
+    EXPECT_EQ(hidden ? "257" : "1", record[3]);
+    EXPECT_EQ(hidden ? "0" : "1", record[4]);
+    EXPECT_EQ("1", record[5]);
 #else
     (void)line;
     EXPECT_EQ(dir / ("bin/" + program), record[0]);
@@ -120,7 +142,10 @@ class ArchiveRun : public ::testing::Test {
   }
 
   ScratchDir dir;
+  ScratchDir io;  // what the runs print, away from the items
   std::string log = dir / "record.log";
+  std::string message;      // what the last Arkiva() run told the user
+  bool error_icon = false;  // Windows: its box had the error icon
 };
 
 #ifdef _WIN32

@@ -4,9 +4,12 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 // Waits on its own thread for a message box with `title` (of any process),
 // reads it, lets `inspect` look at the world while it is up, then presses OK.
@@ -20,12 +23,25 @@ class BoxWatch {
   };
 
   explicit BoxWatch(const std::string& title, std::function<void()> inspect = nullptr)
-      : thread_([this, title, inspect] { Watch(title, inspect); }) {}
+      : title_(title), thread_([this, inspect] { Watch(inspect); }) {}
+
+  // From the first call on, only boxes of these processes count: tests that
+  // run side by side show boxes of the same title.
+  void AddProcess(DWORD process_id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    processes_.push_back(process_id);
+  }
   ~BoxWatch() { Join(); }
   const Seen& Join() {
     if (thread_.joinable())
       thread_.join();
     return seen_;
+  }
+  // Ends the watch once the program that could show the box has ended: a box
+  // keeps its program alive, so whatever it showed has been seen by then.
+  const Seen& Stop() {
+    stop_ = true;
+    return Join();
   }
 
  private:
@@ -42,10 +58,31 @@ class BoxWatch {
     return TRUE;
   }
 
-  void Watch(const std::string& title, const std::function<void()>& inspect) {
-    for (int i = 0; i < 1500 && !seen_.found; ++i) {
-      HWND box = FindWindowA("#32770", title.c_str());
-      if (box && IsWindowVisible(box)) {
+  static BOOL CALLBACK MatchBox(HWND window, LPARAM param) {
+    BoxWatch* self = reinterpret_cast<BoxWatch*>(param);
+    char cls[16], title[256];
+    if (!IsWindowVisible(window) || !GetClassNameA(window, cls, sizeof(cls)) ||
+        lstrcmpA(cls, "#32770") != 0 || GetWindowTextA(window, title, sizeof(title)) < 0 ||
+        self->title_ != title)
+      return TRUE;
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(window, &process_id);
+    std::lock_guard<std::mutex> lock(self->mutex_);
+    bool ours = self->processes_.empty();
+    for (DWORD p : self->processes_)
+      ours = ours || p == process_id;
+    if (!ours)
+      return TRUE;
+    self->box_ = window;
+    return FALSE;
+  }
+
+  void Watch(const std::function<void()>& inspect) {
+    for (int i = 0; i < 1500 && !seen_.found && !stop_; ++i) {
+      box_ = NULL;
+      EnumWindows(MatchBox, reinterpret_cast<LPARAM>(this));
+      HWND box = box_;
+      if (box) {
         seen_.found = true;
         seen_.owner = GetWindow(box, GW_OWNER);
         EnumChildWindows(box, ReadChild, reinterpret_cast<LPARAM>(&seen_));
@@ -58,7 +95,12 @@ class BoxWatch {
     }
   }
 
+  std::string title_;
+  std::mutex mutex_;
+  std::vector<DWORD> processes_;
+  HWND box_ = NULL;
   Seen seen_;
+  std::atomic<bool> stop_{false};
   std::thread thread_;
 };
 #endif

@@ -18,6 +18,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 unset WINEPATH
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 dos() { printf 'Z:%s' "${1//\//\\}"; }
+# As in wine-run: no address-space randomization, which makes Wine's process
+# starts fail now and then.
+wine() { setarch "$(uname -m)" -R wine "$@"; }
+wineboot() { setarch "$(uname -m)" -R wineboot "$@"; }
 
 cpack --config "$build/CPackConfig.cmake" -B "$work/out" >/dev/null
 zip="$work/out/arkiva-$version-win64.zip"

@@ -14,6 +14,7 @@
 #include <windows.h>
 #else
 #include "registry/store.h"
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -177,7 +178,8 @@ std::string EnvironmentBlock(const std::vector<std::string>& extra) {
 }  // namespace
 
 int RunCommandLine(const std::string& line, const std::string& cwd, std::string* out,
-                   const std::vector<std::string>& env) {
+                   const std::vector<std::string>& env,
+                   const std::function<void(unsigned long)>& started) {
   SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
   HANDLE read_end = NULL, write_end = NULL;
   if (!CreatePipe(&read_end, &write_end, &sa, 0))
@@ -197,6 +199,8 @@ int RunCommandLine(const std::string& line, const std::string& cwd, std::string*
                            env.empty() ? NULL : &block[0], cwd.empty() ? NULL : cwd.c_str(),
                            &si, &pi);
   CloseHandle(write_end);
+  if (ok && started)
+    started(pi.dwProcessId);
   std::string captured;
   if (ok) {
     char buf[4096];
@@ -249,13 +253,19 @@ int RunShell(const std::string& command, std::string* out) {
 #else
 
 int RunArgv(const std::vector<std::string>& argv, const std::string& cwd, std::string* out,
-            const std::vector<std::string>& env) {
+            const std::vector<std::string>& env, const std::string& stderr_file) {
   int fds[2];
   if (pipe(fds) != 0)
     return -1;
   pid_t pid = fork();
   if (pid == 0) {
     dup2(fds[1], 1);
+    if (!stderr_file.empty()) {
+      int err = open(stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (err < 0 || dup2(err, 2) < 0)
+        _exit(126);
+      close(err);
+    }
     close(fds[0]);
     close(fds[1]);
     if (!cwd.empty() && chdir(cwd.c_str()) != 0)

@@ -1,6 +1,7 @@
 #ifndef ARKIVA_TESTS_TEST_UTIL_H_
 #define ARKIVA_TESTS_TEST_UTIL_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,11 +33,14 @@ std::vector<std::string> SplitTabs(const std::string& line);
 // `env` entries NAME=VALUE are added to (or replace in) the caller's
 // environment for the child only. Returns the exit code, or -1.
 #ifdef _WIN32
+// `started`, when given, learns the process id before the wait.
 int RunCommandLine(const std::string& line, const std::string& cwd, std::string* out,
-                   const std::vector<std::string>& env = {});
+                   const std::vector<std::string>& env = {},
+                   const std::function<void(unsigned long)>& started = nullptr);
 #else
+// With `stderr_file`, the child's standard error goes to that file.
 int RunArgv(const std::vector<std::string>& argv, const std::string& cwd, std::string* out,
-            const std::vector<std::string>& env = {});
+            const std::vector<std::string>& env = {}, const std::string& stderr_file = "");
 #endif
 
 // The Unix form of a path (Z:\tmp\x -> /tmp/x under Wine; unchanged natively).

@@ -4,7 +4,9 @@
  *   <TAB> wShowWindow <TAB> has a console (0/1)
  * ARKIVA_RECORD_SLEEP (ms) delays the exit, ARKIVA_RECORD_EXIT sets the exit
  * code. With ARKIVA_RECORD_ECHO set it copies standard input to standard
- * output as "out:<data>" and to standard error as "err:<data>". */
+ * output as "out:<data>" and to standard error as "err:<data>".
+ * ARKIVA_RECORD_WRITE names a file to write "partial" into (a tar that fails
+ * midway), ARKIVA_RECORD_STDERR a line to write to standard error. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -40,6 +42,17 @@ int main(void) {
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), "err:", 4, &put, NULL);
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), data, got, &put, NULL);
   }
+  const char* partial = Env("ARKIVA_RECORD_WRITE", NULL);
+  if (partial) {
+    FILE* f = fopen(partial, "wb");
+    if (f) {
+      fputs("partial", f);
+      fclose(f);
+    }
+  }
+  const char* line = Env("ARKIVA_RECORD_STDERR", NULL);
+  if (line)
+    fprintf(stderr, "%s\n", line);
   Sleep(atoi(Env("ARKIVA_RECORD_SLEEP", "0")));
   return atoi(Env("ARKIVA_RECORD_EXIT", "0"));
 }

@@ -1,0 +1,36 @@
+#ifndef ARKIVA_APP_PROGRAM_RUN_H_
+#define ARKIVA_APP_PROGRAM_RUN_H_
+
+#include <stddef.h>
+
+#include <string>
+
+// One run of tar or xz, waited for, and how it went.
+struct ProgramRun {
+  bool started = false;
+  int exit_code = 0;
+  std::string error_tail;  // hidden runs: the last lines of its standard error
+
+  bool Succeeded() const { return started && exit_code == 0; }
+};
+
+enum ProgramWindow {
+  kShownWindow,   // its own console, where it reports as it goes (xz -v)
+  kHiddenWindow,  // no window; its standard error is read through a pipe
+};
+
+// Starts `program` (found by the launcher's search, never through the shell's
+// fallback) with `line` in `folder` and waits for it to end.
+ProgramRun RunProgram(const char* program, const std::string& line, const std::string& folder,
+                      ProgramWindow window);
+
+// Why a run that did not succeed failed, in words for the user, such as
+// "tar failed (exit code 2):" followed by the last lines of its error output.
+std::string DescribeFailure(const char* program, const ProgramRun& run);
+
+// The last `max_lines` non-empty lines of `text`, at most about `max_bytes`
+// of them (earlier lines go first; a single longer line keeps its end),
+// CR LF read as LF. Never cuts a UTF-8 character.
+std::string LastLines(const std::string& text, size_t max_lines, size_t max_bytes);
+
+#endif  // ARKIVA_APP_PROGRAM_RUN_H_

@@ -1,0 +1,10 @@
+#include "host/failure_report.h"
+
+#include <stdio.h>
+
+#include "host/message_box.h"
+
+void ReportFailure(const std::string& text) {
+  fprintf(stderr, "arkiva: %s\n", text.c_str());
+  ShowDialogBox("Create tar.xz", text.c_str(), kBoxError);
+}
