@@ -220,10 +220,7 @@ TEST_F(ArchiveRun, HostileNamesArchiveOnlyTheItem) {
 
 TEST_F(ArchiveRun, ReturnsOnlyAfterXzHasFinished) {
   MakeDir(dir / "big");
-  std::string noise(6 << 20, '\0');
-  uint32_t x = 12345;
-  for (char& c : noise)
-    c = static_cast<char>((x = x * 1664525u + 1013904223u) >> 24);
+  std::string noise = Noise(6 << 20, 12345);
   WriteText(dir / "big" + kSep + "noise.bin", noise);
   ASSERT_EQ(0, Arkiva(dir / "big", kReal));
   EXPECT_FALSE(PathExists(dir / "big.tar"));

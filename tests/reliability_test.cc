@@ -97,10 +97,7 @@ TEST_F(ArkivaFaults, XzMissingLeavesNothingBehind) {
 // other is refused and says so.
 TEST_F(ArkivaLoad, TwoRunsOnOneFolder) {
   MakeDir(dir / "big");
-  std::string noise(8 << 20, '\0');
-  uint32_t x = 99;
-  for (char& c : noise)
-    c = static_cast<char>((x = x * 1664525u + 1013904223u) >> 24);
+  std::string noise = Noise(8 << 20, 99);
   WriteText(dir / "big" + kSep + "noise.bin", noise);
   WriteText(dir / "big" + kSep + "text.txt", std::string(1 << 20, 't'));
   std::vector<int> codes;
@@ -177,10 +174,7 @@ TEST_F(ArkivaFaults, AFullDiskDeletesNoOriginal) {
   MakeDir(small);
   if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1m") != 0)
     GTEST_SKIP() << "cannot mount a small tmpfs here";
-  std::string noise(700000, '\0');
-  uint32_t x = 7;
-  for (char& c : noise)
-    c = static_cast<char>((x = x * 1664525u + 1013904223u) >> 24);
+  std::string noise = Noise(700000, 7);
   MakeDir(small + "/data");
   WriteText(small + "/data/noise", noise);
   EXPECT_EQ(1, Arkiva(small + "/data", kReal));

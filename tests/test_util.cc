@@ -132,6 +132,13 @@ bool PathExists(const std::string& path) {
 void MakeDir(const std::string& path) { fs::create_directories(path); }
 #endif
 
+std::string Noise(size_t size, uint32_t seed) {
+  std::string noise(size, '\0');
+  for (char& c : noise)
+    c = static_cast<char>((seed = seed * 1664525u + 1013904223u) >> 24);
+  return noise;
+}
+
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);

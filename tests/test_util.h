@@ -1,6 +1,9 @@
 #ifndef ARKIVA_TESTS_TEST_UTIL_H_
 #define ARKIVA_TESTS_TEST_UTIL_H_
 
+#include <stddef.h>
+#include <stdint.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,6 +26,9 @@ void WriteText(const std::string& path, const std::string& data);
 std::string ReadText(const std::string& path);
 bool PathExists(const std::string& path);
 void MakeDir(const std::string& path);
+
+// `size` bytes that xz cannot compress, the same for the same `seed`.
+std::string Noise(size_t size, uint32_t seed);
 
 // Splits text into lines, dropping a trailing CR from each.
 std::vector<std::string> Lines(const std::string& text);
