@@ -2,13 +2,13 @@
 # The two developer commands:
 #   ./dev.sh test        install what is missing, build both presets, run every test
 #   ./dev.sh run PATH    install what is missing, build the native program, run it on PATH
-#   ./dev.sh package     build the release zip, build/windows/arkiva-<version>-win64.zip
+#   ./dev.sh package     build the release zip and MSI, build/windows/arkiva-<version>-win64.{zip,msi}
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix
           wine wine64 xvfb xauth xz-utils tar procps
-          clang-14 libclang-rt-14-dev unzip dpkg-dev make patch)
+          clang-14 libclang-rt-14-dev unzip dpkg-dev make patch wixl)
 
 install_missing() {
   local missing=()
@@ -49,7 +49,7 @@ case "${1:-}" in
   package)
     install_missing
     build windows >/dev/null
-    cmake --build --preset windows --target package
+    cmake --build --preset windows --target package msi
     ;;
   *)
     echo "usage: ./dev.sh test | ./dev.sh run PATH | ./dev.sh package" >&2

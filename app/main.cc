@@ -8,7 +8,6 @@
 // the folder menu key is absent (the first start), Archive mode after.
 int main(int argc, char** argv) {
   StartRuntime(argc, argv);
-  int exit_code = RegistryKeyExists(kFolderMenuKey, ".") ? CreateArchive()
-                                                         : RegisterContextMenu(OwnProgramPath());
+  int exit_code = MenuIsRegistered() ? CreateArchive() : RegisterContextMenu(OwnProgramPath());
   EndRuntime(exit_code);
 }

@@ -3,7 +3,11 @@
 #include "host/message_box.h"
 #include "registry/registry.h"
 
+#include <vector>
+
 const char kFolderMenuKey[] = "HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz";
+const char kUserFolderMenuKey[] =
+    "HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz";
 
 namespace {
 
@@ -11,9 +15,39 @@ const char kFolderCommandKey[] = "HKEY_CLASSES_ROOT\\Directory\\shell\\Create ta
 const char kFileMenuKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\Create tar.xz";
 const char kFileCommandKey[] =
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\Create tar.xz\\command";
+// Windows merges the user's classes into HKEY_CLASSES_ROOT for that user.
+const char kUserFolderCommandKey[] =
+    "HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz\\command";
+const char kUserFileMenuKey[] = "HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\Create tar.xz";
+const char kUserFileCommandKey[] =
+    "HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\Create tar.xz\\command";
 const char kBoxTitle[] = "Create tar.gz";
 
+struct SetupStep {
+  const char* key;
+  const char* value;  // null: create the key only
+};
+
+// Runs every step, even after a failure; the first failure's key and reason
+// land in *failed_key and *reason. True when all succeeded.
+bool WriteKeys(const std::vector<SetupStep>& steps, std::string* failed_key, std::string* reason) {
+  for (const SetupStep& step : steps) {
+    std::string why;
+    int ok = step.value ? RegistryCreateAndSetValue(step.key, "", step.value, 1, ".", &why)
+                        : RegistryCreateKey(step.key, ".", &why);
+    if (!ok && failed_key->empty()) {
+      *failed_key = step.key;
+      *reason = why;
+    }
+  }
+  return failed_key->empty();
+}
+
 }  // namespace
+
+bool MenuIsRegistered() {
+  return RegistryKeyExists(kFolderMenuKey, ".") || RegistryKeyExists(kUserFolderMenuKey, ".");
+}
 
 std::string MenuCommand(const std::string& program_path) {
   return "\"" + program_path + "\" \"%1\"";
@@ -21,25 +55,12 @@ std::string MenuCommand(const std::string& program_path) {
 
 int RegisterContextMenu(const std::string& program_path) {
   std::string command = MenuCommand(program_path);
-  const struct {
-    const char* key;
-    const char* value;  // null: create the key only
-  } steps[] = {
-      {kFolderCommandKey, nullptr}, {kFolderCommandKey, command.c_str()},
-      {kFileMenuKey, nullptr},      {kFileMenuKey, "Create tar.xz"},
-      {kFileCommandKey, nullptr},   {kFileCommandKey, command.c_str()},
-  };
+  bool file_key_was_there = RegistryKeyExists(kFileMenuKey, ".");
   std::string failed_key, reason;
-  for (const auto& step : steps) {
-    std::string why;
-    int ok = step.value ? RegistryCreateAndSetValue(step.key, "", step.value, 1, ".", &why)
-                        : RegistryCreateKey(step.key, ".", &why);
-    if (!ok && failed_key.empty()) {
-      failed_key = step.key;
-      reason = why;
-    }
-  }
-  if (failed_key.empty()) {
+  if (WriteKeys({{kFolderCommandKey, nullptr}, {kFolderCommandKey, command.c_str()},
+                 {kFileMenuKey, nullptr}, {kFileMenuKey, "Create tar.xz"},
+                 {kFileCommandKey, nullptr}, {kFileCommandKey, command.c_str()}},
+                &failed_key, &reason)) {
     ShowMessageBox(kBoxTitle, "Create tar.gz Context Menu Setup OK");
     return 0;
   }
@@ -47,6 +68,22 @@ int RegisterContextMenu(const std::string& program_path) {
   // that the next start (with the rights it lacked) runs Setup mode once more
   // instead of taking a half-written registration for a finished one.
   RegistryDeleteKeyTree(kFolderMenuKey, ".");
+  if (!file_key_was_there)
+    RegistryDeleteKeyTree(kFileMenuKey, ".");
+
+  // Without the rights for all users (a standard user, or an administrator
+  // whose double-click runs unelevated), the entry can still be this user's.
+  std::string user_failed_key, user_reason;
+  if (WriteKeys({{kUserFolderCommandKey, command.c_str()},
+                 {kUserFileMenuKey, "Create tar.xz"},
+                 {kUserFileCommandKey, command.c_str()}},
+                &user_failed_key, &user_reason)) {
+    std::string text = "Create tar.gz Context Menu Setup OK\nSet up for this user only: " +
+                       failed_key + " could not be written for all users: " + reason;
+    ShowMessageBox(kBoxTitle, text.c_str());
+    return 0;
+  }
+  RegistryDeleteKeyTree(kUserFolderMenuKey, ".");
   std::string text = "Create tar.gz Context Menu Setup failed\n" + failed_key + ": " + reason;
   ShowMessageBox(kBoxTitle, text.c_str(), kBoxError);
   return 1;

@@ -3,8 +3,15 @@
 
 #include <string>
 
-// The folder menu key: while it exists, every start archives.
+// The folder menu key, machine-wide and for the current user only: while
+// either exists, every start archives.
 extern const char kFolderMenuKey[];
+extern const char kUserFolderMenuKey[];
+
+// True when the folder menu key exists machine-wide or for this user. Both
+// are asked: Windows merges the user's key into HKEY_CLASSES_ROOT, Wine does
+// not.
+bool MenuIsRegistered();
 
 // The command the shell runs for the menu entry: this program by its full
 // path, quoted, so that no other arkiva.exe in the folder being browsed (or on
@@ -12,9 +19,12 @@ extern const char kFolderMenuKey[];
 std::string MenuCommand(const std::string& program_path);
 
 // Setup mode: writes the context-menu keys for folders and for all files and
-// confirms with a box. When a write fails the remaining ones still run, the
-// box says which key failed and why, and the folder menu key is removed again
-// so that the next start retries. Returns the exit code: 0 or 1.
+// confirms with a box. When a machine-wide write fails the remaining ones
+// still run, the folder menu key is removed again, and the keys are written
+// for the current user under HKEY_CURRENT_USER\Software\Classes instead; the
+// box then says "Setup OK" and, on a second line, that the entry is this
+// user's only and why. When those fail too, the box says which machine-wide
+// key failed and why, and the next start retries. Returns the exit code: 0 or 1.
 int RegisterContextMenu(const std::string& program_path);
 
 #endif  // ARKIVA_APP_SETUP_H_

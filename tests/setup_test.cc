@@ -1,6 +1,7 @@
 #include "app/setup.h"
 
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include "host/program_args.h"
 #include "registry/registry.h"
@@ -34,18 +35,47 @@ class SetupRun : public ::testing::Test {
 #endif
   }
 #ifdef _WIN32
-  // Archive runs of other tests need the folder menu key.
+  // Archive runs of other tests need the folder menu key (and a lasting
+  // Directory\shell to hold it).
   void TearDown() override {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes\\*\\shell\\Create tar.xz");
+    RemoveUserKeys();
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes\\Directory\\shell");
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Classes\\Directory\\shell");
     RegistryCreateKey(kFolderMenuKey, ".");
+  }
+
+  void RemoveUserKeys() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\Directory\\shell\\Create tar.xz");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Classes\\Directory\\shell\\Create tar.xz");
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\*\\shell\\Create tar.xz");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Classes\\*\\shell\\Create tar.xz");
+  }
+
+  // A volatile key can have no lasting subkeys: this is how a test denies a
+  // write, since Wine does not enforce registry permissions.
+  void MakeVolatile(HKEY root, const char* path) {
+    RegDeleteTreeA(root, path);
+    RegDeleteKeyA(root, path);
+    HKEY key;
+    // Only the key itself: parents made here would be volatile too.
+    std::string parent(path, strrchr(path, '\\') - path);
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(root, parent.c_str(), &key));
+    RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                                             NULL, &key, NULL));
+    RegCloseKey(key);
   }
 #endif
 
   void RemoveMenuKeys(bool file_keys_too) {
 #ifdef _WIN32
     RegDeleteTreeA(HKEY_CLASSES_ROOT, "Directory\\shell\\Create tar.xz");
-    if (file_keys_too)
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, "Directory\\shell\\Create tar.xz");
+    if (file_keys_too) {
       RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes\\*\\shell\\Create tar.xz");
+      RemoveUserKeys();
+    }
 #else
     RegistryStore store;
     ASSERT_TRUE(ParseRegistryStore(ReadText(dir / "registry.reg"), &store));
@@ -177,14 +207,58 @@ TEST_F(SetupRun, RemovingTheFolderKeyRunsSetupAgainAndKeepsOtherValues) {
   EXPECT_EQ(1, RegistryKeyExists(kFolderMenuKey, "."));
 }
 
+#ifdef _WIN32
+// A standard user's first start, or an administrator's double-click: the
+// machine-wide keys are denied, so the entry becomes this user's.
+TEST_F(SetupRun, WithoutRightsForAllUsersTheEntryIsThisUsers) {
+  MakeVolatile(HKEY_LOCAL_MACHINE, "Software\\Classes\\Directory\\shell");
+  int exit_code = -1;
+  std::string box = FirstStart(dir.path, &exit_code);
+  EXPECT_EQ(0, exit_code);
+  std::string first = "Create tar.gz|Create tar.gz Context Menu Setup OK\nSet up for this user only: " +
+                      std::string(kFolderCommand) + " could not be written for all users: ";
+  EXPECT_EQ(first, box.substr(0, first.size())) << box;
+  EXPECT_GT(box.size(), first.size() + 10) << box;  // the system's reason
+  EXPECT_EQ("|", box.substr(box.rfind('|')));        // no error icon
+
+  std::string command = "1:\"" + arkiva + "\" \"%1\"" + std::string(1, '\0');
+  const char kUserFolderCommand[] =
+      "HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz\\command";
+  const char kUserFileKey[] = "HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\Create tar.xz";
+  const char kUserFileCommand[] =
+      "HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\Create tar.xz\\command";
+  EXPECT_EQ(command, Value(kUserFolderCommand, ""));
+  EXPECT_EQ(1, ValueCount(kUserFolderCommand));
+  EXPECT_EQ(0, ValueCount("HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz"));
+  EXPECT_EQ(std::string("1:Create tar.xz\0", 16), Value(kUserFileKey, ""));
+  EXPECT_EQ(1, ValueCount(kUserFileKey));
+  EXPECT_EQ(command, Value(kUserFileCommand, ""));
+  EXPECT_EQ(1, ValueCount(kUserFileCommand));
+  // Nothing machine-wide is left behind.
+  EXPECT_EQ(0, RegistryKeyExists(kFolderMenuKey, "."));
+  EXPECT_EQ(0, RegistryKeyExists(kFileKey, "."));
+
+  // The next starts archive, through the user's commands (Wine does not merge
+  // them into HKEY_CLASSES_ROOT as Windows does).
+  MakeDir(dir / "My Folder.d");
+  WriteText(dir / "My Folder.d\\inside.txt", "content");
+  WriteText(dir / "file one.txt", "abc");
+  EXPECT_EQ(0, ShellStart(kUserFolderCommand, dir / "My Folder.d"));
+  EXPECT_EQ(0, ShellStart(kUserFileCommand, dir / "file one.txt"));
+  std::string out;
+  ASSERT_EQ(0, RunShell("tar -tJf '" + UnixPath(dir / "My Folder.d.tar.xz") + "'", &out)) << out;
+  EXPECT_EQ("My Folder.d/\nMy Folder.d/inside.txt\n", out);
+  ASSERT_EQ(0, RunShell("xz -dc '" + UnixPath(dir / "file one.txt.xz") + "'", &out)) << out;
+  EXPECT_EQ("abc", out);
+}
+#endif
+
 TEST_F(SetupRun, AFailedSetupSaysWhichKeyAndWhy) {
   int exit_code = -1;
 #ifdef _WIN32
-  // A volatile key can have no lasting subkeys: creating "command" fails.
-  HKEY key;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\*\\shell\\Create tar.xz",
-                                           0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL, &key, NULL));
-  RegCloseKey(key);
+  // Denied machine-wide and for the user: creating either "command" fails.
+  MakeVolatile(HKEY_LOCAL_MACHINE, "Software\\Classes\\*\\shell\\Create tar.xz");
+  MakeVolatile(HKEY_CURRENT_USER, "Software\\Classes\\*\\shell\\Create tar.xz");
   std::string box = FirstStart(dir.path, &exit_code);
   EXPECT_EQ(std::string("Create tar.gz|Create tar.gz Context Menu Setup failed\n") + kFileCommand + ": ",
             box.substr(0, box.find(": ") + 2));
@@ -193,6 +267,7 @@ TEST_F(SetupRun, AFailedSetupSaysWhichKeyAndWhy) {
   // Nothing half-written that the next start would take for a finished setup.
   EXPECT_EQ(0, RegistryKeyExists(kFolderMenuKey, "."));
   EXPECT_EQ(0, RegistryKeyExists(kFolderCommand, "."));
+  EXPECT_EQ(0, RegistryKeyExists("HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz", "."));
 #else
   std::string box = FirstStart(dir.path, &exit_code, "/dev/null/arkiva/registry.reg");
   EXPECT_EQ(std::string("Create tar.gz|Create tar.gz Context Menu Setup failed\n") + kFolderCommand +
