@@ -11,16 +11,7 @@ shell_start=$3
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a bash "$0" "$@"
 fi
-work=$(mktemp -d /tmp/arkiva-msi.XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8 LC_ALL=C.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset WINEPATH
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-dos() { printf 'Z:%s' "${1//\//\\}"; }
-# As in wine-run: no address-space randomization, which makes Wine's process
-# starts fail now and then.
-wine() { setarch "$(uname -m)" -R wine "$@"; }
-wineboot() { setarch "$(uname -m)" -R wineboot "$@"; }
+source "$(dirname "$0")/fresh-prefix.sh" msi
 fail() { echo "$1"; exit 1; }
 
 cmake --build "$build" --target msi >/dev/null
@@ -30,8 +21,7 @@ cp -r "$build/msi" "$work/msi-next"
 sed -i "s/Version=\"$version\"/Version=\"99.0.0\"/" "$work/msi-next/arkiva.wxs"
 (cd "$work/msi-next" && wixl -a x64 -o "$work/next.msi" arkiva.wxs)
 
-wineboot -i >/dev/null 2>&1
-wineserver -w
+boot_prefix
 installed=$WINEPREFIX/drive_c/Program\ Files/arkiva
 menu_keys() {
   for key in 'HKCR\Directory\shell\Create tar.xz' 'HKLM\Software\Classes\*\shell\Create tar.xz'; do

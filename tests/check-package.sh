@@ -12,16 +12,7 @@ shell_start=$3
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a bash "$0" "$@"
 fi
-work=$(mktemp -d /tmp/arkiva-package.XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8 LC_ALL=C.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset WINEPATH
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-dos() { printf 'Z:%s' "${1//\//\\}"; }
-# As in wine-run: no address-space randomization, which makes Wine's process
-# starts fail now and then.
-wine() { setarch "$(uname -m)" -R wine "$@"; }
-wineboot() { setarch "$(uname -m)" -R wineboot "$@"; }
+source "$(dirname "$0")/fresh-prefix.sh" package
 
 cpack --config "$build/CPackConfig.cmake" -B "$work/out" >/dev/null
 zip="$work/out/arkiva-$version-win64.zip"
@@ -36,8 +27,7 @@ grep -qaP "F\x00i\x00l\x00e\x00V\x00e\x00r\x00s\x00i\x00o\x00n\x00\x00\x00\x00\x
 grep -q "xz-utils 5\." "$top/README.txt" && grep -q "libarchive 3\." "$top/README.txt" \
   || { echo "README.txt does not name the versions of tar.exe and xz.exe"; exit 1; }
 
-wineboot -i >/dev/null 2>&1
-wineserver -w
+boot_prefix
 others=$(find "$WINEPREFIX" -iname tar.exe -o -iname xz.exe)
 [ -z "$others" ] || { echo "the fresh prefix already has: $others"; exit 1; }
 
