@@ -4,6 +4,7 @@
 #include "host/failure_report.h"
 #include "host/file_claim.h"
 #include "host/file_size.h"
+#include "host/interrupt.h"
 #include "host/path_parts.h"
 #include "host/program_args.h"
 
@@ -17,6 +18,7 @@ const bool kPosixNames = true;
 
 ArchiveStatus Archived() { return {ArchiveStatus::kArchived, ""}; }
 ArchiveStatus Failed(const std::string& cause) { return {ArchiveStatus::kFailed, cause}; }
+ArchiveStatus Cancelled() { return {ArchiveStatus::kCancelled, ""}; }
 
 std::string AlreadyThere(const std::string& file_name) {
   return "\"" + file_name + "\" already exists beside it.";
@@ -47,15 +49,17 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
   if (claim.result == FileClaim::kFailed)
     return Failed("\"" + tar_name + "\" could not be created beside it: " + claim.reason);
 
-  ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow);
+  // The files' sizes, summed before tar starts, tell how far it has come.
+  OutputWatch watch{tar_path, SumFolderFileSizes(folder_part + name), "Creating \"" + tar_name + "\""};
+  ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow, &watch);
   if (!tar.Succeeded()) {
     RemoveClaimedFile(tar_path);
-    return Failed(DescribeFailure("tar", tar));
+    return tar.stopped ? Cancelled() : Failed(DescribeFailure("tar", tar));
   }
   ProgramRun xz = RunProgram("xz", lines.xz, folder_part, kShownWindow);
   if (!xz.Succeeded()) {
     RemoveClaimedFile(tar_path);  // xz removes its own partial output
-    return Failed(DescribeFailure("xz", xz));
+    return Interrupted() ? Cancelled() : Failed(DescribeFailure("xz", xz));
   }
   return Archived();
 }
@@ -65,7 +69,9 @@ ArchiveStatus CompressFile(const std::string& folder_part, const std::string& na
   if (Exists(folder_part + name + ".xz"))
     return Failed(AlreadyThere(name + ".xz"));
   ProgramRun xz = RunProgram("xz", lines.xz, folder_part, kShownWindow);
-  return xz.Succeeded() ? Archived() : Failed(DescribeFailure("xz", xz));
+  if (xz.Succeeded())
+    return Archived();
+  return Interrupted() ? Cancelled() : Failed(DescribeFailure("xz", xz));
 }
 
 }  // namespace
@@ -103,9 +109,17 @@ ArchiveStatus ArchiveItem(const std::string& argument) {
 
 int CreateArchive() {
   std::string argument = ProgramArgument();
+  CatchInterrupt();
   ArchiveStatus status = ArchiveItem(argument);
-  if (status.outcome != ArchiveStatus::kFailed)
-    return 0;
-  ReportFailure("Could not archive \"" + ItemName(argument) + "\": " + status.cause);
+  switch (status.outcome) {
+    case ArchiveStatus::kArchived:
+    case ArchiveStatus::kNothingToDo:
+      return 0;
+    case ArchiveStatus::kFailed:
+      ReportFailure("Could not archive \"" + ItemName(argument) + "\": " + status.cause);
+      return 1;
+    case ArchiveStatus::kCancelled:
+      break;
+  }
   return 1;
 }

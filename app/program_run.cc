@@ -1,8 +1,12 @@
 #include "app/program_run.h"
 
+#include <chrono>
 #include <vector>
 
+#include "host/file_size.h"
+#include "host/interrupt.h"
 #include "host/launcher.h"
+#include "host/progress.h"
 
 namespace {
 
@@ -21,26 +25,63 @@ const char kWhereProgramsAre[] = "it is not on PATH";
 const size_t kTailLines = 10;
 const size_t kTailBytes = 1024;
 
+// A run that ends within this time shows no progress at all.
+const auto kQuietTime = std::chrono::seconds(1);
+// How often the watched file's size is read.
+const int kPollMilliseconds = 250;
+
+const char kProgressTitle[] = "Create tar.xz";
+
+// Until the program has ended, its output can be a little larger than
+// expected (headers, padding) or smaller (files that shrank): never show it
+// as done before it is.
+uint64_t ShownSoFar(int64_t written, uint64_t total) {
+  uint64_t most = total - total / 100;
+  return written <= 0 ? 0 : static_cast<uint64_t>(written) < most ? written : most;
+}
+
+// Waits for a hidden program while taking its error output, showing the
+// progress of `watch` once the run is no longer quick; stops the program
+// when the user cancels or interrupts.
+void WaitWatching(const ProgramRecord* record, const OutputWatch* watch, ProgramRun* run,
+                  std::string* errors) {
+  auto start = std::chrono::steady_clock::now();
+  Progress* progress = watch ? BeginProgress(kProgressTitle, watch->line) : nullptr;
+  while (!AwaitProgram(record, kPollMilliseconds, errors)) {
+    if (Interrupted() || (progress && ProgressCancelled(progress))) {
+      StopProgram(record);
+      run->stopped = true;
+      break;
+    }
+    if (progress && std::chrono::steady_clock::now() - start >= kQuietTime) {
+      uint64_t total = watch->expected_size ? watch->expected_size : 1;
+      ShowProgress(progress, ShownSoFar(GrowingFileSize(watch->path), total), total);
+    }
+  }
+  EndProgress(progress);
+}
+
 }  // namespace
 
 ProgramRun RunProgram(const char* program, const std::string& line, const std::string& folder,
-                      ProgramWindow window) {
+                      ProgramWindow window, const OutputWatch* watch) {
   ProgramRun run;
   if (window == kShownWindow) {
     run.started = LaunchProgram(program, line.c_str(), folder.c_str(),
                                 LaunchWait | kNoShellFallback, &run.exit_code) != 0;
     return run;
   }
-  // Read the error pipe to its end first, then wait: a program that fills the
-  // pipe while nobody reads would never end.
   intptr_t started = LaunchProgram(program, line.c_str(), folder.c_str(),
                                    LaunchHide | LaunchOpen | LaunchError | kNoShellFallback);
   if (!started)
     return run;
   auto* record = reinterpret_cast<ProgramRecord*>(started);
   run.started = true;
-  run.error_tail = LastLines(ReadProgramPipe(record->stderr_read), kTailLines, kTailBytes);
+  std::string errors;
+  WaitWatching(record, watch, &run, &errors);
+  errors += ReadProgramPipe(record->stderr_read);
   run.exit_code = WaitForProgram(record);
+  run.error_tail = LastLines(errors, kTailLines, kTailBytes);
   return run;
 }
 

@@ -2,16 +2,26 @@
 #define ARKIVA_APP_PROGRAM_RUN_H_
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include <string>
 
 // One run of tar or xz, waited for, and how it went.
 struct ProgramRun {
   bool started = false;
+  bool stopped = false;  // the user cancelled; the program was ended
   int exit_code = 0;
   std::string error_tail;  // hidden runs: the last lines of its standard error
 
-  bool Succeeded() const { return started && exit_code == 0; }
+  bool Succeeded() const { return started && !stopped && exit_code == 0; }
+};
+
+// The file a hidden run writes, watched for progress: a run that takes
+// longer than a second shows how far it has come, with a way to cancel.
+struct OutputWatch {
+  std::string path;
+  uint64_t expected_size;  // about what it will hold at the end
+  std::string line;        // what the run does, in words
 };
 
 enum ProgramWindow {
@@ -20,9 +30,11 @@ enum ProgramWindow {
 };
 
 // Starts `program` (found by the launcher's search, never through the shell's
-// fallback) with `line` in `folder` and waits for it to end.
+// fallback) with `line` in `folder` and waits for it to end. A hidden run
+// with a `watch` shows its progress; it is stopped when the user cancels or
+// interrupts.
 ProgramRun RunProgram(const char* program, const std::string& line, const std::string& folder,
-                      ProgramWindow window);
+                      ProgramWindow window, const OutputWatch* watch = nullptr);
 
 // Why a run that did not succeed failed, in words for the user, such as
 // "tar failed (exit code 2):" followed by the last lines of its error output.

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include "host/interrupt.h"
 #include "host/launcher.h"
 #include "host/program_args.h"
 
@@ -12,5 +13,6 @@ void StartRuntime(int argc, char** argv) {
 
 void EndRuntime(int exit_code) {
   ReleaseLauncher();
+  PassOnInterrupt();  // an interrupted run ends as interrupted
   exit(exit_code);
 }

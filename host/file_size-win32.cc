@@ -55,3 +55,32 @@ int64_t QueryFileSize(const char* path) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kSizeFolder : kSizeNothing;
   return DriveRootSize(copy);
 }
+
+int64_t GrowingFileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    return -1;
+  return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+uint64_t SumFolderFileSizes(const std::string& folder) {
+  std::string prefix = folder;
+  if (prefix.empty() || !IsPathSeparator(prefix.back()))
+    prefix += '\\';
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileExA((prefix + '*').c_str(), FindExInfoBasic, &entry,
+                                   FindExSearchNameMatch, NULL, FIND_FIRST_EX_LARGE_FETCH);
+  if (search == INVALID_HANDLE_VALUE)
+    return 0;
+  uint64_t total = 0;
+  do {
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+      continue;  // a link or junction: tar stores it as it is
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      total += (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+    else if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0)
+      total += SumFolderFileSizes(prefix + entry.cFileName);
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+  return total;
+}

@@ -2,11 +2,14 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <mutex>
 #include <vector>
 
@@ -153,4 +156,44 @@ int WaitForProgram(const ProgramRecord* record) {
   if (ended != pid)
     return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool AwaitProgram(const ProgramRecord* record, int milliseconds, std::string* error_output) {
+  pid_t pid = static_cast<pid_t>(record->process);
+  int errors = static_cast<int>(record->stderr_read);
+  if (errors <= 0) {
+    // Nothing to read: look in short steps without reaping it.
+    for (int waited = 0;; waited += 10) {
+      siginfo_t info = {};
+      if (waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == pid)
+        return true;
+      if (waited >= milliseconds)
+        return false;
+      struct timespec step = {0, 10 * 1000 * 1000};
+      if (nanosleep(&step, nullptr) != 0)
+        return false;
+    }
+  }
+  // The program's end closes its error pipe: the pipe is all there is to wait on.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    struct pollfd watch = {errors, POLLIN, 0};
+    int ready = poll(&watch, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+    if (ready <= 0)
+      return false;  // time is up, or a signal came
+    char buffer[4096];
+    ssize_t got = read(errors, buffer, sizeof(buffer));
+    if (got == 0)
+      return true;
+    if (got < 0)
+      return errno != EINTR && errno != EAGAIN;
+    error_output->append(buffer, got);
+  }
+}
+
+void StopProgram(const ProgramRecord* record) {
+  if (record->process > 0)
+    kill(static_cast<pid_t>(record->process), SIGTERM);
 }

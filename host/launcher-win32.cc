@@ -220,3 +220,42 @@ int WaitForProgram(const ProgramRecord* record) {
     return -1;
   return static_cast<int>(code);
 }
+
+namespace {
+
+// Reads what the pipe holds now, without waiting for more.
+void TakeWaitingOutput(HANDLE read_end, std::string* data) {
+  char buffer[4096];
+  DWORD waiting = 0, got = 0;
+  while (read_end && PeekNamedPipe(read_end, NULL, 0, NULL, &waiting, NULL) && waiting &&
+         ReadFile(read_end, buffer, waiting < sizeof(buffer) ? waiting : sizeof(buffer), &got, NULL) &&
+         got)
+    data->append(buffer, got);
+}
+
+}  // namespace
+
+bool AwaitProgram(const ProgramRecord* record, int milliseconds, std::string* error_output) {
+  HANDLE process = reinterpret_cast<HANDLE>(record->process);
+  HANDLE errors = reinterpret_cast<HANDLE>(record->stderr_read);
+  if (!process)
+    return true;
+  // Short slices: the pipe is emptied often enough that the program never
+  // waits long on a full one.
+  const DWORD kSlice = 50;
+  DWORD start = GetTickCount();
+  for (;;) {
+    TakeWaitingOutput(errors, error_output);
+    DWORD waited = GetTickCount() - start;
+    DWORD left = waited < static_cast<DWORD>(milliseconds) ? milliseconds - waited : 0;
+    if (WaitForSingleObject(process, left < kSlice ? left : kSlice) != WAIT_TIMEOUT)
+      return true;
+    if (left == 0)
+      return false;
+  }
+}
+
+void StopProgram(const ProgramRecord* record) {
+  if (record->process)
+    TerminateProcess(reinterpret_cast<HANDLE>(record->process), 1);
+}

@@ -73,4 +73,14 @@ std::string ReadProgramPipe(intptr_t read_end);
 // code, or -1 when it cannot be read (the shell started it, or it was reaped).
 int WaitForProgram(const ProgramRecord* record);
 
+// Waits up to `milliseconds` for a kept program to end, meanwhile appending to
+// `error_output` what its error pipe (LaunchError) gives, so that the program
+// never stalls on a full pipe. True once it has ended; the rest of its output
+// is then read with ReadProgramPipe and its exit code with WaitForProgram.
+// POSIX returns early, false, when a signal arrives.
+bool AwaitProgram(const ProgramRecord* record, int milliseconds, std::string* error_output);
+
+// Ends a kept program at once (Windows: TerminateProcess; POSIX: SIGTERM).
+void StopProgram(const ProgramRecord* record);
+
 #endif  // ARKIVA_HOST_LAUNCHER_H_

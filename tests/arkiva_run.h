@@ -3,6 +3,8 @@
 
 #include <stdlib.h>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "app/setup.h"
@@ -44,32 +46,25 @@ class ArchiveRun : public ::testing::Test {
     if (!item.empty())
       line += " \"" + item + "\"";
     BoxWatch watch("Create tar.xz");
-    int code = RunCommandLine(line, cwd, nullptr, env, [&](unsigned long pid) { watch.AddProcess(pid); });
+    int code = RunCommandLine(line, cwd, nullptr, env, [&](unsigned long pid) {
+      watch.AddProcess(pid);
+      if (on_start)
+        on_start(pid);
+    });
     const BoxWatch::Seen& seen = watch.Stop();
     message = seen.found ? seen.text : "";
     error_icon = seen.error_icon;
     return code;
 #else
-    if (programs == kRecording) {
-      MakeDir(dir / "bin");
-      for (const char* name : {"tar", "xz"}) {
-        WriteText(dir / (std::string("bin/") + name),
-                  "#!/bin/sh\nprintf '%s\\t%s\\t%s\\t%s\\n' \"$0\" \"$(printf '[%s]' \"$@\")\" "
-                  "\"$(pwd -P)\" \"$(ps -o sid= -p $$ | tr -d ' ')=$$ $(readlink /proc/self/fd/0)\" "
-                  ">>\"$ARKIVA_RECORD\"\n"
-                  "[ -z \"$ARKIVA_RECORD_WRITE\" ] || printf partial >\"$ARKIVA_RECORD_WRITE\"\n"
-                  "[ -z \"$ARKIVA_RECORD_STDERR\" ] || printf '%s\\n' \"$ARKIVA_RECORD_STDERR\" >&2\n"
-                  "exit ${ARKIVA_RECORD_EXIT:-0}\n");
-        chmod((dir / (std::string("bin/") + name)).c_str(), 0755);
-      }
-    }
+    if (programs == kRecording)
+      MakeRecordingDoubles();
     env.insert(env.begin(), "PATH=" + (programs == kRecording ? dir / "bin:" : "") + "/usr/bin:/bin");
     env.insert(env.begin(), "WAYLAND_DISPLAY=");
     env.insert(env.begin(), "DISPLAY=");
     std::vector<std::string> argv = {BuildPath("arkiva")};
     if (!item.empty())
       argv.push_back(item);
-    int code = RunArgv(argv, cwd, nullptr, env, io / "stderr.txt");
+    int code = RunArgv(argv, cwd, nullptr, env, io / "stderr.txt", on_start);
     // arkiva's report comes last, after xz's progress on the same stream.
     std::string err = ReadText(io / "stderr.txt");
     size_t at = err.compare(0, 8, "arkiva: ") == 0 ? 0 : err.find("\narkiva: ");
@@ -79,6 +74,26 @@ class ArchiveRun : public ::testing::Test {
     return code;
 #endif
   }
+
+#ifndef _WIN32
+  // The recording tar and xz, in dir/bin (Windows: the build's recbin).
+  void MakeRecordingDoubles() {
+    MakeDir(dir / "bin");
+    for (const char* name : {"tar", "xz"}) {
+      WriteText(dir / (std::string("bin/") + name),
+                "#!/bin/sh\nprintf '%s\\t%s\\t%s\\t%s\\n' \"$0\" \"$(printf '[%s]' \"$@\")\" "
+                "\"$(pwd -P)\" \"$(ps -o sid= -p $$ | tr -d ' ')=$$ $(readlink /proc/self/fd/0)\" "
+                ">>\"$ARKIVA_RECORD\"\n"
+                "[ -z \"$ARKIVA_RECORD_WRITE\" ] || printf partial >\"$ARKIVA_RECORD_WRITE\"\n"
+                "for i in $(seq ${ARKIVA_RECORD_GROW:-0}); do\n"
+                "  sleep 0.1; head -c 65536 /dev/zero >>\"$ARKIVA_RECORD_WRITE\"\n"
+                "done\n"
+                "[ -z \"$ARKIVA_RECORD_STDERR\" ] || printf '%s\\n' \"$ARKIVA_RECORD_STDERR\" >&2\n"
+                "exit ${ARKIVA_RECORD_EXIT:-0}\n");
+      chmod((dir / (std::string("bin/") + name)).c_str(), 0755);
+    }
+  }
+#endif
 
   std::vector<std::vector<std::string>> Records() {
     std::vector<std::vector<std::string>> records;
@@ -144,6 +159,7 @@ class ArchiveRun : public ::testing::Test {
   ScratchDir dir;
   ScratchDir io;  // what the runs print, away from the items
   std::string log = dir / "record.log";
+  std::function<void(unsigned long)> on_start;  // learns each run's process id
   std::string message;      // what the last Arkiva() run told the user
   bool error_icon = false;  // Windows: its box had the error icon
 };

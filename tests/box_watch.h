@@ -61,9 +61,10 @@ class BoxWatch {
   static BOOL CALLBACK MatchBox(HWND window, LPARAM param) {
     BoxWatch* self = reinterpret_cast<BoxWatch*>(param);
     char cls[16], title[256];
+    // A message box has an OK button; the progress dialog of the same title has not.
     if (!IsWindowVisible(window) || !GetClassNameA(window, cls, sizeof(cls)) ||
         lstrcmpA(cls, "#32770") != 0 || GetWindowTextA(window, title, sizeof(title)) < 0 ||
-        self->title_ != title)
+        self->title_ != title || !GetDlgItem(window, IDOK))
       return TRUE;
     DWORD process_id = 0;
     GetWindowThreadProcessId(window, &process_id);

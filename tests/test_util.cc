@@ -260,12 +260,14 @@ int RunShell(const std::string& command, std::string* out) {
 #else
 
 int RunArgv(const std::vector<std::string>& argv, const std::string& cwd, std::string* out,
-            const std::vector<std::string>& env, const std::string& stderr_file) {
+            const std::vector<std::string>& env, const std::string& stderr_file,
+            const std::function<void(unsigned long)>& started) {
   int fds[2];
   if (pipe(fds) != 0)
     return -1;
   pid_t pid = fork();
   if (pid == 0) {
+    setpgid(0, 0);
     dup2(fds[1], 1);
     if (!stderr_file.empty()) {
       int err = open(stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -287,6 +289,11 @@ int RunArgv(const std::vector<std::string>& argv, const std::string& cwd, std::s
     _exit(127);
   }
   close(fds[1]);
+  if (pid > 0) {
+    setpgid(pid, pid);  // also here, so that it holds before `started` runs
+    if (started)
+      started(static_cast<unsigned long>(pid));
+  }
   std::string captured;
   char buf[4096];
   for (ssize_t got; (got = read(fds[0], buf, sizeof(buf))) > 0;)
@@ -297,7 +304,7 @@ int RunArgv(const std::vector<std::string>& argv, const std::string& cwd, std::s
     return -1;
   if (out)
     *out = captured;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 int RunShell(const std::string& command, std::string* out) {

@@ -44,9 +44,12 @@ int RunCommandLine(const std::string& line, const std::string& cwd, std::string*
                    const std::vector<std::string>& env = {},
                    const std::function<void(unsigned long)>& started = nullptr);
 #else
-// With `stderr_file`, the child's standard error goes to that file.
+// With `stderr_file`, the child's standard error goes to that file. The child
+// leads a process group of its own, as a shell's job does; `started` learns
+// its process id. A child ended by a signal gives 128 + the signal.
 int RunArgv(const std::vector<std::string>& argv, const std::string& cwd, std::string* out,
-            const std::vector<std::string>& env = {}, const std::string& stderr_file = "");
+            const std::vector<std::string>& env = {}, const std::string& stderr_file = "",
+            const std::function<void(unsigned long)>& started = nullptr);
 #endif
 
 // The Unix form of a path (Z:\tmp\x -> /tmp/x under Wine; unchanged natively).

@@ -6,7 +6,9 @@
  * code. With ARKIVA_RECORD_ECHO set it copies standard input to standard
  * output as "out:<data>" and to standard error as "err:<data>".
  * ARKIVA_RECORD_WRITE names a file to write "partial" into (a tar that fails
- * midway), ARKIVA_RECORD_STDERR a line to write to standard error. */
+ * midway); with ARKIVA_RECORD_GROW=n it then grows that file by n blocks of
+ * 64 KB, one every 100 ms (a slow tar). ARKIVA_RECORD_STDERR is a line to
+ * write to standard error. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -47,6 +49,12 @@ int main(void) {
     FILE* f = fopen(partial, "wb");
     if (f) {
       fputs("partial", f);
+      static char block[65536];
+      for (int i = atoi(Env("ARKIVA_RECORD_GROW", "0")); i > 0; --i) {
+        fflush(f);
+        Sleep(100);
+        fwrite(block, 1, sizeof(block), f);
+      }
       fclose(f);
     }
   }

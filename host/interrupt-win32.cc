@@ -1,0 +1,5 @@
+#include "host/interrupt.h"
+
+void CatchInterrupt() {}
+bool Interrupted() { return false; }
+void PassOnInterrupt() {}

@@ -1,0 +1,30 @@
+#include "host/progress.h"
+
+#include <stdio.h>
+
+std::string FormatBytes(uint64_t bytes) {
+  if (bytes < 1024)
+    return std::to_string(bytes) + " bytes";
+  const char* units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+  double value = bytes / 1024.0;
+  size_t unit = 0;
+  while (value >= 1023.95 && unit + 1 < sizeof(units) / sizeof(units[0])) {
+    value /= 1024;
+    ++unit;
+  }
+  char text[32];
+  snprintf(text, sizeof(text), "%.1f %s", value, units[unit]);
+  return text;
+}
+
+std::string FormatDoneOfTotal(uint64_t done, uint64_t total) {
+  return FormatBytes(done) + " of " + FormatBytes(total);
+}
+
+std::string FormatProgressLine(uint64_t done, uint64_t total, double seconds) {
+  unsigned percent = total ? static_cast<unsigned>(done * 100.0 / total) : 0;
+  std::string line = std::to_string(percent) + "%  " + FormatDoneOfTotal(done, total);
+  if (seconds > 0)
+    line += "  " + FormatBytes(static_cast<uint64_t>(done / seconds)) + "/s";
+  return line;
+}

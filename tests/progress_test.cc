@@ -1,0 +1,204 @@
+// What a user sees while tar runs long, and how a run is stopped: Windows'
+// progress dialog and its Cancel; on POSIX, a line on a terminal and Ctrl-C.
+// Runs alone (SERIAL): a "quick" run must stay quick.
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include "host/progress.h"
+#include "tests/arkiva_run.h"
+
+#ifdef _WIN32
+#include <commctrl.h>
+#else
+#include <signal.h>
+#endif
+
+TEST(FormatProgress, UnitsAndRounding) {
+  EXPECT_EQ("0 bytes", FormatBytes(0));
+  EXPECT_EQ("1023 bytes", FormatBytes(1023));
+  EXPECT_EQ("1.0 KB", FormatBytes(1024));
+  EXPECT_EQ("1.0 MB", FormatBytes(1024 * 1024 - 1));  // never "1024.0 KB"
+  EXPECT_EQ("64.0 MB", FormatBytes(64ull << 20));
+  EXPECT_EQ("1.5 TB", FormatBytes(3ull << 39));
+  EXPECT_EQ("50%  1.5 MB of 3.0 MB  768.0 KB/s", FormatProgressLine(3 << 19, 3 << 20, 2.0));
+  EXPECT_EQ("0%  0 bytes of 0 bytes", FormatProgressLine(0, 0, 0));
+}
+
+// A folder of 4 MB for a tar double that writes its Name.tar slowly: 64 KB
+// every 100 ms, up to 100 blocks (6.4 MB, more than expected), unless stopped.
+class SlowTar : public ArchiveRun {
+ protected:
+  void SetUp() override {
+    ArchiveRun::SetUp();
+    MakeDir(folder);
+    WriteText(folder + kSep + "data.bin", Noise(4 << 20, 7));
+    on_start = [this](unsigned long id) { pid = id; };
+  }
+  int RunSlowly() {
+    return Arkiva(folder, kRecording, "", {"ARKIVA_RECORD_WRITE=" + tar, "ARKIVA_RECORD_GROW=100"});
+  }
+  // Waits (up to 30 s) until the double's Name.tar holds at least `bytes`.
+  void AwaitTarSize(uintmax_t bytes) {
+    std::error_code error;
+    for (int i = 0; i < 1500 && !(std::filesystem::file_size(tar, error) >= bytes &&
+                                  !error);
+         ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+
+  std::string folder = dir / "Big";
+  std::string tar = dir / "Big.tar";
+  std::atomic<unsigned long> pid{0};
+};
+
+#ifdef _WIN32
+
+// arkiva's progress dialog as a user sees it.
+struct DialogView {
+  bool found = false;
+  std::string title;
+  std::vector<std::string> lines;  // its non-empty texts, top to bottom
+  unsigned position = 0, range = 0;
+  HWND cancel = NULL;
+};
+
+BOOL CALLBACK ReadText(HWND child, LPARAM param) {
+  char cls[32], text[512];
+  GetClassNameA(child, cls, sizeof(cls));
+  if (lstrcmpiA(cls, "Static") == 0 && IsWindowVisible(child) && GetWindowTextA(child, text, sizeof(text)) > 0)
+    reinterpret_cast<DialogView*>(param)->lines.push_back(text);
+  return TRUE;
+}
+
+DialogView FindProgressDialog(DWORD pid) {
+  struct Search {
+    DWORD pid;
+    HWND found;
+  } search = {pid, NULL};
+  EnumWindows([](HWND window, LPARAM param) -> BOOL {
+    auto* s = reinterpret_cast<Search*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != s->pid || !IsWindowVisible(window) ||
+        !FindWindowExA(window, NULL, "msctls_progress32", NULL))
+      return TRUE;
+    s->found = window;
+    return FALSE;
+  }, reinterpret_cast<LPARAM>(&search));
+  DialogView view;
+  if (!search.found)
+    return view;
+  view.found = true;
+  char title[256] = "";
+  GetWindowTextA(search.found, title, sizeof(title));
+  view.title = title;
+  EnumChildWindows(search.found, ReadText, reinterpret_cast<LPARAM>(&view));
+  HWND bar = FindWindowExA(search.found, NULL, "msctls_progress32", NULL);
+  view.position = SendMessageA(bar, PBM_GETPOS, 0, 0);
+  view.range = SendMessageA(bar, PBM_GETRANGE, FALSE, 0);
+  view.cancel = GetDlgItem(search.found, IDCANCEL);
+  return view;
+}
+
+TEST_F(SlowTar, TheDialogShowsTarsProgressAndCancelStopsIt) {
+  DialogView first, later;
+  std::thread user([&] {
+    for (int i = 0; i < 1500 && !(first.found && first.position > 0); ++i) {
+      Sleep(20);
+      first = pid ? FindProgressDialog(pid) : DialogView();
+    }
+    AwaitTarSize(5 << 20);  // past the 4 MB expected: the bar waits at 99%
+    Sleep(500);
+    later = FindProgressDialog(pid);
+    PostMessageA(later.cancel, BM_CLICK, 0, 0);  // as a click would
+  });
+  EXPECT_EQ(1, RunSlowly());
+  user.join();
+  ASSERT_TRUE(first.found);
+  EXPECT_EQ("Create tar.xz", first.title);
+  ASSERT_GE(first.lines.size(), 2u);
+  EXPECT_EQ("Creating \"Big.tar\"", first.lines[0]);
+  EXPECT_NE(std::string::npos, first.lines[1].find(" of 4.0 MB")) << first.lines[1];
+  EXPECT_GT(later.position, first.position);
+  EXPECT_NEAR(99.0, later.position * 100.0 / later.range, 0.01);
+  EXPECT_EQ("", message);  // no failure box
+  EXPECT_FALSE(PathExists(tar));
+  EXPECT_FALSE(PathExists(tar + ".xz"));
+  EXPECT_EQ(1u, Records().size());  // tar ran, xz never did
+  EXPECT_FALSE(FindProgressDialog(pid).found);
+}
+
+TEST_F(ArchiveRun, AQuickTarShowsNoProgress) {
+  std::string folder = dir / "Small";
+  MakeDir(folder);
+  WriteText(folder + kSep + "a.txt", "a");
+  std::atomic<unsigned long> pid{0};
+  std::atomic<bool> done{false}, seen{false};
+  on_start = [&](unsigned long id) { pid = id; };
+  std::thread watch([&] {
+    while (!done) {
+      seen = seen || (pid && FindProgressDialog(pid).found);
+      Sleep(10);
+    }
+  });
+  EXPECT_EQ(0, Arkiva(folder, kReal));
+  done = true;
+  watch.join();
+  EXPECT_FALSE(seen);
+  ExpectArchiveHolds(dir / "Small.tar.xz", folder);
+}
+
+#else
+
+TEST_F(SlowTar, AProgressLineOnlyOnATerminal) {
+  // Under a pseudo-terminal (script): drawn in place, then cleared.
+  MakeRecordingDoubles();
+  std::string out;
+  std::string command = "'" + BuildPath("arkiva") + "' '" + folder + "'";
+  EXPECT_EQ(0, RunArgv({"script", "-qec", command, "/dev/null"}, "", &out,
+                       {"PATH=" + dir / "bin:/usr/bin:/bin", "ARKIVA_RECORD=" + log,
+                        "ARKIVA_RECORD_WRITE=" + tar, "ARKIVA_RECORD_GROW=20", "DISPLAY=",
+                        "WAYLAND_DISPLAY="}));
+  EXPECT_NE(std::string::npos, out.find("\rtar: ")) << out;
+  EXPECT_NE(std::string::npos, out.find(" of 4.0 MB  ")) << out;
+  EXPECT_NE(std::string::npos, out.find("\r\033[K")) << out;
+
+  // Standard error a file: nothing but what tar and xz said.
+  std::filesystem::remove(tar);  // the double's xz leaves it
+  ASSERT_EQ(0, Arkiva(folder, kRecording, "", {"ARKIVA_RECORD_WRITE=" + tar, "ARKIVA_RECORD_GROW=20"}));
+  EXPECT_EQ("", ReadText(io / "stderr.txt"));
+}
+
+TEST_F(SlowTar, CtrlCStopsTarAndRemovesTheTar) {
+  std::thread user([&] {
+    AwaitTarSize(256 << 10);
+    kill(-static_cast<pid_t>(pid), SIGINT);  // the terminal's whole job
+  });
+  EXPECT_EQ(128 + SIGINT, RunSlowly());  // ended as interrupted, as shells expect
+  user.join();
+  EXPECT_EQ("", message);
+  EXPECT_FALSE(PathExists(tar));
+  EXPECT_EQ(1u, Records().size());  // xz never ran
+}
+
+TEST_F(ArchiveRun, CtrlCDuringXzRemovesTheTar) {
+  std::string folder = dir / "Noise";
+  MakeDir(folder);
+  WriteText(folder + "/data.bin", Noise(24 << 20, 3));  // a few seconds of xz
+  std::atomic<unsigned long> pid{0};
+  on_start = [&](unsigned long id) { pid = id; };
+  std::thread user([&] {
+    for (int i = 0; i < 1500 && !PathExists(dir / "Noise.tar.xz"); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    kill(-static_cast<pid_t>(pid), SIGINT);
+  });
+  EXPECT_EQ(128 + SIGINT, Arkiva(folder, kReal)) << message;
+  user.join();
+  EXPECT_EQ("", message);
+  EXPECT_FALSE(PathExists(dir / "Noise.tar"));
+  EXPECT_FALSE(PathExists(dir / "Noise.tar.xz"));  // xz's own clean-up
+}
+
+#endif
