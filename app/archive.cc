@@ -5,6 +5,7 @@
 #include "host/file_claim.h"
 #include "host/file_size.h"
 #include "host/interrupt.h"
+#include "host/path_limit.h"
 #include "host/path_parts.h"
 #include "host/program_args.h"
 
@@ -92,7 +93,12 @@ ArchiveLines BuildArchiveLines(const std::string& name, bool folder, bool posix_
 }
 
 ArchiveStatus ArchiveItem(const std::string& argument) {
-  int64_t size = QueryFileSize(argument.c_str());
+  // Only what is not there at all is nothing to do: an item that cannot be
+  // reached is the user's item all the same.
+  std::string unreachable;
+  int64_t size = QueryFileSize(argument.c_str(), &unreachable);
+  if (!unreachable.empty())
+    return Failed(unreachable);
   bool folder = size == kSizeFolder;
   if (!folder && size <= 0)
     return {ArchiveStatus::kNothingToDo, ""};
@@ -103,6 +109,10 @@ ArchiveStatus ArchiveItem(const std::string& argument) {
 
   std::string folder_part = DirectoryPart(argument.c_str());
   std::string name = FileNamePart(argument.c_str());
+  std::string archive_name = name + (folder ? ".tar.xz" : ".xz");
+  std::string too_long = CheckPathLength(folder_part + archive_name);
+  if (!too_long.empty())
+    return Failed("the path of \"" + archive_name + "\" beside it would be " + too_long + ".");
   ArchiveLines lines = BuildArchiveLines(name, folder, kPosixNames);
   return folder ? ArchiveFolder(folder_part, name, lines) : CompressFile(folder_part, name, lines);
 }

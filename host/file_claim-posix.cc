@@ -2,8 +2,9 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <string.h>
 #include <unistd.h>
+
+#include "host/system_error.h"
 
 FileClaim ClaimNewFile(const std::string& path) {
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -13,8 +14,7 @@ FileClaim ClaimNewFile(const std::string& path) {
   }
   if (errno == EEXIST)
     return {FileClaim::kExists, ""};
-  std::string reason = strerror(errno);
-  return {FileClaim::kFailed, reason + "."};
+  return {FileClaim::kFailed, SystemErrorText(errno)};
 }
 
 bool RemoveClaimedFile(const std::string& path) {

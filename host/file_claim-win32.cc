@@ -2,19 +2,7 @@
 
 #include <windows.h>
 
-namespace {
-
-// FormatMessageA's text for `error`, without the trailing line break.
-std::string SystemMessage(DWORD error) {
-  char text[512];
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error,
-                           0, text, sizeof(text), NULL);
-  while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' '))
-    --n;
-  return n ? std::string(text, n) : "error " + std::to_string(error);
-}
-
-}  // namespace
+#include "host/system_error.h"
 
 FileClaim ClaimNewFile(const std::string& path) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW,
@@ -28,7 +16,7 @@ FileClaim ClaimNewFile(const std::string& path) {
   if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
       (error == ERROR_ACCESS_DENIED && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES))
     return {FileClaim::kExists, ""};
-  return {FileClaim::kFailed, SystemMessage(error)};
+  return {FileClaim::kFailed, SystemErrorText(error)};
 }
 
 bool RemoveClaimedFile(const std::string& path) {

@@ -1,21 +1,49 @@
 #include "host/file_size.h"
 
+#include <errno.h>
 #include <fts.h>
 #include <sys/stat.h>
 
 #include <string>
 
+#include "host/path_limit.h"
 #include "host/path_parts.h"
+#include "host/system_error.h"
 
-int64_t QueryFileSize(const char* path) {
+namespace {
+
+// Why stat failed on something that may be there; empty when it is not.
+std::string Unreachable(int error) {
+  if (error == ENOENT || error == ENOTDIR)
+    return "";
+  if (error == EACCES || error == EPERM)
+    return "access to it or to a folder on its path is denied.";
+  return SystemErrorText(error);
+}
+
+}  // namespace
+
+int64_t QueryFileSize(const char* path, std::string* unreachable) {
+  if (unreachable)
+    unreachable->clear();
   if (!path || !*path)
     return kSizeNothing;
   std::string copy(path);
   while (!copy.empty() && IsPathSeparator(copy.back()))
     copy.pop_back();
-  struct stat st;
-  if (copy.empty() || stat(copy.c_str(), &st) != 0)
+  std::string too_long = CheckPathLength(copy);
+  if (unreachable && !too_long.empty()) {
+    *unreachable = "its path is " + too_long + ".";
     return kSizeNothing;
+  }
+  struct stat st;
+  if (copy.empty())
+    return kSizeNothing;
+  if (stat(copy.c_str(), &st) != 0) {
+    if (unreachable)
+      *unreachable = Unreachable(errno);
+    return kSizeNothing;
+  }
   if (S_ISDIR(st.st_mode))
     return kSizeFolder;
   if (S_ISREG(st.st_mode))

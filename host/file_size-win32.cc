@@ -3,40 +3,64 @@
 #include <string.h>
 #include <windows.h>
 
+#include "host/path_limit.h"
 #include "host/path_parts.h"
+#include "host/system_error.h"
 
 namespace {
-
-const size_t kWorkingCopyMax = 260;
 
 int64_t DriveRootSize(const char* root) {
   return GetDriveTypeA(root) > DRIVE_NO_ROOT_DIR ? kSizeFolder : kSizeNothing;
 }
 
+// Why a search or attribute query failed on something that may be there;
+// empty when it is not.
+std::string Unreachable(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return "";
+    case ERROR_ACCESS_DENIED:
+      return "access to it or to a folder on its path is denied.";
+    case ERROR_NOT_READY:
+      return "its drive is not ready.";
+    default:
+      return SystemErrorText(error);
+  }
+}
+
+int64_t Unreachable(DWORD error, std::string* unreachable) {
+  if (unreachable)
+    *unreachable = Unreachable(error);
+  return kSizeNothing;
+}
+
 }  // namespace
 
-int64_t QueryFileSize(const char* path) {
+int64_t QueryFileSize(const char* path, std::string* unreachable) {
+  if (unreachable)
+    unreachable->clear();
   if (!path || !*path)
     return kSizeNothing;
-  char copy[kWorkingCopyMax + 2];  // room for the backslash that C: gets
-  size_t n = strnlen(path, kWorkingCopyMax);
-  memcpy(copy, path, n);
-  copy[n] = '\0';
+  std::string too_long = CheckPathLength(path);
+  if (unreachable && !too_long.empty()) {
+    *unreachable = "its path is " + too_long + ".";
+    return kSizeNothing;
+  }
+  // A copy of the whole path: a UTF-8 path of 259 characters can take three
+  // times as many bytes, so no fixed buffer of MAX_PATH bytes would hold it.
+  std::string copy(path);
 
   // Drive roots are asked about before anything else, and never searched.
-  if ((n == 2 || n == 3) && copy[1] == ':') {
-    if (n == 2) {
-      copy[2] = '\\';
-      copy[3] = '\0';
-    }
-    return DriveRootSize(copy);
-  }
+  if ((copy.size() == 2 || copy.size() == 3) && copy[1] == ':')
+    return DriveRootSize((copy.size() == 2 ? copy + '\\' : copy).c_str());
 
-  while (n > 0 && IsPathSeparator(copy[n - 1]))
-    copy[--n] = '\0';
+  while (!copy.empty() && IsPathSeparator(copy.back()))
+    copy.pop_back();
 
   WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA(copy, &entry);
+  HANDLE search = FindFirstFileA(copy.c_str(), &entry);
+  DWORD error = GetLastError();
   if (search != INVALID_HANDLE_VALUE) {
     FindClose(search);
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -46,14 +70,16 @@ int64_t QueryFileSize(const char* path) {
   }
 
   // A share root cannot be listed by a search, but its attributes can be read.
-  bool network = copy[0] == '\\' && copy[1] == '\\';
-  bool dotted = copy[0] == '.' && copy[1] == '.';
+  bool network = copy.compare(0, 2, "\\\\") == 0;
+  bool dotted = copy.compare(0, 2, "..") == 0;
   if (!network && !dotted)
-    return kSizeNothing;
-  DWORD attributes = GetFileAttributesA(copy);
+    return Unreachable(error, unreachable);
+  DWORD attributes = GetFileAttributesA(copy.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES)
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kSizeFolder : kSizeNothing;
-  return DriveRootSize(copy);
+  error = GetLastError();
+  int64_t root = DriveRootSize(copy.c_str());
+  return root == kSizeFolder ? root : Unreachable(error, unreachable);
 }
 
 int64_t GrowingFileSize(const std::string& path) {

@@ -1,6 +1,14 @@
 #include "app/archive.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "tests/arkiva_run.h"
 #include "tests/test_util.h"
@@ -266,5 +274,131 @@ TEST_F(ArchiveRun, PathsALineCannotCarryAreRefused) {
             "to tar and xz.", message);
   EXPECT_EQ(1, Arkiva(dir / "a|b/c", kRecording));
   EXPECT_TRUE(Records().empty());
+}
+#endif
+
+// Items that are there but cannot be reached: each one reported, with nothing
+// started and nothing made; only what does not exist is nothing to do.
+class Unreachable : public ArchiveRun {
+ protected:
+#ifdef _WIN32
+  const size_t kLongest = 259;  // MAX_PATH - 1: what Windows programs take
+  const std::string kLimitWords = " characters long, and Windows programs accept at most 259.";
+#else
+  const size_t kLongest = 4095;  // PATH_MAX - 1
+  const std::string kLimitWords = " bytes long, and the system accepts at most 4095.";
+#endif
+
+  // A folder exactly `length` long (as the platform counts an ASCII path)
+  // under dir/deep, made one level at a time, as no single call could.
+  std::string MakeDeepFolder(size_t length) {
+    std::string path = dir / "deep";
+    MakeDir(path);
+#ifdef _WIN32
+    std::string script = "cd '" + UnixPath(path) + "'";
+#else
+    int at = open(path.c_str(), O_DIRECTORY | O_RDONLY);
+#endif
+    while (path.size() < length) {
+      std::string part(std::min<size_t>(100, length - path.size() - 1), 'd');
+      path += kSep + part;
+#ifdef _WIN32
+      script += " && mkdir " + part + " && cd " + part;
+#else
+      EXPECT_EQ(0, mkdirat(at, part.c_str(), 0755));
+      int next = openat(at, part.c_str(), O_DIRECTORY | O_RDONLY);
+      close(at);
+      at = next;
+#endif
+    }
+#ifdef _WIN32
+    EXPECT_EQ(0, RunShell(script));
+#else
+    close(at);
+#endif
+    return path;
+  }
+
+  // What is in dir/deep and below, as the Linux tools see it.
+  std::string Everything() {
+    std::string out;
+    EXPECT_EQ(0, RunShell("cd '" + UnixPath(dir / "deep") + "' && find . -type f | wc -l", &out));
+    return out;
+  }
+};
+
+TEST_F(Unreachable, APathLongerThanProgramsAcceptIsReported) {
+  // The 486-character folder a user met under Windows; far past PATH_MAX on POSIX.
+  size_t length = kLongest == 259 ? 486 : 4200;
+  std::string item = MakeDeepFolder(length);
+  EXPECT_EQ(1, Arkiva(item, kRecording));
+  EXPECT_EQ("Could not archive \"" + item.substr(item.rfind(kSep) + 1) + "\": its path is " +
+                std::to_string(length) + kLimitWords,
+            message);
+  EXPECT_TRUE(Records().empty());
+  EXPECT_EQ("0\n", Everything());
+}
+
+TEST_F(Unreachable, AnArchivePathTooLongIsReportedBeforeAnythingRuns) {
+  std::string folder = MakeDeepFolder(kLongest - 4);  // "x.tar.xz" would be 3 too long
+  EXPECT_EQ(1, Arkiva(folder, kRecording));
+  std::string name = folder.substr(folder.rfind(kSep) + 1);
+  EXPECT_EQ("Could not archive \"" + name + "\": the path of \"" + name +
+                ".tar.xz\" beside it would be " + std::to_string(kLongest + 3) + kLimitWords,
+            message);
+  WriteText(folder + kSep + "f", "data");
+  EXPECT_EQ(1, Arkiva(folder + kSep + "f", kRecording));  // f.xz: 1 too long
+  EXPECT_NE(std::string::npos, message.find(std::to_string(kLongest + 1) + kLimitWords)) << message;
+  EXPECT_TRUE(Records().empty());
+  EXPECT_EQ("1\n", Everything());  // f alone
+}
+
+TEST_F(Unreachable, MissingStaysSilent) {
+  std::vector<std::string> missing_paths = {dir / "gone", dir / "gone" + kSep + "deeper"};
+#ifndef _WIN32
+  // ENOTDIR (Wine answers this one with ERROR_INVALID_NAME, which is reported).
+  WriteText(dir / "file", "x");
+  missing_paths.push_back(dir / "file/x");
+#endif
+  for (const std::string& missing : missing_paths) {
+    EXPECT_EQ(0, Arkiva(missing, kRecording)) << missing;
+    EXPECT_EQ("", message) << missing;
+  }
+  EXPECT_TRUE(Records().empty());
+}
+
+#ifdef _WIN32
+TEST_F(Unreachable, ADeniedFolderIsReported) {
+  // Wine runs as root here, and root enters every folder: only a folder the
+  // kernel itself keeps from root (another namespace's root, /proc/1/root in
+  // a container) can be denied. Where there is none, this cannot be shown.
+  std::string out;
+  if (RunShell("ls /proc/1/root/ >/dev/null", &out) == 0 || out.find("denied") == std::string::npos)
+    GTEST_SKIP() << "no folder that Wine's root user may not enter";
+  EXPECT_EQ(1, Arkiva("Z:\\proc\\1\\root\\tmp", kRecording));
+  EXPECT_EQ("Could not archive \"tmp\": access to it or to a folder on its path is denied.", message);
+  EXPECT_TRUE(Records().empty());
+}
+#else
+TEST_F(Unreachable, ADeniedFolderIsReported) {
+  // Root enters every folder: run as nobody, who may not enter "locked".
+  std::string as_user = geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  MakeDir(dir / "locked");
+  MakeDir(dir / "locked/inside");
+  chmod(dir.path.c_str(), 0755);
+  chmod((dir / "locked").c_str(), 0700);
+  if (!as_user.empty())
+    ASSERT_EQ(0, chown((dir / "locked").c_str(), 0, 0));
+  else
+    chmod((dir / "locked").c_str(), 0);
+  chmod((dir / "registry.reg").c_str(), 0644);
+  std::string out;
+  int code = RunShell("DISPLAY= WAYLAND_DISPLAY= ARKIVA_REGISTRY='" + dir / "registry.reg" + "' " +
+                          as_user + "'" + BuildPath("arkiva") + "' '" + dir / "locked/inside" + "'",
+                      &out);
+  chmod((dir / "locked").c_str(), 0700);
+  EXPECT_EQ(1, code) << out;
+  EXPECT_EQ("arkiva: Could not archive \"inside\": access to it or to a folder on its path is denied.\n", out);
+  EXPECT_FALSE(PathExists(dir / "locked/inside.tar"));
 }
 #endif
