@@ -1,6 +1,7 @@
 #include "app/archive.h"
 
 #include "app/program_run.h"
+#include "app/xz_defaults.h"
 #include "host/failure_report.h"
 #include "host/file_claim.h"
 #include "host/file_size.h"
@@ -36,6 +37,13 @@ std::string ItemName(const std::string& argument) {
 
 bool Exists(const std::string& path) { return QueryFileSize(path.c_str()) != kSizeNothing; }
 
+// xz in its own console, on every core unless the user says otherwise; the
+// memory it may take depends on the runs in progress when it starts.
+ProgramRun RunXz(const std::string& line, const std::string& folder_part) {
+  OfferXzDefaults();
+  return RunProgram("xz", line, folder_part, kShownWindow);
+}
+
 // tar into the claimed Name.tar, then xz, which replaces it with Name.tar.xz.
 // Whatever goes wrong, the Name.tar this run made is removed again.
 ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& name,
@@ -57,7 +65,7 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
     RemoveClaimedFile(tar_path);
     return tar.stopped ? Cancelled() : Failed(DescribeFailure("tar", tar));
   }
-  ProgramRun xz = RunProgram("xz", lines.xz, folder_part, kShownWindow);
+  ProgramRun xz = RunXz(lines.xz, folder_part);
   if (!xz.Succeeded()) {
     RemoveClaimedFile(tar_path);  // xz removes its own partial output
     return Interrupted() ? Cancelled() : Failed(DescribeFailure("xz", xz));
@@ -69,7 +77,7 @@ ArchiveStatus CompressFile(const std::string& folder_part, const std::string& na
                            const ArchiveLines& lines) {
   if (Exists(folder_part + name + ".xz"))
     return Failed(AlreadyThere(name + ".xz"));
-  ProgramRun xz = RunProgram("xz", lines.xz, folder_part, kShownWindow);
+  ProgramRun xz = RunXz(lines.xz, folder_part);
   if (xz.Succeeded())
     return Archived();
   return Interrupted() ? Cancelled() : Failed(DescribeFailure("xz", xz));

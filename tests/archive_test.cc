@@ -1,4 +1,5 @@
 #include "app/archive.h"
+#include "app/xz_defaults.h"
 
 #include <algorithm>
 
@@ -402,3 +403,61 @@ TEST_F(Unreachable, ADeniedFolderIsReported) {
   EXPECT_FALSE(PathExists(dir / "locked/inside.tar"));
 }
 #endif
+
+// xz reads default options from XZ_DEFAULTS: arkiva asks for every core
+// there, and leaves a user's own setting, even an empty one, as it is.
+TEST(MultiThreadedXzDefaults, HalfTheMemorySharedAmongTheRuns) {
+  const uint64_t GiB = 1ull << 30;
+  EXPECT_EQ("-T0 --memlimit-compress=12288MiB", MultiThreadedXzDefaults(24 * GiB, 1));
+  EXPECT_EQ("-T0 --memlimit-compress=819MiB", MultiThreadedXzDefaults(24 * GiB, 15));
+  // Never below one thread's need: fewer threads, never a smaller dictionary.
+  EXPECT_EQ("-T0 --memlimit-compress=100MiB", MultiThreadedXzDefaults(2 * GiB, 15));
+  EXPECT_EQ("-T0 --memlimit-compress=100MiB", MultiThreadedXzDefaults(0, 0));
+}
+
+TEST_F(ArchiveRun, XzGetsEveryCoreUnlessTheUserSaysOtherwise) {
+#ifdef _WIN32
+  SetEnvironmentVariableA("XZ_DEFAULTS", NULL);
+#else
+  unsetenv("XZ_DEFAULTS");
+#endif
+  MakeDir(dir / "f");
+  WriteText(dir / "f" + kSep + "a", "a");
+  WriteText(dir / "file", "data");
+  auto xz_defaults = [&](size_t launch) { return Records().at(launch).back(); };
+
+  ASSERT_EQ(0, Arkiva(dir / "f", kRecording));  // (the double leaves f.tar)
+  EXPECT_EQ("<unset>", xz_defaults(0));          // tar: not its business
+  std::string ours = xz_defaults(1);
+  EXPECT_EQ(0u, ours.find("-T0 --memlimit-compress=")) << ours;
+  ASSERT_EQ(0, Arkiva(dir / "file", kRecording));
+  EXPECT_EQ(ours.substr(0, 24), xz_defaults(2).substr(0, 24));
+
+  ASSERT_EQ(0, Arkiva(dir / "file", kRecording, "", {"XZ_DEFAULTS=-T1"}));
+  EXPECT_EQ("-T1", xz_defaults(3));
+  ASSERT_EQ(0, Arkiva(dir / "file", kRecording, "", {"XZ_DEFAULTS="}));
+  EXPECT_EQ("", xz_defaults(4));
+}
+
+TEST_F(ArchiveRun, AMultiThreadedArchiveHoldsTheSameBytes) {
+#ifdef _WIN32
+  SetEnvironmentVariableA("XZ_DEFAULTS", NULL);
+#else
+  unsetenv("XZ_DEFAULTS");
+#endif
+  // More than one of xz -6's 24 MiB blocks: xz's threaded compressor splits
+  // its input into blocks, which its single-threaded one never does.
+  std::string folder = dir / "logs";
+  MakeDir(folder);
+  std::string text;
+  for (int i = 0; text.size() < (30u << 20); ++i)
+    text += "line " + std::to_string(i) + " of a log that compresses well\n";
+  WriteText(folder + kSep + "big.log", text);
+  WriteText(folder + kSep + "noise.bin", Noise(1 << 20, 5));
+  ASSERT_EQ(0, Arkiva(folder, kReal)) << message;
+  std::string blocks;
+  ASSERT_EQ(0, RunShell("xz -lv --robot '" + UnixPath(dir / "logs.tar.xz") + "' | grep '^totals'",
+                        &blocks));
+  EXPECT_EQ("2", SplitTabs(blocks).at(2)) << blocks;  // totals, streams, blocks
+  ExpectArchiveHolds(dir / "logs.tar.xz", folder);
+}

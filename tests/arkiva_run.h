@@ -76,14 +76,16 @@ class ArchiveRun : public ::testing::Test {
   }
 
 #ifndef _WIN32
-  // The recording tar and xz, in dir/bin (Windows: the build's recbin).
+  // The recording tar and xz, in dir/bin (Windows: the build's recbin). Each
+  // appends a line: program, arguments, folder, session and input, and the
+  // XZ_DEFAULTS it got (last field).
   void MakeRecordingDoubles() {
     MakeDir(dir / "bin");
     for (const char* name : {"tar", "xz"}) {
       WriteText(dir / (std::string("bin/") + name),
-                "#!/bin/sh\nprintf '%s\\t%s\\t%s\\t%s\\n' \"$0\" \"$(printf '[%s]' \"$@\")\" "
+                "#!/bin/sh\nprintf '%s\\t%s\\t%s\\t%s\\t%s\\n' \"$0\" \"$(printf '[%s]' \"$@\")\" "
                 "\"$(pwd -P)\" \"$(ps -o sid= -p $$ | tr -d ' ')=$$ $(readlink /proc/self/fd/0)\" "
-                ">>\"$ARKIVA_RECORD\"\n"
+                "\"${XZ_DEFAULTS-<unset>}\" >>\"$ARKIVA_RECORD\"\n"
                 "[ -z \"$ARKIVA_RECORD_WRITE\" ] || printf partial >\"$ARKIVA_RECORD_WRITE\"\n"
                 "for i in $(seq ${ARKIVA_RECORD_GROW:-0}); do\n"
                 "  sleep 0.1; head -c 65536 /dev/zero >>\"$ARKIVA_RECORD_WRITE\"\n"

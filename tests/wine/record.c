@@ -1,7 +1,7 @@
 /* The recording test double: stands in for tar or xz (or any program) and
  * appends one line to the file that ARKIVA_RECORD names:
  *   program path <TAB> command line <TAB> current folder <TAB> STARTUPINFO dwFlags
- *   <TAB> wShowWindow <TAB> has a console (0/1)
+ *   <TAB> wShowWindow <TAB> has a console (0/1) <TAB> XZ_DEFAULTS (or <unset>)
  * ARKIVA_RECORD_SLEEP (ms) delays the exit, ARKIVA_RECORD_EXIT sets the exit
  * code. With ARKIVA_RECORD_ECHO set it copies standard input to standard
  * output as "out:<data>" and to standard error as "err:<data>".
@@ -30,8 +30,13 @@ int main(void) {
   if (log) {
     FILE* f = fopen(log, "ab");
     if (f) {
-      fprintf(f, "%s\t%s\t%s\t%lu\t%u\t%d\n", self, GetCommandLineA(), cwd, si.dwFlags,
-              si.wShowWindow, GetConsoleWindow() != NULL);
+      char xz_defaults[512] = "<unset>";
+      SetLastError(0);
+      if (!GetEnvironmentVariableA("XZ_DEFAULTS", xz_defaults, sizeof(xz_defaults)) &&
+          GetLastError() != ERROR_ENVVAR_NOT_FOUND)
+        xz_defaults[0] = '\0';
+      fprintf(f, "%s\t%s\t%s\t%lu\t%u\t%d\t%s\n", self, GetCommandLineA(), cwd, si.dwFlags,
+              si.wShowWindow, GetConsoleWindow() != NULL, xz_defaults);
       fclose(f);
     }
   }

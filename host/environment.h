@@ -1,0 +1,25 @@
+#ifndef ARKIVA_HOST_ENVIRONMENT_H_
+#define ARKIVA_HOST_ENVIRONMENT_H_
+
+#include <stdint.h>
+
+#include <string>
+
+// This process's environment, which the programs it starts inherit, and the
+// machine facts that sizing xz's work needs.
+
+// Whether `name` is set, even to the empty text; its value in `value`.
+bool ReadEnvironment(const char* name, std::string* value);
+
+// Sets `name` for this process and the programs it starts from now on.
+void WriteEnvironment(const char* name, const std::string& value);
+
+// The machine's physical memory in bytes; 0 when it cannot be read.
+uint64_t PhysicalMemory();
+
+// How many runs of this program are in progress on the machine, this one
+// included: processes with this program's file name (POSIX: its command
+// name) that the caller may see.
+int CountProgramRuns();
+
+#endif  // ARKIVA_HOST_ENVIRONMENT_H_
