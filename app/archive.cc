@@ -37,6 +37,14 @@ std::string ItemName(const std::string& argument) {
 
 bool Exists(const std::string& path) { return QueryFileSize(path.c_str()) != kSizeNothing; }
 
+// About what tar will write for the folder, from one walk before it starts:
+// the files' bytes, and per entry a 512-byte header and on average half a
+// block of padding, plus the folder's own header and the end blocks. Names
+// that need extended headers make the real size a little larger.
+uint64_t ExpectedTarSize(const FolderTally& tally) {
+  return tally.bytes + (tally.entries + 1) * (512 + 256) + 1024;
+}
+
 // xz in its own console, on every core unless the user says otherwise; the
 // memory it may take depends on the runs in progress when it starts.
 ProgramRun RunXz(const std::string& line, const std::string& folder_part) {
@@ -58,8 +66,8 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
   if (claim.result == FileClaim::kFailed)
     return Failed("\"" + tar_name + "\" could not be created beside it: " + claim.reason);
 
-  // The files' sizes, summed before tar starts, tell how far it has come.
-  OutputWatch watch{tar_path, SumFolderFileSizes(folder_part + name), "Creating \"" + tar_name + "\""};
+  OutputWatch watch{tar_path, ExpectedTarSize(TallyFolder(folder_part + name)),
+                    "Creating \"" + tar_name + "\""};
   ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow, &watch);
   if (!tar.Succeeded()) {
     RemoveClaimedFile(tar_path);

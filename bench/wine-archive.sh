@@ -19,6 +19,9 @@ work=$(mktemp -d /tmp/arkiva-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 dos() { printf 'Z:%s' "${1//\//\\}"; }
 wine_run() { "$build/wine-run" "$@"; }
+# arkiva's own cost, like for like: xz single-threaded in both runs, as the
+# user's XZ_DEFAULTS makes it (bench/xz-threads.sh measures the threads).
+export XZ_DEFAULTS=-T1
 
 # Both runs use the tar.exe and xz.exe of realbin, the ones the release ships.
 # Archive mode needs the folder menu key.

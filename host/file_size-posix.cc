@@ -56,15 +56,19 @@ int64_t GrowingFileSize(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
 }
 
-uint64_t SumFolderFileSizes(const std::string& folder) {
+FolderTally TallyFolder(const std::string& folder) {
+  FolderTally tally;
   char* paths[] = {const_cast<char*>(folder.c_str()), nullptr};
   FTS* walk = fts_open(paths, FTS_PHYSICAL | FTS_NOCHDIR, nullptr);
   if (!walk)
-    return 0;
-  uint64_t total = 0;
-  while (FTSENT* entry = fts_read(walk))
+    return tally;
+  while (FTSENT* entry = fts_read(walk)) {
+    if (entry->fts_info == FTS_DP || entry->fts_level == 0)
+      continue;  // a folder's second visit, and the folder itself
+    ++tally.entries;
     if (entry->fts_info == FTS_F)
-      total += static_cast<uint64_t>(entry->fts_statp->st_size);
+      tally.bytes += static_cast<uint64_t>(entry->fts_statp->st_size);
+  }
   fts_close(walk);
-  return total;
+  return tally;
 }

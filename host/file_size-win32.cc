@@ -89,7 +89,9 @@ int64_t GrowingFileSize(const std::string& path) {
   return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
 
-uint64_t SumFolderFileSizes(const std::string& folder) {
+namespace {
+
+void Tally(const std::string& folder, FolderTally* tally) {
   std::string prefix = folder;
   if (prefix.empty() || !IsPathSeparator(prefix.back()))
     prefix += '\\';
@@ -97,16 +99,25 @@ uint64_t SumFolderFileSizes(const std::string& folder) {
   HANDLE search = FindFirstFileExA((prefix + '*').c_str(), FindExInfoBasic, &entry,
                                    FindExSearchNameMatch, NULL, FIND_FIRST_EX_LARGE_FETCH);
   if (search == INVALID_HANDLE_VALUE)
-    return 0;
-  uint64_t total = 0;
+    return;
   do {
+    if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0)
+      continue;
+    ++tally->entries;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
       continue;  // a link or junction: tar stores it as it is
     if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-      total += (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-    else if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0)
-      total += SumFolderFileSizes(prefix + entry.cFileName);
+      tally->bytes += (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+    else
+      Tally(prefix + entry.cFileName, tally);
   } while (FindNextFileA(search, &entry));
   FindClose(search);
-  return total;
+}
+
+}  // namespace
+
+FolderTally TallyFolder(const std::string& folder) {
+  FolderTally tally;
+  Tally(folder, &tally);
+  return tally;
 }

@@ -24,8 +24,13 @@ int64_t QueryFileSize(const char* path, std::string* unreachable = nullptr);
 // read from the file itself: Windows updates a folder's listing lazily.
 int64_t GrowingFileSize(const std::string& path);
 
-// The sizes of all files under `folder`, summed in one walk. Links are not
-// followed; what cannot be read counts as nothing.
-uint64_t SumFolderFileSizes(const std::string& folder);
+// What lies under a folder, counted in one walk: the sizes of its files
+// summed, and its entries (files, folders, links). Links are not followed;
+// what cannot be read counts as nothing.
+struct FolderTally {
+  uint64_t bytes = 0;
+  uint64_t entries = 0;
+};
+FolderTally TallyFolder(const std::string& folder);
 
 #endif  // ARKIVA_HOST_FILE_SIZE_H_

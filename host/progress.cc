@@ -4,7 +4,7 @@
 
 std::string FormatBytes(uint64_t bytes) {
   if (bytes < 1024)
-    return std::to_string(bytes) + " bytes";
+    return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
   const char* units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
   double value = bytes / 1024.0;
   size_t unit = 0;

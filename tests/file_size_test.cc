@@ -58,3 +58,17 @@ TEST(QueryFileSize, SpecialFilesAreNothing) {
   EXPECT_EQ(3, QueryFileSize((dir / "*.bin").c_str()));
 }
 #endif
+
+TEST(TallyFolder, EveryEntryOnceAndEveryFilesBytes) {
+  ScratchDir dir;
+  MakeDir(dir / "top");
+  MakeDir(dir / "top/sub");
+  MakeDir(dir / "top/sub/empty");
+  WriteText(dir / "top/a", "12345");
+  WriteText(dir / "top/sub/b", std::string(70000, 'b'));
+  WriteText(dir / "top/sub/zero", "");
+  FolderTally tally = TallyFolder(dir / "top");
+  EXPECT_EQ(70005u, tally.bytes);
+  EXPECT_EQ(5u, tally.entries);  // a, sub, sub/b, sub/empty, sub/zero
+  EXPECT_EQ(0u, TallyFolder(dir / "missing").entries);
+}

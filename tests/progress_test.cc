@@ -17,6 +17,7 @@
 
 TEST(FormatProgress, UnitsAndRounding) {
   EXPECT_EQ("0 bytes", FormatBytes(0));
+  EXPECT_EQ("1 byte", FormatBytes(1));
   EXPECT_EQ("1023 bytes", FormatBytes(1023));
   EXPECT_EQ("1.0 KB", FormatBytes(1024));
   EXPECT_EQ("1.0 MB", FormatBytes(1024 * 1024 - 1));  // never "1024.0 KB"
