@@ -28,7 +28,8 @@ TEST(FormatProgress, UnitsAndRounding) {
 }
 
 // A folder of 4 MB for a tar double that writes its Name.tar slowly: 64 KB
-// every 100 ms, up to 100 blocks (6.4 MB, more than expected), unless stopped.
+// every 100 ms, up to 150 blocks (9.6 MB, more than expected) in 15 s, unless
+// stopped: ample time to see and cancel it.
 class SlowTar : public ArchiveRun {
  protected:
   void SetUp() override {
@@ -38,7 +39,7 @@ class SlowTar : public ArchiveRun {
     on_start = [this](unsigned long id) { pid = id; };
   }
   int RunSlowly() {
-    return Arkiva(folder, kRecording, "", {"ARKIVA_RECORD_WRITE=" + tar, "ARKIVA_RECORD_GROW=100"});
+    return Arkiva(folder, kRecording, "", {"ARKIVA_RECORD_WRITE=" + tar, "ARKIVA_RECORD_GROW=150"});
   }
   // Waits (up to 30 s) until the double's Name.tar holds at least `bytes`.
   void AwaitTarSize(uintmax_t bytes) {
@@ -111,7 +112,6 @@ TEST_F(SlowTar, TheDialogShowsTarsProgressAndCancelStopsIt) {
       first = pid ? FindProgressDialog(pid) : DialogView();
     }
     AwaitTarSize(5 << 20);  // past the 4 MB expected: the bar waits at 99%
-    Sleep(500);
     later = FindProgressDialog(pid);
     PostMessageA(later.cancel, BM_CLICK, 0, 0);  // as a click would
   });
