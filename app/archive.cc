@@ -109,6 +109,11 @@ ArchiveLines BuildArchiveLines(const std::string& name, bool folder, bool posix_
 }
 
 ArchiveStatus ArchiveItem(const std::string& argument) {
+  // tar and xz could not reach a path beyond the programs' limit, whether or
+  // not the size query can.
+  std::string too_long = CheckPathLength(argument);
+  if (!argument.empty() && !too_long.empty())
+    return Failed("its path is " + too_long + ".");
   // Only what is not there at all is nothing to do: an item that cannot be
   // reached is the user's item all the same.
   std::string unreachable;
@@ -126,7 +131,7 @@ ArchiveStatus ArchiveItem(const std::string& argument) {
   std::string folder_part = DirectoryPart(argument.c_str());
   std::string name = FileNamePart(argument.c_str());
   std::string archive_name = name + (folder ? ".tar.xz" : ".xz");
-  std::string too_long = CheckPathLength(folder_part + archive_name);
+  too_long = CheckPathLength(folder_part + archive_name);
   if (!too_long.empty())
     return Failed("the path of \"" + archive_name + "\" beside it would be " + too_long + ".");
   ArchiveLines lines = BuildArchiveLines(name, folder, kPosixNames);

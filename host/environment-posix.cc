@@ -43,12 +43,9 @@ std::string CommandName(const char* pid) {
 
 int CountProgramRuns() {
   std::string mine = CommandName("self");
-  DIR* processes = opendir("/proc");
-  if (!processes || mine.empty()) {
-    if (processes)
-      closedir(processes);
+  DIR* processes = mine.empty() ? nullptr : opendir("/proc");
+  if (!processes)
     return 1;
-  }
   int runs = 0;
   while (dirent* entry = readdir(processes))
     if (entry->d_name[0] >= '1' && entry->d_name[0] <= '9' && CommandName(entry->d_name) == mine)

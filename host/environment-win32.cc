@@ -10,8 +10,11 @@ bool ReadEnvironment(const char* name, std::string* value) {
   // error code tells them apart.
   SetLastError(ERROR_SUCCESS);
   DWORD size = GetEnvironmentVariableA(name, NULL, 0);
+  if (size == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND)
+    return false;
+  value->clear();
   if (size == 0)
-    return GetLastError() != ERROR_ENVVAR_NOT_FOUND ? (value->clear(), true) : false;
+    return true;
   std::vector<char> text(size);
   DWORD got = GetEnvironmentVariableA(name, text.data(), size);
   value->assign(text.data(), got < size ? got : 0);

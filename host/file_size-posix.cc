@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "host/path_limit.h"
 #include "host/path_parts.h"
 #include "host/system_error.h"
 
@@ -31,11 +30,6 @@ int64_t QueryFileSize(const char* path, std::string* unreachable) {
   std::string copy(path);
   while (!copy.empty() && IsPathSeparator(copy.back()))
     copy.pop_back();
-  std::string too_long = CheckPathLength(copy);
-  if (unreachable && !too_long.empty()) {
-    *unreachable = "its path is " + too_long + ".";
-    return kSizeNothing;
-  }
   struct stat st;
   if (copy.empty())
     return kSizeNothing;

@@ -3,7 +3,6 @@
 #include <string.h>
 #include <windows.h>
 
-#include "host/path_limit.h"
 #include "host/path_parts.h"
 #include "host/system_error.h"
 
@@ -29,10 +28,34 @@ std::string Unreachable(DWORD error) {
   }
 }
 
-int64_t Unreachable(DWORD error, std::string* unreachable) {
+// Nothing to read, and why when the caller asks.
+int64_t NothingBecause(DWORD error, std::string* unreachable) {
   if (unreachable)
     *unreachable = Unreachable(error);
   return kSizeNothing;
+}
+
+void Tally(const std::string& folder, FolderTally* tally) {
+  std::string prefix = folder;
+  if (prefix.empty() || !IsPathSeparator(prefix.back()))
+    prefix += '\\';
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileExA((prefix + '*').c_str(), FindExInfoBasic, &entry,
+                                   FindExSearchNameMatch, NULL, FIND_FIRST_EX_LARGE_FETCH);
+  if (search == INVALID_HANDLE_VALUE)
+    return;
+  do {
+    if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0)
+      continue;
+    ++tally->entries;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+      continue;  // a link or junction: tar stores it as it is
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      tally->bytes += (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+    else
+      Tally(prefix + entry.cFileName, tally);
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
 }
 
 }  // namespace
@@ -42,11 +65,6 @@ int64_t QueryFileSize(const char* path, std::string* unreachable) {
     unreachable->clear();
   if (!path || !*path)
     return kSizeNothing;
-  std::string too_long = CheckPathLength(path);
-  if (unreachable && !too_long.empty()) {
-    *unreachable = "its path is " + too_long + ".";
-    return kSizeNothing;
-  }
   // A copy of the whole path: a UTF-8 path of 259 characters can take three
   // times as many bytes, so no fixed buffer of MAX_PATH bytes would hold it.
   std::string copy(path);
@@ -73,13 +91,13 @@ int64_t QueryFileSize(const char* path, std::string* unreachable) {
   bool network = copy.compare(0, 2, "\\\\") == 0;
   bool dotted = copy.compare(0, 2, "..") == 0;
   if (!network && !dotted)
-    return Unreachable(error, unreachable);
+    return NothingBecause(error, unreachable);
   DWORD attributes = GetFileAttributesA(copy.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES)
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kSizeFolder : kSizeNothing;
   error = GetLastError();
   int64_t root = DriveRootSize(copy.c_str());
-  return root == kSizeFolder ? root : Unreachable(error, unreachable);
+  return root == kSizeFolder ? root : NothingBecause(error, unreachable);
 }
 
 int64_t GrowingFileSize(const std::string& path) {
@@ -88,33 +106,6 @@ int64_t GrowingFileSize(const std::string& path) {
     return -1;
   return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
-
-namespace {
-
-void Tally(const std::string& folder, FolderTally* tally) {
-  std::string prefix = folder;
-  if (prefix.empty() || !IsPathSeparator(prefix.back()))
-    prefix += '\\';
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileExA((prefix + '*').c_str(), FindExInfoBasic, &entry,
-                                   FindExSearchNameMatch, NULL, FIND_FIRST_EX_LARGE_FETCH);
-  if (search == INVALID_HANDLE_VALUE)
-    return;
-  do {
-    if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0)
-      continue;
-    ++tally->entries;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-      continue;  // a link or junction: tar stores it as it is
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-      tally->bytes += (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-    else
-      Tally(prefix + entry.cFileName, tally);
-  } while (FindNextFileA(search, &entry));
-  FindClose(search);
-}
-
-}  // namespace
 
 FolderTally TallyFolder(const std::string& folder) {
   FolderTally tally;

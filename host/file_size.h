@@ -14,10 +14,10 @@ enum : int64_t {
 // Trailing separators are ignored. Reads the file system, changes nothing.
 //
 // With `unreachable`, it also tells why an item that may well be there
-// cannot be reached, in words for the user: its path is longer than programs
-// accept (checked first), access to it is denied, its drive is not ready, or
-// the system's own words. It is left empty when the size was read and when
-// nothing is there: the path, or a folder on the way, does not exist.
+// cannot be reached, in words for the user: access to it is denied, its
+// drive is not ready, or the system's own words. It is left empty when the
+// size was read and when nothing is there: the path, or a folder on the way,
+// does not exist.
 int64_t QueryFileSize(const char* path, std::string* unreachable = nullptr);
 
 // The size of a file that another program is writing right now, or -1. It is

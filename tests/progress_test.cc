@@ -66,7 +66,7 @@ struct DialogView {
   HWND cancel = NULL;
 };
 
-BOOL CALLBACK ReadText(HWND child, LPARAM param) {
+BOOL CALLBACK ReadStaticText(HWND child, LPARAM param) {
   char cls[32], text[512];
   GetClassNameA(child, cls, sizeof(cls));
   if (lstrcmpiA(cls, "Static") == 0 && IsWindowVisible(child) && GetWindowTextA(child, text, sizeof(text)) > 0)
@@ -96,7 +96,7 @@ DialogView FindProgressDialog(DWORD pid) {
   char title[256] = "";
   GetWindowTextA(search.found, title, sizeof(title));
   view.title = title;
-  EnumChildWindows(search.found, ReadText, reinterpret_cast<LPARAM>(&view));
+  EnumChildWindows(search.found, ReadStaticText, reinterpret_cast<LPARAM>(&view));
   HWND bar = FindWindowExA(search.found, NULL, "msctls_progress32", NULL);
   view.position = SendMessageA(bar, PBM_GETPOS, 0, 0);
   view.range = SendMessageA(bar, PBM_GETRANGE, FALSE, 0);
