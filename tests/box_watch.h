@@ -27,11 +27,19 @@ class BoxWatch {
 
   // From the first call on, only boxes of these processes count: tests that
   // run side by side show boxes of the same title.
+  // While such a process runs, the watch goes on however late its box comes.
   void AddProcess(DWORD process_id) {
     std::lock_guard<std::mutex> lock(mutex_);
     processes_.push_back(process_id);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, process_id);
+    if (process)
+      handles_.push_back(process);
   }
-  ~BoxWatch() { Join(); }
+  ~BoxWatch() {
+    Join();
+    for (HANDLE process : handles_)
+      CloseHandle(process);
+  }
   const Seen& Join() {
     if (thread_.joinable())
       thread_.join();
@@ -78,8 +86,17 @@ class BoxWatch {
     return FALSE;
   }
 
+  // Whether a watched process is still running (none watched: false).
+  bool WatchedProcessRuns() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (HANDLE process : handles_)
+      if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT)
+        return true;
+    return false;
+  }
+
   void Watch(const std::function<void()>& inspect) {
-    for (int i = 0; i < 1500 && !seen_.found && !stop_; ++i) {
+    for (int i = 0; (i < 1500 || WatchedProcessRuns()) && !seen_.found && !stop_; ++i) {
       box_ = NULL;
       EnumWindows(MatchBox, reinterpret_cast<LPARAM>(this));
       HWND box = box_;
@@ -99,6 +116,7 @@ class BoxWatch {
   std::string title_;
   std::mutex mutex_;
   std::vector<DWORD> processes_;
+  std::vector<HANDLE> handles_;
   HWND box_ = NULL;
   Seen seen_;
   std::atomic<bool> stop_{false};
