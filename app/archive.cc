@@ -10,6 +10,8 @@
 #include "host/path_parts.h"
 #include "host/program_args.h"
 
+#include <vector>
+
 namespace {
 
 #ifdef _WIN32
@@ -26,15 +28,6 @@ std::string AlreadyThere(const std::string& file_name) {
   return "\"" + file_name + "\" already exists beside it.";
 }
 
-// The item as the user knows it: its last path component whole (quotes
-// included), or the whole path when it ends in a separator.
-std::string ItemName(const std::string& argument) {
-  size_t start = argument.size();
-  while (start > 0 && !IsPathSeparator(argument[start - 1]))
-    --start;
-  return start == argument.size() ? argument : argument.substr(start);
-}
-
 bool Exists(const std::string& path) { return QueryFileSize(path.c_str()) != kSizeNothing; }
 
 // About what tar will write for the folder, from one walk before it starts:
@@ -47,15 +40,15 @@ uint64_t ExpectedTarSize(const FolderTally& tally) {
 
 // xz in its own console, on every core unless the user says otherwise; the
 // memory it may take depends on the runs in progress when it starts.
-ProgramRun RunXz(const std::string& line, const std::string& folder_part) {
+ProgramRun RunXz(const CommandArguments& arguments, const std::string& folder_part) {
   OfferXzDefaults();
-  return RunProgram("xz", line, folder_part, kShownWindow);
+  return RunProgram("xz", arguments, folder_part, kShownWindow);
 }
 
 // tar into the claimed Name.tar, then xz, which replaces it with Name.tar.xz.
 // Whatever goes wrong, the Name.tar this run made is removed again.
 ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& name,
-                            const ArchiveLines& lines) {
+                            const ArchiveLines& lines, const std::string& position) {
   std::string tar_name = name + ".tar";
   std::string tar_path = folder_part + tar_name;
   if (Exists(tar_path + ".xz"))
@@ -67,7 +60,7 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
     return Failed("\"" + tar_name + "\" could not be created beside it: " + claim.reason);
 
   OutputWatch watch{tar_path, ExpectedTarSize(TallyFolder(folder_part + name)),
-                    "Creating \"" + tar_name + "\""};
+                    "Creating \"" + tar_name + "\"", position};
   ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow, &watch);
   if (!tar.Succeeded()) {
     RemoveClaimedFile(tar_path);
@@ -101,14 +94,17 @@ std::string OperandName(const std::string& name, bool posix_names) {
 
 ArchiveLines BuildArchiveLines(const std::string& name, bool folder, bool posix_names) {
   std::string operand = OperandName(name, posix_names);
-  std::string tar_name = "\"" + operand + ".tar\"";
-  std::string quoted_name = "\"" + operand + "\"";
   if (!folder)
-    return {std::string(), "-zv " + quoted_name};
-  return {"cf " + tar_name + " " + quoted_name, "-zv " + tar_name};
+    return {{}, {"-zv", {operand}}};
+  return {{"cf", {operand + ".tar", operand}}, {"-zv", {operand + ".tar"}}};
 }
 
-ArchiveStatus ArchiveItem(const std::string& argument) {
+std::string ItemName(const std::string& argument) {
+  std::string name = SplitItemPath(argument, kPosixNames).name;
+  return name.empty() ? argument : name;
+}
+
+ArchiveStatus ArchiveItem(const std::string& argument, const std::string& position) {
   // tar and xz could not reach a path beyond the programs' limit, whether or
   // not the size query can.
   std::string too_long = CheckPathLength(argument);
@@ -123,34 +119,36 @@ ArchiveStatus ArchiveItem(const std::string& argument) {
   bool folder = size == kSizeFolder;
   if (!folder && size <= 0)
     return {ArchiveStatus::kNothingToDo, ""};
-  // The argument line has no way to carry a double quote, and a vertical bar
-  // would cut the folder part short.
-  if (kPosixNames && argument.find_first_of("\"|") != std::string::npos)
-    return Failed("its path holds a \" or a |, which cannot be passed to tar and xz.");
+  ItemPath item = SplitItemPath(argument, kPosixNames);
+  if (item.name.empty())
+    return Failed("it is a root, with no folder above it to put the archive in.");
 
-  std::string folder_part = DirectoryPart(argument.c_str());
-  std::string name = FileNamePart(argument.c_str());
-  std::string archive_name = name + (folder ? ".tar.xz" : ".xz");
-  too_long = CheckPathLength(folder_part + archive_name);
+  std::string archive_name = item.name + (folder ? ".tar.xz" : ".xz");
+  too_long = CheckPathLength(item.folder + archive_name);
   if (!too_long.empty())
     return Failed("the path of \"" + archive_name + "\" beside it would be " + too_long + ".");
-  ArchiveLines lines = BuildArchiveLines(name, folder, kPosixNames);
-  return folder ? ArchiveFolder(folder_part, name, lines) : CompressFile(folder_part, name, lines);
+  ArchiveLines lines = BuildArchiveLines(item.name, folder, kPosixNames);
+  return folder ? ArchiveFolder(item.folder, item.name, lines, position)
+                : CompressFile(item.folder, item.name, lines);
 }
 
 int CreateArchive() {
-  std::string argument = ProgramArgument();
+  std::vector<std::string> items;
+  for (int i = ProgramArgumentCount(); i > 0; --i)
+    items.push_back(ProgramArgument());
   CatchInterrupt();
-  ArchiveStatus status = ArchiveItem(argument);
-  switch (status.outcome) {
-    case ArchiveStatus::kArchived:
-    case ArchiveStatus::kNothingToDo:
-      return 0;
-    case ArchiveStatus::kFailed:
-      ReportFailure("Could not archive \"" + ItemName(argument) + "\": " + status.cause);
-      return 1;
-    case ArchiveStatus::kCancelled:
-      break;
+  std::string failures;
+  bool cancelled = false;
+  for (size_t i = 0; i < items.size() && !cancelled; ++i) {
+    std::string position =
+        items.size() > 1 ? std::to_string(i + 1) + " of " + std::to_string(items.size()) : "";
+    ArchiveStatus status = ArchiveItem(items[i], position);
+    if (status.outcome == ArchiveStatus::kFailed)
+      failures += (failures.empty() ? "" : "\n") + std::string("Could not archive \"") +
+                  ItemName(items[i]) + "\": " + status.cause;
+    cancelled = status.outcome == ArchiveStatus::kCancelled;
   }
-  return 1;
+  if (!failures.empty())
+    ReportFailure(failures);
+  return failures.empty() && !cancelled ? 0 : 1;
 }

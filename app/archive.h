@@ -3,10 +3,13 @@
 
 #include <string>
 
-// The argument lines that archive the item `name` (a bare name, no folder).
+#include "host/launcher.h"
+
+// The arguments that archive the item `name` (a bare name, no folder); on
+// Windows their ArgumentLine is the exact line each program gets.
 struct ArchiveLines {
-  std::string tar;  // folder flow: "cf " + tar name + " " + quoted name
-  std::string xz;   // folder flow: "-zv " + tar name; file flow: "-zv " + quoted name
+  CommandArguments tar;  // folder flow: cf "Name.tar" "Name"
+  CommandArguments xz;   // folder flow: -zv "Name.tar"; file flow: -zv "Name"
 };
 
 // tar and xz read an operand that begins with '-' as an option, and Windows'
@@ -27,13 +30,20 @@ struct ArchiveStatus {
 // folder's Name.tar is claimed first, so an existing Name.tar or Name.tar.xz
 // (or a file's name.xz) stops the run before anything starts; a run that
 // fails, or that the user cancels or interrupts, removes the Name.tar it made.
-// Nothing to do: no argument, a missing path, an empty file.
-ArchiveStatus ArchiveItem(const std::string& argument);
+// Nothing to do: no argument, a missing path, an empty file. `position` says
+// which of several items this is ("2 of 5"), for the progress display.
+ArchiveStatus ArchiveItem(const std::string& argument, const std::string& position = "");
 
-// Archive mode: archives the item that the first program argument names and
-// tells the user of a failure (ReportFailure). Returns the process's exit
-// code: 0 when the archive was made or there was nothing to do, 1 when not
-// (a run the user cancelled says nothing more).
+// The item as the user knows it, for reports: its name, or the whole
+// argument when it names a root.
+std::string ItemName(const std::string& argument);
+
+// Archive mode: archives every item the program arguments name, one after
+// another in their order (Explorer passes one, Linux file managers the whole
+// selection), and tells the user once, at the end, of each that failed
+// (ReportFailure). Returns the process's exit code: 0 when every item was
+// archived or had nothing to do, 1 when one was not. A cancel or an
+// interrupt ends the run at once, without a further message.
 int CreateArchive();
 
 #endif  // ARKIVA_APP_ARCHIVE_H_

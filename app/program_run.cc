@@ -46,7 +46,7 @@ uint64_t ShownSoFar(int64_t written, uint64_t total) {
 void WaitWatching(const ProgramRecord* record, const OutputWatch* watch, ProgramRun* run,
                   std::string* errors) {
   auto start = std::chrono::steady_clock::now();
-  Progress* progress = watch ? BeginProgress(kProgressTitle, watch->line) : nullptr;
+  Progress* progress = watch ? BeginProgress(kProgressTitle, watch->line, watch->position) : nullptr;
   while (!AwaitProgram(record, kPollMilliseconds, errors)) {
     if (Interrupted() || (progress && ProgressCancelled(progress))) {
       StopProgram(record);
@@ -63,16 +63,16 @@ void WaitWatching(const ProgramRecord* record, const OutputWatch* watch, Program
 
 }  // namespace
 
-ProgramRun RunProgram(const char* program, const std::string& line, const std::string& folder,
-                      ProgramWindow window, const OutputWatch* watch) {
+ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
+                      const std::string& folder, ProgramWindow window, const OutputWatch* watch) {
   ProgramRun run;
   if (window == kShownWindow) {
-    run.started = LaunchProgram(program, line.c_str(), folder.c_str(),
-                                LaunchWait | kNoShellFallback, &run.exit_code) != 0;
+    run.started = LaunchWithArguments(program, arguments, folder.c_str(),
+                                      LaunchWait | kNoShellFallback, &run.exit_code) != 0;
     return run;
   }
-  intptr_t started = LaunchProgram(program, line.c_str(), folder.c_str(),
-                                   LaunchHide | LaunchOpen | LaunchError | kNoShellFallback);
+  intptr_t started = LaunchWithArguments(program, arguments, folder.c_str(),
+                                         LaunchHide | LaunchOpen | LaunchError | kNoShellFallback);
   if (!started)
     return run;
   auto* record = reinterpret_cast<ProgramRecord*>(started);

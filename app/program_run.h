@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "host/launcher.h"
+
 // One run of tar or xz, waited for, and how it went.
 struct ProgramRun {
   bool started = false;
@@ -22,6 +24,7 @@ struct OutputWatch {
   std::string path;
   uint64_t expected_size;  // about what it will hold at the end
   std::string line;        // what the run does, in words
+  std::string position;    // which of several items it is ("2 of 5"), or ""
 };
 
 enum ProgramWindow {
@@ -30,11 +33,12 @@ enum ProgramWindow {
 };
 
 // Starts `program` (found by the launcher's search, never through the shell's
-// fallback) with `line` in `folder` and waits for it to end. A hidden run
+// fallback) with `arguments` in `folder` and waits for it to end. A hidden run
 // with a `watch` shows its progress; it is stopped when the user cancels or
 // interrupts.
-ProgramRun RunProgram(const char* program, const std::string& line, const std::string& folder,
-                      ProgramWindow window, const OutputWatch* watch = nullptr);
+ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
+                      const std::string& folder, ProgramWindow window,
+                      const OutputWatch* watch = nullptr);
 
 // Why a run that did not succeed failed, in words for the user, such as
 // "tar failed (exit code 2):" followed by the last lines of its error output.

@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "host/path_parts.h"
 #include "host/system_error.h"
 
 namespace {
@@ -28,7 +27,7 @@ int64_t QueryFileSize(const char* path, std::string* unreachable) {
   if (!path || !*path)
     return kSizeNothing;
   std::string copy(path);
-  while (!copy.empty() && IsPathSeparator(copy.back()))
+  while (!copy.empty() && copy.back() == '/')  // a backslash is part of a name
     copy.pop_back();
   struct stat st;
   if (copy.empty())

@@ -60,16 +60,13 @@ void ReleaseLauncher() {
 
 ProgramRecord* FirstProgramRecord() { return g_records; }
 
-intptr_t LaunchProgram(const char* program, const char* parameters, const char* directory,
-                       uint32_t flags, int* exit_code) {
+namespace {
+
+// Starts args[0], found on PATH, with exactly `args`.
+intptr_t Spawn(std::vector<std::string> args, const char* directory, uint32_t flags,
+               int* exit_code) {
   if (exit_code)
     *exit_code = 0;
-  // The program text may carry its own quotes, as on Windows.
-  std::vector<std::string> program_tokens = SplitCommandLine(program);
-  if (program_tokens.empty() || program_tokens[0].empty())
-    return 0;
-  std::vector<std::string> args = SplitCommandLine(parameters);
-  args.insert(args.begin(), program_tokens[0]);
   std::vector<char*> argv;
   for (std::string& a : args)
     argv.push_back(&a[0]);
@@ -132,6 +129,38 @@ intptr_t LaunchProgram(const char* program, const char* parameters, const char* 
     g_records->previous = record;
   g_records = record;
   return reinterpret_cast<intptr_t>(record);
+}
+
+// The program text may carry its own quotes, as on Windows.
+std::vector<std::string> ProgramToken(const char* program) {
+  std::vector<std::string> tokens = SplitCommandLine(program);
+  if (tokens.empty() || tokens[0].empty())
+    return {};
+  tokens.resize(1);
+  return tokens;
+}
+
+}  // namespace
+
+intptr_t LaunchProgram(const char* program, const char* parameters, const char* directory,
+                       uint32_t flags, int* exit_code) {
+  std::vector<std::string> args = ProgramToken(program);
+  if (args.empty())
+    return exit_code ? (*exit_code = 0) : 0;
+  for (std::string& token : SplitCommandLine(parameters))
+    args.push_back(std::move(token));
+  return Spawn(std::move(args), directory, flags, exit_code);
+}
+
+intptr_t LaunchWithArguments(const char* program, const CommandArguments& arguments,
+                             const char* directory, uint32_t flags, int* exit_code) {
+  std::vector<std::string> args = ProgramToken(program);
+  if (args.empty())
+    return exit_code ? (*exit_code = 0) : 0;
+  for (std::string& token : SplitCommandLine(arguments.options.c_str()))
+    args.push_back(std::move(token));
+  args.insert(args.end(), arguments.operands.begin(), arguments.operands.end());
+  return Spawn(std::move(args), directory, flags, exit_code);
 }
 
 std::string ReadProgramPipe(intptr_t read_end) {

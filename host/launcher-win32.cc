@@ -203,6 +203,11 @@ intptr_t LaunchProgram(const char* program, const char* parameters, const char* 
   return result;
 }
 
+intptr_t LaunchWithArguments(const char* program, const CommandArguments& arguments,
+                             const char* directory, uint32_t flags, int* exit_code) {
+  return LaunchProgram(program, ArgumentLine(arguments).c_str(), directory, flags, exit_code);
+}
+
 std::string ReadProgramPipe(intptr_t read_end) {
   std::string data;
   char buffer[4096];

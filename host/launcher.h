@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 // Launch flags.
 enum : uint32_t {
@@ -64,6 +65,24 @@ ProgramRecord* FirstProgramRecord();
 // LaunchError blocks for good on a program that fills its pipe: don't combine them.
 intptr_t LaunchProgram(const char* program, const char* parameters, const char* directory,
                        uint32_t flags, int* exit_code = nullptr);
+
+// A program's arguments: options, one text split by SplitCommandLine's rules,
+// then operands (names of files), each of which reaches the program whole.
+struct CommandArguments {
+  std::string options;
+  std::vector<std::string> operands;
+};
+
+// The argument line Windows programs get: the options, then each operand in
+// double quotes, which a Windows name cannot hold: cf "My Photos.tar" "My Photos".
+std::string ArgumentLine(const CommandArguments& arguments);
+
+// LaunchProgram with `arguments`. Windows passes their ArgumentLine. POSIX
+// passes each operand as one argument as it stands: a name may hold any
+// character but '/' and NUL, blanks, quotes and line breaks included, and no
+// line could carry all of them.
+intptr_t LaunchWithArguments(const char* program, const CommandArguments& arguments,
+                             const char* directory, uint32_t flags, int* exit_code = nullptr);
 
 // Reads a pipe end of a kept program (a record's stdout_read or stderr_read)
 // until every writer has closed it, and returns what came.

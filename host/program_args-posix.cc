@@ -19,6 +19,10 @@ std::string ProgramArgument() {
   return g_arguments[g_argument_counter++];
 }
 
+int ProgramArgumentCount() {
+  return static_cast<int>(g_arguments.size()) - g_argument_counter;
+}
+
 std::string OwnProgramPath() {
   char path[PATH_MAX];
   return realpath("/proc/self/exe", path) ? std::string(path) : std::string();

@@ -18,6 +18,11 @@ std::string ProgramArgument() {
   return tokens[wanted];
 }
 
+int ProgramArgumentCount() {
+  int tokens = static_cast<int>(SplitCommandLine(GetCommandLineA()).size());
+  return tokens > g_argument_counter + 1 ? tokens - g_argument_counter - 1 : 0;
+}
+
 std::string OwnProgramPath() {
   char path[MAX_PATH * 4];
   DWORD n = GetModuleFileNameA(NULL, path, sizeof(path));

@@ -18,6 +18,9 @@ void InitProgramArguments(int argc, char** argv);
 // Each argument returned advances a process-wide counter.
 std::string ProgramArgument();
 
+// How many arguments ProgramArgument has still to hand out.
+int ProgramArgumentCount();
+
 // The full path of this program's own executable.
 std::string OwnProgramPath();
 

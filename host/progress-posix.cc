@@ -7,12 +7,15 @@
 
 struct Progress {
   std::chrono::steady_clock::time_point start;
+  std::string label;  // "tar", or "tar 2 of 5" for one of several items
   bool terminal;  // standard error is one: the line is drawn
   bool drawn;
 };
 
-Progress* BeginProgress(const std::string&, const std::string&) {
-  return new Progress{std::chrono::steady_clock::now(), isatty(STDERR_FILENO) == 1, false};
+Progress* BeginProgress(const std::string&, const std::string&, const std::string& position) {
+  return new Progress{std::chrono::steady_clock::now(),
+                      position.empty() ? "tar" : "tar " + position,
+                      isatty(STDERR_FILENO) == 1, false};
 }
 
 void ShowProgress(Progress* progress, uint64_t done, uint64_t total) {
@@ -20,7 +23,8 @@ void ShowProgress(Progress* progress, uint64_t done, uint64_t total) {
     return;
   std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - progress->start;
   // Back to the line's start, the text, then clear what a longer text left.
-  fprintf(stderr, "\rtar: %s\033[K", FormatProgressLine(done, total, seconds.count()).c_str());
+  fprintf(stderr, "\r%s: %s\033[K", progress->label.c_str(),
+          FormatProgressLine(done, total, seconds.count()).c_str());
   fflush(stderr);
   progress->drawn = true;
 }

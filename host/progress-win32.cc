@@ -36,8 +36,9 @@ IProgressDialog* OpenDialog(const std::string& title, const std::string& line) {
 
 }  // namespace
 
-Progress* BeginProgress(const std::string& title, const std::string& line) {
-  return new Progress{title, line, nullptr};
+Progress* BeginProgress(const std::string& title, const std::string& line,
+                        const std::string& position) {
+  return new Progress{title, position.empty() ? line : line + " (" + position + ")", nullptr};
 }
 
 void ShowProgress(Progress* progress, uint64_t done, uint64_t total) {

@@ -11,8 +11,10 @@
 struct Progress;
 
 // Starts the clock; shows nothing yet. `title` is the dialog's title, `line`
-// names the work ("Creating \"Name.tar\"").
-Progress* BeginProgress(const std::string& title, const std::string& line);
+// names the work ("Creating \"Name.tar\""), `position` says which of several
+// items it is ("2 of 5"; empty for a single item).
+Progress* BeginProgress(const std::string& title, const std::string& line,
+                        const std::string& position);
 
 // Shows `done` of `total` bytes; the first call makes the display appear.
 void ShowProgress(Progress* progress, uint64_t done, uint64_t total);

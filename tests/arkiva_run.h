@@ -18,6 +18,12 @@
 #include <sys/stat.h>
 #endif
 
+#ifdef _WIN32
+const char kSeparators[] = "\\/";
+#else
+const char kSeparators[] = "/";  // a backslash is part of a Linux name
+#endif
+
 // Runs arkiva as the shell does, with the item's full path as its argument,
 // against the recording double or the real tar and xz.
 class ArchiveRun : public ::testing::Test {
@@ -37,13 +43,20 @@ class ArchiveRun : public ::testing::Test {
   // POSIX, run without a display), empty when it said nothing.
   int Arkiva(const std::string& item, Programs programs, const std::string& cwd = "",
              std::vector<std::string> env = {}) {
+    return Arkiva(item.empty() ? std::vector<std::string>{} : std::vector<std::string>{item},
+                  programs, cwd, env);
+  }
+
+  // Runs arkiva on several items at once, as Linux file managers do.
+  int Arkiva(const std::vector<std::string>& items, Programs programs, const std::string& cwd = "",
+             std::vector<std::string> env = {}) {
     // The caller's entries come last, so that they win.
     env.insert(env.begin(), "ARKIVA_RECORD=" + log);
 #ifdef _WIN32
     std::string bin = BuildPath(programs == kRecording ? "recbin" : "realbin");
     env.insert(env.begin(), "PATH=" + bin + ";C:\\windows\\system32;C:\\windows");
     std::string line = "\"" + BuildPath("arkiva.exe") + "\"";
-    if (!item.empty())
+    for (const std::string& item : items)
       line += " \"" + item + "\"";
     BoxWatch watch("Create tar.xz");
     int code = RunCommandLine(line, cwd, nullptr, env, [&](unsigned long pid) {
@@ -62,8 +75,7 @@ class ArchiveRun : public ::testing::Test {
     env.insert(env.begin(), "WAYLAND_DISPLAY=");
     env.insert(env.begin(), "DISPLAY=");
     std::vector<std::string> argv = {BuildPath("arkiva")};
-    if (!item.empty())
-      argv.push_back(item);
+    argv.insert(argv.end(), items.begin(), items.end());
     int code = RunArgv(argv, cwd, nullptr, env, io / "stderr.txt", on_start);
     // arkiva's report comes last, after xz's progress on the same stream.
     std::string err = ReadText(io / "stderr.txt");
@@ -150,8 +162,15 @@ class ArchiveRun : public ::testing::Test {
   // tree byte for byte, under the folder's own name.
   void ExpectArchiveHolds(const std::string& archive, const std::string& folder) {
     ScratchDir out;
-    std::string name = folder.substr(folder.find_last_of("\\/") + 1);
+    std::string name = folder.substr(folder.find_last_of(kSeparators) + 1);
     std::string diff;
+#ifndef _WIN32
+    // Any name Linux allows, passed through the environment.
+    EXPECT_EQ(0, RunArgv({"/bin/sh", "-c", "tar -xJf \"$A\" -C \"$O\" && diff -r \"$O/$N\" \"$F\" 2>&1"},
+                         "", &diff, {"A=" + archive, "O=" + out.path, "N=" + name, "F=" + folder}))
+        << diff;
+    return;
+#endif
     EXPECT_EQ(0, RunShell("tar -xJf '" + UnixPath(archive) + "' -C '" + UnixPath(out.path) +
                               "' && diff -r '" + UnixPath(out / name) + "' '" + UnixPath(folder) + "'",
                           &diff))

@@ -46,7 +46,8 @@ TEST(DifferentialWithTheWindowsCRuntime, ArgumentLinesSplitAlike) {
   for (const std::string& name : GeneratedNames(150)) {
     ArchiveLines folder = BuildArchiveLines(name, true, false);
     ArchiveLines file = BuildArchiveLines(name, false, false);
-    for (const std::string& line : {folder.tar, folder.xz, file.xz}) {
+    for (const std::string& line :
+         {ArgumentLine(folder.tar), ArgumentLine(folder.xz), ArgumentLine(file.xz)}) {
       std::string out;
       RunCommandLine("\"" + BuildPath("tests/argv_probe.exe") + "\" " + line, "", &out);
       std::vector<std::string> ours = SplitCommandLine(("p " + line).c_str());

@@ -31,7 +31,12 @@ TEST(QueryFileSize, FilesReportTheirFullSize) {
 TEST(QueryFileSize, FoldersWithAnyTrailingSeparators) {
   ScratchDir dir;
   MakeDir(dir / "sub dir");
-  for (const char* tail : {"", "\\", "/", "//", "\\/\\"})
+#ifdef _WIN32
+  const char* tails[] = {"", "\\", "/", "//", "\\/\\"};
+#else
+  const char* tails[] = {"", "/", "//"};  // a backslash is part of a Linux name
+#endif
+  for (const char* tail : tails)
     EXPECT_EQ(kSizeFolder, QueryFileSize((dir / "sub dir" + tail).c_str())) << tail;
 }
 

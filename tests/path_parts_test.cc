@@ -46,3 +46,27 @@ TEST(PathParts, DirectoryThenFileGivesThePathBack) {
   for (const char* path : {"C:\\a\\b.c", "x", "\\\\server\\share\\f", "a/b\\c/", "C:"})
     EXPECT_EQ(path, DirectoryPart(path) + FileNamePart(path));
 }
+
+TEST(SplitItemPath, TrailingSeparatorsNameTheFolderAndRootsHaveNoName) {
+  struct Case {
+    const char* path;
+    bool posix;
+    const char* folder;
+    const char* name;
+  } cases[] = {
+      {"C:\\Photos\\", false, "C:\\", "Photos"},
+      {"C:\\a/b\\/", false, "C:\\a/", "b"},
+      {"C:\\", false, "", ""},
+      {"C:", false, "", ""},
+      {"\\", false, "", ""},
+      {"notes.txt", false, "", "notes.txt"},
+      {"/home/u/a\\b|c\"d/", true, "/home/u/", "a\\b|c\"d"},
+      {"/", true, "", ""},
+      {"rel/x", true, "rel/", "x"},
+  };
+  for (const Case& c : cases) {
+    ItemPath item = SplitItemPath(c.path, c.posix);
+    EXPECT_EQ(c.folder, item.folder) << c.path;
+    EXPECT_EQ(c.name, item.name) << c.path;
+  }
+}

@@ -24,11 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!operand.empty() && (operand[0] == '-' || operand[0] == '@'))
       abort();
     using Args = std::vector<std::string>;
-    if (SplitCommandLine(("\"tar\" " + folder.tar).c_str()) != Args{"tar", "cf", operand + ".tar", operand})
+    if (SplitCommandLine(("\"tar\" " + ArgumentLine(folder.tar)).c_str()) != Args{"tar", "cf", operand + ".tar", operand})
       abort();
-    if (SplitCommandLine(("\"xz\" " + folder.xz).c_str()) != Args{"xz", "-zv", operand + ".tar"})
+    if (SplitCommandLine(("\"xz\" " + ArgumentLine(folder.xz)).c_str()) != Args{"xz", "-zv", operand + ".tar"})
       abort();
-    if (SplitCommandLine(("\"xz\" " + file.xz).c_str()) != Args{"xz", "-zv", operand})
+    if (SplitCommandLine(("\"xz\" " + ArgumentLine(file.xz)).c_str()) != Args{"xz", "-zv", operand})
       abort();
   }
   return 0;
