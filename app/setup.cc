@@ -1,5 +1,6 @@
 #include "app/setup.h"
 
+#include "desktop/desktop_setup.h"
 #include "host/message_box.h"
 #include "registry/registry.h"
 
@@ -43,6 +44,28 @@ bool WriteKeys(const std::vector<SetupStep>& steps, std::string* failed_key, std
   return failed_key->empty();
 }
 
+// Gives the Linux file managers the entry too (nothing on Windows) and
+// confirms. An entry that could not be written fails the setup: the folder
+// menu key goes again, so that the next start retries, and the box says
+// which entry and why, beside those that are in place.
+int ConfirmSetup(const std::string& program_path, const std::string& note) {
+  DesktopSetup desktop = SetUpDesktopEntries(program_path);
+  std::string managers = desktop.set_up.empty()
+                             ? ""
+                             : "\nCreate tar.xz is now in " + JoinNames(desktop.set_up) + ".";
+  if (!desktop.failures.empty()) {
+    RegistryDeleteKeyTree(kFolderMenuKey, ".");
+    RegistryDeleteKeyTree(kUserFolderMenuKey, ".");
+    std::string text = "Create tar.gz Context Menu Setup failed";
+    for (const std::string& failure : desktop.failures)
+      text += "\n" + failure;
+    ShowMessageBox(kBoxTitle, (text + managers).c_str(), kBoxError);
+    return 1;
+  }
+  ShowMessageBox(kBoxTitle, ("Create tar.gz Context Menu Setup OK" + note + managers).c_str());
+  return 0;
+}
+
 }  // namespace
 
 bool MenuIsRegistered() {
@@ -61,8 +84,7 @@ int RegisterContextMenu(const std::string& program_path) {
                  {kFileMenuKey, nullptr}, {kFileMenuKey, "Create tar.xz"},
                  {kFileCommandKey, nullptr}, {kFileCommandKey, command.c_str()}},
                 &failed_key, &reason)) {
-    ShowMessageBox(kBoxTitle, "Create tar.gz Context Menu Setup OK");
-    return 0;
+    return ConfirmSetup(program_path, "");
   }
   // Setup ran because the folder menu key was absent: take it away again, so
   // that the next start (with the rights it lacked) runs Setup mode once more
@@ -78,10 +100,8 @@ int RegisterContextMenu(const std::string& program_path) {
                  {kUserFileMenuKey, "Create tar.xz"},
                  {kUserFileCommandKey, command.c_str()}},
                 &user_failed_key, &user_reason)) {
-    std::string text = "Create tar.gz Context Menu Setup OK\nSet up for this user only: " +
-                       failed_key + " could not be written for all users: " + reason;
-    ShowMessageBox(kBoxTitle, text.c_str());
-    return 0;
+    return ConfirmSetup(program_path, "\nSet up for this user only: " + failed_key +
+                                          " could not be written for all users: " + reason);
   }
   RegistryDeleteKeyTree(kUserFolderMenuKey, ".");
   std::string text = "Create tar.gz Context Menu Setup failed\n" + failed_key + ": " + reason;

@@ -196,7 +196,8 @@ TEST(ArkivaStoreLoad, EightFirstStartsAtOnce) {
   std::string store = dir / "registry.reg";
   std::string script;
   for (int i = 0; i < 8; ++i)
-    script += "ARKIVA_REGISTRY='" + store + "' DISPLAY= WAYLAND_DISPLAY= '" + BuildPath("arkiva") +
+    script += "ARKIVA_REGISTRY='" + store + "' HOME='" + dir.path + "' XDG_DATA_HOME= XDG_CONFIG_HOME= "
+              "DISPLAY= WAYLAND_DISPLAY= '" + BuildPath("arkiva") +
               "' </dev/null 2>/dev/null & ";
   ASSERT_EQ(0, RunShell(script + "wait"));
   RegistryStore parsed;

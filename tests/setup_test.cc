@@ -32,6 +32,10 @@ class SetupRun : public ::testing::Test {
 #else
     arkiva = BuildPath("arkiva");
     setenv("ARKIVA_REGISTRY", (dir / "registry.reg").c_str(), 1);
+    // The desktop entries go to a home of the test's own.
+    setenv("HOME", (dir / "home").c_str(), 1);
+    for (const char* xdg : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
+      unsetenv(xdg);
 #endif
   }
 #ifdef _WIN32
@@ -161,10 +165,19 @@ class SetupRun : public ::testing::Test {
   std::string arkiva;
 };
 
+#ifdef _WIN32
+const char kDesktopLine[] = "";
+#else
+const char kDesktopLine[] =
+    "\nCreate tar.xz is now in GNOME Files (under Scripts), Caja (under Scripts), Dolphin, Nemo, "
+    "PCManFM, PCManFM-Qt, caja-actions and Thunar.";
+#endif
+
 TEST_F(SetupRun, FirstStartRegistersTheMenuAndConfirms) {
   MakeDir(dir / "ignored");
   int exit_code = -1;
-  EXPECT_EQ("Create tar.gz|Create tar.gz Context Menu Setup OK|", FirstStart(dir / "ignored", &exit_code));
+  EXPECT_EQ(std::string("Create tar.gz|Create tar.gz Context Menu Setup OK") + kDesktopLine + "|",
+            FirstStart(dir / "ignored", &exit_code));
   EXPECT_EQ(0, exit_code);
   EXPECT_FALSE(PathExists(dir / "ignored.tar.xz"));
   std::string command = "1:\"" + arkiva + "\" \"%1\"" + std::string(1, '\0');
@@ -200,7 +213,8 @@ TEST_F(SetupRun, RemovingTheFolderKeyRunsSetupAgainAndKeepsOtherValues) {
   ASSERT_EQ(1, RegistrySetValue(kFileKey, "", "old label", 1, "."));
   ASSERT_EQ(1, RegistrySetValue(kFileKey, "Icon", "keep me", 1, "."));
   RemoveMenuKeys(false);
-  EXPECT_EQ("Create tar.gz|Create tar.gz Context Menu Setup OK|", FirstStart(dir.path, &exit_code));
+  EXPECT_EQ(std::string("Create tar.gz|Create tar.gz Context Menu Setup OK") + kDesktopLine + "|",
+            FirstStart(dir.path, &exit_code));
   EXPECT_EQ(0, exit_code);
   EXPECT_EQ(std::string("1:Create tar.xz\0", 16), Value(kFileKey, ""));
   EXPECT_EQ(std::string("1:keep me\0", 10), Value(kFileKey, "Icon"));

@@ -1,0 +1,192 @@
+#include "desktop/desktop_setup.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "desktop/entry_file.h"
+#include "host/environment.h"
+#include "host/system_error.h"
+
+namespace {
+
+// An XDG base directory: the variable when it holds an absolute path, else
+// the default under $HOME.
+std::string BaseDirectory(const char* variable, const char* under_home) {
+  std::string value;
+  if (ReadEnvironment(variable, &value) && !value.empty() && value[0] == '/')
+    return value;
+  std::string home;
+  ReadEnvironment("HOME", &home);
+  return home + "/" + under_home;
+}
+
+// The absolute folders of a colon-separated list such as $XDG_DATA_DIRS.
+std::vector<std::string> DirectoryList(const char* variable, const char* fallback) {
+  std::string value;
+  if (!ReadEnvironment(variable, &value) || value.empty())
+    value = fallback;
+  std::vector<std::string> dirs;
+  for (size_t start = 0; start <= value.size();) {
+    size_t end = value.find(':', start);
+    if (end == std::string::npos)
+      end = value.size();
+    if (end > start && value[start] == '/')
+      dirs.push_back(value.substr(start, end - start));
+    start = end + 1;
+  }
+  return dirs;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* text, int* error) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = errno;
+    return false;
+  }
+  text->clear();
+  char buffer[8192];
+  ssize_t got;
+  while ((got = read(fd, buffer, sizeof(buffer))) > 0)
+    text->append(buffer, got);
+  *error = got < 0 ? errno : 0;
+  close(fd);
+  return got == 0;
+}
+
+bool MakeFolders(const std::string& folder) {
+  for (size_t at = 1; at != std::string::npos;) {
+    at = folder.find('/', at + 1);
+    std::string part = folder.substr(0, at);
+    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
+      return false;
+  }
+  return true;
+}
+
+// Writes `text` to a new file beside `path` and renames it over `path`, so
+// that a crash leaves the old file or the new one, never a part. Empty on
+// success, else why not.
+std::string WriteWholeFile(const std::string& path, const std::string& text, mode_t mode) {
+  std::string folder = path.substr(0, path.rfind('/'));
+  if (!MakeFolders(folder))
+    return "its folder could not be made: " + SystemErrorText(errno);
+  std::string temporary = folder + "/.arkiva-XXXXXX";
+  int fd = mkostemp(&temporary[0], O_CLOEXEC);
+  if (fd < 0)
+    return SystemErrorText(errno);
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t wrote = write(fd, text.data() + done, text.size() - done);
+    if (wrote < 0 && errno == EINTR)
+      continue;
+    if (wrote <= 0)
+      break;
+    done += wrote;
+  }
+  int error = done == text.size() ? 0 : errno ? errno : EIO;
+  if (!error && (fchmod(fd, mode) != 0 || fsync(fd) != 0))
+    error = errno;
+  if (close(fd) != 0 && !error)
+    error = errno;
+  if (!error && rename(temporary.c_str(), path.c_str()) != 0)
+    error = errno;
+  if (error) {
+    unlink(temporary.c_str());
+    return SystemErrorText(error);
+  }
+  return "";
+}
+
+// Empty once `file` is in place, else why not.
+std::string PlaceEntryFile(const EntryFile& file) {
+  std::string existing;
+  int error = 0;
+  if (ReadWholeFile(file.path, &existing, &error)) {
+    if (existing.find(kWrittenByArkiva) == std::string::npos)
+      return "a file of that name that arkiva did not write is there; it was left as it is.";
+    if (existing == file.text)
+      return "";
+  } else if (error != ENOENT) {
+    return "it is there but cannot be read: " + SystemErrorText(error);
+  }
+  return WriteWholeFile(file.path, file.text, file.executable ? 0755 : 0644);
+}
+
+// Whether one of the system's data folders holds arkiva's own `file`, with
+// `user_data` replaced by that folder.
+bool HasSystemEntry(const EntryFile& file, const std::string& user_data,
+                    const std::vector<std::string>& system_data) {
+  std::string relative = file.path.substr(user_data.size());
+  for (const std::string& dir : system_data) {
+    std::string text;
+    int error = 0;
+    if (ReadWholeFile(dir + relative, &text, &error) &&
+        text.find(kWrittenByArkiva) != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+// Thunar's list: the user's, else the system's first, with arkiva's action.
+std::string PlaceThunarAction(const std::string& config_home,
+                              const std::vector<std::string>& config_dirs,
+                              const std::string& program, std::string* path) {
+  *path = ThunarActionsPath(config_home);
+  std::string actions;
+  int error = 0;
+  if (!ReadWholeFile(*path, &actions, &error)) {
+    if (error != ENOENT)
+      return "it is there but cannot be read: " + SystemErrorText(error);
+    for (const std::string& dir : config_dirs)
+      if (ReadWholeFile(dir + "/Thunar/uca.xml", &actions, &error))
+        break;
+  }
+  std::string merged, why;
+  if (!AddThunarAction(actions, program, &merged, &why))
+    return why;
+  struct stat st;
+  mode_t mode = stat(path->c_str(), &st) == 0 ? st.st_mode & 07777 : 0644;
+  return merged == actions ? "" : WriteWholeFile(*path, merged, mode);
+}
+
+}  // namespace
+
+DesktopSetup SetUpDesktopEntries(const std::string& program) {
+  std::string data_home = BaseDirectory("XDG_DATA_HOME", ".local/share");
+  std::string config_home = BaseDirectory("XDG_CONFIG_HOME", ".config");
+  std::vector<std::string> data_dirs = DirectoryList("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+  std::vector<std::string> config_dirs = DirectoryList("XDG_CONFIG_DIRS", "/etc/xdg");
+
+  DesktopSetup setup;
+  auto note = [&setup](const std::string& managers, const std::string& path,
+                       const std::string& why) {
+    if (why.empty())
+      setup.set_up.push_back(managers);
+    else
+      setup.failures.push_back(managers + ": " + path + ": " + why);
+  };
+  struct {
+    const char* managers;
+    EntryFile file;
+    bool has_system_place;
+  } entries[] = {
+      {"GNOME Files (under Scripts)", NautilusScript(data_home, program), false},
+      {"Caja (under Scripts)", CajaScript(config_home, program), false},
+      {"Dolphin", DolphinServiceMenu(data_home, program), true},
+      {"Nemo", NemoAction(data_home, program), true},
+      {"PCManFM, PCManFM-Qt, caja-actions", FileManagerAction(data_home, program), true},
+  };
+  for (const auto& entry : entries) {
+    if (entry.has_system_place && HasSystemEntry(entry.file, data_home, data_dirs))
+      setup.set_up.push_back(std::string(entry.managers) + " (system-wide)");
+    else
+      note(entry.managers, entry.file.path, PlaceEntryFile(entry.file));
+  }
+  std::string thunar_path;
+  std::string why = PlaceThunarAction(config_home, config_dirs, program, &thunar_path);
+  note("Thunar", thunar_path, why);
+  return setup;
+}

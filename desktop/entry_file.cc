@@ -1,0 +1,37 @@
+#include "desktop/entry_file.h"
+
+const char kWrittenByArkiva[] = "Written by arkiva's setup";
+const char kEntryLabel[] = "Create tar.xz";
+const char kEntryFileStem[] = "arkiva-create-tar-xz";
+
+std::string ShellWord(const std::string& text) {
+  const char kSafe[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/._+-,=";
+  if (!text.empty() && text.find_first_not_of(kSafe) == std::string::npos)
+    return text;
+  std::string word = "'";
+  for (char c : text)
+    word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
+std::string EntryCommand(const std::string& program) {
+  // A '%' of the path would read as a field code.
+  std::string escaped;
+  for (char c : ShellWord(program))
+    escaped += c == '%' ? std::string("%%") : std::string(1, c);
+  return escaped + " %F";
+}
+
+std::string KeyFileValue(const std::string& value) {
+  std::string escaped;
+  for (char c : value) {
+    if (c == '\\')
+      escaped += "\\\\";
+    else if (c == '\n')
+      escaped += "\\n";
+    else
+      escaped += c;
+  }
+  return escaped;
+}

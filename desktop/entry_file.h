@@ -1,0 +1,66 @@
+#ifndef ARKIVA_DESKTOP_ENTRY_FILE_H_
+#define ARKIVA_DESKTOP_ENTRY_FILE_H_
+
+#include <string>
+#include <vector>
+
+// The "Create tar.xz" entry on the Linux desktop: each file manager reads its
+// own kind of file from its own place. One file here per kind; each builds
+// the whole text of its file for a given arkiva program, which the entry runs
+// by its absolute path on the whole selection.
+
+// One file of an entry, whole.
+struct EntryFile {
+  std::string path;
+  std::string text;
+  bool executable;
+};
+
+// Every file arkiva writes says so, in these words: arkiva replaces or
+// removes only a file that holds them, never a user's file of the same name.
+extern const char kWrittenByArkiva[];
+
+// The entry's label in every menu.
+extern const char kEntryLabel[];
+
+// The file name of the key-file entries (Dolphin, Nemo, file-manager actions).
+extern const char kEntryFileStem[];
+
+// `text` as one word for a POSIX shell, GLib's g_shell_parse_argv and KDE's
+// KShell alike: as it is when it holds only safe characters, else in single
+// quotes ('\'' for a quote).
+std::string ShellWord(const std::string& text);
+
+// The command of a key-file or XML entry: the program, then the field code
+// for all the selected paths, which each manager quotes one by one.
+std::string EntryCommand(const std::string& program);
+
+// `value` written as a key-file value (GLib's GKeyFile, KDE's KConfig):
+// backslashes and line breaks escaped.
+std::string KeyFileValue(const std::string& value);
+
+// The scripts of GNOME Files and Caja: run in the folder being shown with
+// the selected names as arguments, which the script hands on as they are.
+EntryFile NautilusScript(const std::string& data_home, const std::string& program);
+EntryFile CajaScript(const std::string& config_home, const std::string& program);
+
+// `data_dir` is $XDG_DATA_HOME for a user's entry, /usr/share system-wide.
+EntryFile DolphinServiceMenu(const std::string& data_dir, const std::string& program);
+EntryFile NemoAction(const std::string& data_dir, const std::string& program);
+EntryFile FileManagerAction(const std::string& data_dir, const std::string& program);
+
+// Thunar keeps every custom action in one file, uca.xml, which a user's copy
+// replaces whole. The path of the user's.
+std::string ThunarActionsPath(const std::string& config_home);
+
+// The user's uca.xml text with arkiva's action in it, once: `actions` is the
+// file's text (the user's, else the system's, else empty for none). Every
+// other line stays as it was. False, with the reason, when `actions` is not
+// a well-formed list of actions.
+bool AddThunarAction(const std::string& actions, const std::string& program, std::string* merged,
+                     std::string* why);
+
+// `actions` without arkiva's action.
+std::string RemoveThunarAction(const std::string& actions);
+
+#endif  // ARKIVA_DESKTOP_ENTRY_FILE_H_

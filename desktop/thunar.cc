@@ -1,0 +1,126 @@
+#include "desktop/entry_file.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <sstream>
+#include <vector>
+
+namespace {
+
+const char kUniqueIdLine[] = "<unique-id>arkiva-create-tar-xz</unique-id>";
+const char kEmptyActions[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n";
+
+std::string XmlText(const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    if (c == '&')
+      escaped += "&amp;";
+    else if (c == '<')
+      escaped += "&lt;";
+    else if (c == '>')
+      escaped += "&gt;";
+    else
+      escaped += c;
+  }
+  return escaped;
+}
+
+// Thunar's own layout: one element a line, so that arkiva's action is a
+// block of lines that remove-menu can take out again with the same rule.
+std::string ActionBlock(const std::string& program) {
+  return "<action>\n"
+         "\t<icon>package-x-generic</icon>\n"
+         "\t<name>" + std::string(kEntryLabel) + "</name>\n"
+         "\t<submenu></submenu>\n"
+         "\t" + kUniqueIdLine + "\n"
+         "\t<command>" + XmlText(EntryCommand(program)) + "</command>\n"
+         "\t<description>" + kWrittenByArkiva + "; packaging/linux/remove-menu removes it</description>\n"
+         "\t<range></range>\n"
+         "\t<patterns>*</patterns>\n"
+         "\t<directories/>\n"
+         "\t<audio-files/>\n"
+         "\t<image-files/>\n"
+         "\t<other-files/>\n"
+         "\t<text-files/>\n"
+         "\t<video-files/>\n"
+         "</action>\n";
+}
+
+std::string Trimmed(const std::string& line) {
+  size_t start = line.find_first_not_of(" \t\r");
+  size_t end = line.find_last_not_of(" \t\r");
+  return start == std::string::npos ? "" : line.substr(start, end - start + 1);
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+// Whether `text` is a well-formed document whose root is <actions>.
+bool IsActionList(const std::string& text) {
+  xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), "uca.xml", nullptr,
+                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  xmlNodePtr root = doc ? xmlDocGetRootElement(doc) : nullptr;
+  bool ok = root && xmlStrcmp(root->name, BAD_CAST "actions") == 0;
+  xmlFreeDoc(doc);
+  return ok;
+}
+
+}  // namespace
+
+std::string ThunarActionsPath(const std::string& config_home) {
+  return config_home + "/Thunar/uca.xml";
+}
+
+std::string RemoveThunarAction(const std::string& actions) {
+  std::vector<std::string> lines = SplitLines(actions);
+  std::string kept;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (Trimmed(lines[i]) == "<action>") {
+      size_t end = i + 1;
+      bool ours = false;
+      for (; end < lines.size() && Trimmed(lines[end]) != "</action>"; ++end) {
+        if (Trimmed(lines[end]) == kUniqueIdLine)
+          ours = true;
+      }
+      if (ours && end < lines.size()) {
+        i = end;
+        continue;
+      }
+    }
+    kept += lines[i] + "\n";
+  }
+  if (!actions.empty() && actions.back() != '\n' && !kept.empty())
+    kept.pop_back();
+  return kept;
+}
+
+bool AddThunarAction(const std::string& actions, const std::string& program, std::string* merged,
+                     std::string* why) {
+  std::string base = RemoveThunarAction(actions.empty() ? kEmptyActions : actions);
+  if (!IsActionList(base)) {
+    *why = "it is not a list of Thunar's actions that arkiva can read; it was left as it is.";
+    return false;
+  }
+  // Before the closing tag, on a line of its own.
+  size_t close = base.rfind("</actions>");
+  if (close == std::string::npos) {
+    *why = "it has no closing </actions> tag to add arkiva's action before; it was left as it is.";
+    return false;
+  }
+  size_t line_start = base.rfind('\n', close);
+  line_start = line_start == std::string::npos ? 0 : line_start + 1;
+  bool own_line = Trimmed(base.substr(line_start, close - line_start)).empty();
+  size_t at = own_line ? line_start : close;
+  *merged = base.substr(0, at) + (own_line ? "" : "\n") + ActionBlock(program) + base.substr(at);
+  if (!IsActionList(*merged)) {
+    *why = "arkiva's action could not be added to it; it was left as it is.";
+    return false;
+  }
+  return true;
+}

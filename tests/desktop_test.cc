@@ -1,0 +1,259 @@
+// The Linux desktop entries, read with the parsers their file managers use
+// (GLib's GKeyFile, KDE's kreadconfig5, an XML parser) and run as those
+// managers run them, on a selection of hostile names.
+#include <glib.h>
+#include <libxml/parser.h>
+#include <libxml/xpath.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/test_util.h"
+
+namespace {
+
+const char kFolder[] = "My \"Photos\" | $HOME 'q'";
+const char kFile[] = "-n \xe2\x9c\x93.txt";
+const char kUsersAction[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action>\n"
+    "\t<icon>utilities-terminal</icon>\n\t<name>Open Terminal Here</name>\n"
+    "\t<unique-id>1686147437498331-1</unique-id>\n"
+    "\t<command>exo-open --working-directory %f --launch TerminalEmulator</command>\n"
+    "\t<description>Example for a custom action</description>\n\t<patterns>*</patterns>\n"
+    "\t<startup-notify/>\n\t<directories/>\n</action>\n</actions>\n";
+
+class DesktopEntries : public ::testing::Test {
+ protected:
+  // arkiva where a user might keep it: a path that needs quoting.
+  void SetUp() override {
+    MakeDir(dir / "it's tools");
+    program = dir / "it's tools/arkiva";
+    ASSERT_EQ(0, RunArgv({"cp", BuildPath("arkiva"), program}, "", nullptr));
+    MakeDir(home);
+    MakeDir(dir / "etc");
+    WriteText(dir / "file-bytes", "a file");
+  }
+
+  // Runs a program as this test's user: a fresh HOME, no display.
+  int AsUser(const std::vector<std::string>& argv, const std::string& cwd = "",
+             std::vector<std::string> env = {}) {
+    env.insert(env.begin(), {"HOME=" + home, "XDG_DATA_HOME=", "XDG_CONFIG_HOME=",
+                             "XDG_CONFIG_DIRS=" + dir / "etc", "XDG_DATA_DIRS=" + dir / "share",
+                             "ARKIVA_REGISTRY=", "DISPLAY=", "WAYLAND_DISPLAY="});
+    int code = RunArgv(argv, cwd, nullptr, env, dir / "stderr.txt");
+    said = ReadText(dir / "stderr.txt");
+    return code;
+  }
+
+  // A folder and a file with hostile names in a fresh place: their paths.
+  std::vector<std::string> Selection(const std::string& where) {
+    std::string place = dir / where;
+    MakeDir(place);
+    MakeDir(place + "/" + kFolder);
+    WriteText(place + "/" + kFolder + "/" + kFile, "inside");
+    WriteText(place + "/" + kFile, "a file");
+    return {place + "/" + kFolder, place + "/" + kFile};
+  }
+
+  // Both archives are there and hold exactly what was selected (xz has
+  // replaced the file with its archive).
+  void ExpectArchived(const std::vector<std::string>& selection) {
+    ScratchDir out;
+    std::string diff;
+    EXPECT_EQ(0, RunArgv({"/bin/sh", "-c",
+                          "tar -xJf \"$1.tar.xz\" -C \"$3\" && diff -r \"$3/$(basename \"$1\")\" "
+                          "\"$1\" && xz -dc \"$2.xz\" | cmp - \"$4\" 2>&1",
+                          "sh", selection[0], selection[1], out.path, dir / "file-bytes"},
+                         "", &diff))
+        << diff;
+  }
+
+  // A key-file or XML entry's command, run as GLib-based managers run it:
+  // %F becomes every path quoted by g_shell_quote, and the line is split by
+  // g_shell_parse_argv.
+  int RunCommand(const std::string& command, const std::vector<std::string>& paths) {
+    std::string quoted;
+    for (const std::string& path : paths) {
+      gchar* q = g_shell_quote(path.c_str());
+      quoted += (quoted.empty() ? "" : " ") + std::string(q);
+      g_free(q);
+    }
+    std::string line = command;
+    size_t at = line.find("%F");
+    EXPECT_NE(std::string::npos, at) << command;
+    if (at == std::string::npos)
+      return -1;
+    line.replace(at, 2, quoted);
+    gint argc = 0;
+    gchar** argv = nullptr;
+    EXPECT_TRUE(g_shell_parse_argv(line.c_str(), &argc, &argv, nullptr)) << line;
+    std::vector<std::string> args(argv, argv + argc);
+    g_strfreev(argv);
+    return AsUser(args, "/");
+  }
+
+  std::string KeyFileString(const std::string& path, const char* group, const char* key) {
+    GKeyFile* file = g_key_file_new();
+    std::string value = "<unreadable>";
+    if (g_key_file_load_from_file(file, path.c_str(), G_KEY_FILE_NONE, nullptr)) {
+      gchar* text = g_key_file_get_string(file, group, key, nullptr);
+      value = text ? text : "<missing>";
+      g_free(text);
+    }
+    g_key_file_free(file);
+    return value;
+  }
+
+  std::string KdeString(const std::string& path, const char* group, const char* key) {
+    std::string out;
+    EXPECT_EQ(0, RunArgv({"kreadconfig5", "--file", path, "--group", group, "--key", key}, "", &out));
+    return out.substr(0, out.find('\n'));
+  }
+
+  // The text of each <tag> of Thunar's actions named `name`.
+  std::vector<std::string> ThunarField(const std::string& name, const char* tag) {
+    std::vector<std::string> found;
+    xmlDocPtr doc = xmlReadFile((home + "/.config/Thunar/uca.xml").c_str(), nullptr, XML_PARSE_NONET);
+    if (!doc)
+      return {"<not XML>"};
+    xmlXPathContextPtr context = xmlXPathNewContext(doc);
+    std::string query = "/actions/action[name='" + name + "']/" + tag;
+    xmlXPathObjectPtr result = xmlXPathEvalExpression(BAD_CAST query.c_str(), context);
+    for (int i = 0; result->nodesetval && i < result->nodesetval->nodeNr; ++i) {
+      xmlChar* text = xmlNodeGetContent(result->nodesetval->nodeTab[i]);
+      found.push_back(reinterpret_cast<const char*>(text));
+      xmlFree(text);
+    }
+    xmlXPathFreeObject(result);
+    xmlXPathFreeContext(context);
+    xmlFreeDoc(doc);
+    return found;
+  }
+
+  // Every file under the fresh HOME with its bytes, arkiva's store aside.
+  std::string HomeFiles() {
+    std::string out;
+    EXPECT_EQ(0, RunArgv({"/bin/sh", "-c",
+                          "cd \"$1\" && find . -path ./.config/arkiva -prune -o -print | sort | "
+                          "while read -r f; do echo \"$f\"; [ -d \"$f\" ] || cat \"$f\"; done",
+                          "sh", home},
+                         "", &out));
+    return out;
+  }
+
+  ScratchDir dir;
+  std::string home = dir / "home";
+  std::string program;
+  std::string said;  // what the last run wrote to its standard error
+  const std::string data = home + "/.local/share";
+  const std::string store = home + "/.config/arkiva/registry.reg";
+};
+
+TEST_F(DesktopEntries, EachEntryArchivesTheSelectionAsItsManagerRunsIt) {
+  WriteText(dir / "etc/uca-system.xml", kUsersAction);
+  MakeDir(dir / "etc/Thunar");
+  ASSERT_EQ(0, rename((dir / "etc/uca-system.xml").c_str(), (dir / "etc/Thunar/uca.xml").c_str()));
+  ASSERT_EQ(0, AsUser({program})) << said;
+  EXPECT_EQ("Create tar.gz: Create tar.gz Context Menu Setup OK\nCreate tar.xz is now in GNOME Files "
+            "(under Scripts), Caja (under Scripts), Dolphin, Nemo, PCManFM, PCManFM-Qt, "
+            "caja-actions and Thunar.\n",
+            said);
+
+  // The scripts: run in the folder shown, with the names, and the paths in
+  // the manager's variable.
+  struct {
+    std::string path, variable;
+  } scripts[] = {{data + "/nautilus/scripts/Create tar.xz", "NAUTILUS_SCRIPT_SELECTED_FILE_PATHS"},
+                 {home + "/.config/caja/scripts/Create tar.xz", "CAJA_SCRIPT_SELECTED_FILE_PATHS"}};
+  for (const auto& script : scripts) {
+    std::vector<std::string> selection = Selection(script.variable);
+    EXPECT_EQ(0, AsUser({script.path, kFolder, kFile}, dir / script.variable,
+                        {script.variable + "=" + selection[0] + "\n" + selection[1] + "\n"}))
+        << said;
+    ExpectArchived(selection);
+  }
+
+  std::string dolphin = data + "/kio/servicemenus/arkiva-create-tar-xz.desktop";
+  struct stat st;
+  ASSERT_EQ(0, stat(dolphin.c_str(), &st));
+  EXPECT_TRUE(st.st_mode & S_IXUSR);  // KIO runs only executable service menus
+  EXPECT_EQ("Service", KdeString(dolphin, "Desktop Entry", "Type"));
+  EXPECT_EQ("inode/directory;all/allfiles;", KdeString(dolphin, "Desktop Entry", "MimeType"));
+  EXPECT_EQ("Create tar.xz", KdeString(dolphin, "Desktop Action createTarXz", "Name"));
+  std::vector<std::string> selection = Selection("dolphin");
+  EXPECT_EQ(0, RunCommand(KdeString(dolphin, "Desktop Action createTarXz", "Exec"), selection)) << said;
+  ExpectArchived(selection);
+
+  std::string nemo = data + "/nemo/actions/arkiva-create-tar-xz.nemo_action";
+  EXPECT_EQ("Create tar.xz", KeyFileString(nemo, "Nemo Action", "Name"));
+  EXPECT_EQ("notnone", KeyFileString(nemo, "Nemo Action", "Selection"));
+  EXPECT_EQ("any;", KeyFileString(nemo, "Nemo Action", "Extensions"));
+  selection = Selection("nemo");
+  EXPECT_EQ(0, RunCommand(KeyFileString(nemo, "Nemo Action", "Exec"), selection)) << said;
+  ExpectArchived(selection);
+
+  std::string libfm = data + "/file-manager/actions/arkiva-create-tar-xz.desktop";
+  EXPECT_EQ("Action", KeyFileString(libfm, "Desktop Entry", "Type"));
+  EXPECT_EQ("all;", KeyFileString(libfm, "Desktop Entry", "Profiles"));
+  EXPECT_EQ("inode/directory;all/allfiles;", KeyFileString(libfm, "X-Action-Profile all", "MimeTypes"));
+  selection = Selection("libfm");
+  EXPECT_EQ(0, RunCommand(KeyFileString(libfm, "X-Action-Profile all", "Exec"), selection)) << said;
+  ExpectArchived(selection);
+
+  // Thunar: the system's actions are kept in the user's new list.
+  EXPECT_EQ(std::vector<std::string>{"1686147437498331-1"},
+            ThunarField("Open Terminal Here", "unique-id"));
+  EXPECT_EQ(std::vector<std::string>{"*"}, ThunarField("Create tar.xz", "patterns"));
+  EXPECT_EQ(1u, ThunarField("Create tar.xz", "directories").size());
+  EXPECT_EQ(1u, ThunarField("Create tar.xz", "other-files").size());
+  std::vector<std::string> command = ThunarField("Create tar.xz", "command");
+  ASSERT_EQ(1u, command.size());
+  selection = Selection("thunar");
+  EXPECT_EQ(0, RunCommand(command[0], selection)) << said;
+  ExpectArchived(selection);
+}
+
+// A second setup writes no second entry; the user's other Thunar actions and
+// a file that is not arkiva's stay as they were; remove-menu takes away what
+// setup wrote and nothing else, and the next start sets up again.
+TEST_F(DesktopEntries, SecondSetupUsersFilesAndRemoval) {
+  MakeDir(home + "/.config/Thunar");
+  WriteText(home + "/.config/Thunar/uca.xml", kUsersAction);
+  MakeDir(home + "/.config/caja/scripts");
+  WriteText(home + "/.config/caja/scripts/Keep me", "#!/bin/sh\n");
+  MakeDir(home + "/.local");  // as in every home
+  MakeDir(data);
+  std::string before = HomeFiles();
+
+  ASSERT_EQ(0, AsUser({program})) << said;
+  std::string once = HomeFiles();
+  ASSERT_EQ(0, unlink(store.c_str()));
+  ASSERT_EQ(0, AsUser({program})) << said;
+  EXPECT_EQ(once, HomeFiles());
+  EXPECT_EQ(1u, ThunarField("Create tar.xz", "command").size());
+  EXPECT_EQ(1u, ThunarField("Open Terminal Here", "command").size());
+
+  ASSERT_EQ(0, AsUser({ARKIVA_SOURCE_DIR "/packaging/linux/remove-menu"})) << said;
+  EXPECT_EQ(before, HomeFiles());
+  EXPECT_FALSE(PathExists(store));
+  ASSERT_EQ(0, AsUser({program})) << said;
+  EXPECT_NE(std::string::npos, said.find("Setup OK")) << said;
+
+  // A "Create tar.xz" script of the user's own is never replaced: setup says
+  // so, fails, and the next start tries again.
+  ASSERT_EQ(0, AsUser({ARKIVA_SOURCE_DIR "/packaging/linux/remove-menu"})) << said;
+  MakeDir(data + "/nautilus");
+  MakeDir(data + "/nautilus/scripts");
+  WriteText(data + "/nautilus/scripts/Create tar.xz", "#!/bin/sh\necho mine\n");
+  EXPECT_EQ(1, AsUser({program}));
+  EXPECT_EQ(0u, said.find("Create tar.gz: Create tar.gz Context Menu Setup failed\nGNOME Files "
+                          "(under Scripts): " + data + "/nautilus/scripts/Create tar.xz: a file of "
+                          "that name that arkiva did not write is there; it was left as it is.\n"
+                          "Create tar.xz is now in Caja"))
+      << said;
+  EXPECT_EQ("#!/bin/sh\necho mine\n", ReadText(data + "/nautilus/scripts/Create tar.xz"));
+  EXPECT_EQ(std::string::npos, ReadText(store).find("Directory\\shell\\Create tar.xz]"));
+}
+
+}  // namespace
