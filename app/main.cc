@@ -5,9 +5,11 @@
 #include "registry/registry.h"
 
 // One start runs one mode, chosen afresh from the registry: Setup mode while
-// the folder menu key is absent (the first start), Archive mode after.
+// the folder menu key is absent (the first start), Archive mode after. A
+// start without an argument sets up again when the registered menu needs it.
 int main(int argc, char** argv) {
   StartRuntime(argc, argv);
-  int exit_code = MenuIsRegistered() ? CreateArchive() : RegisterContextMenu(OwnProgramPath());
+  bool setup = !MenuIsRegistered() || (ProgramArgumentCount() == 0 && MenuNeedsSetup());
+  int exit_code = setup ? RegisterContextMenu(OwnProgramPath()) : CreateArchive();
   EndRuntime(exit_code);
 }

@@ -76,16 +76,20 @@ std::string MenuCommand(const std::string& program_path) {
   return "\"" + program_path + "\" \"%1\"";
 }
 
+bool WriteMenuKeys(const std::string& program_path, std::string* failed_key, std::string* reason) {
+  std::string command = MenuCommand(program_path);
+  return WriteKeys({{kFolderCommandKey, nullptr}, {kFolderCommandKey, command.c_str()},
+                    {kFileMenuKey, nullptr}, {kFileMenuKey, "Create tar.xz"},
+                    {kFileCommandKey, nullptr}, {kFileCommandKey, command.c_str()}},
+                   failed_key, reason);
+}
+
 int RegisterContextMenu(const std::string& program_path) {
   std::string command = MenuCommand(program_path);
   bool file_key_was_there = RegistryKeyExists(kFileMenuKey, ".");
   std::string failed_key, reason;
-  if (WriteKeys({{kFolderCommandKey, nullptr}, {kFolderCommandKey, command.c_str()},
-                 {kFileMenuKey, nullptr}, {kFileMenuKey, "Create tar.xz"},
-                 {kFileCommandKey, nullptr}, {kFileCommandKey, command.c_str()}},
-                &failed_key, &reason)) {
+  if (WriteMenuKeys(program_path, &failed_key, &reason))
     return ConfirmSetup(program_path, "");
-  }
   // Setup ran because the folder menu key was absent: take it away again, so
   // that the next start (with the rights it lacked) runs Setup mode once more
   // instead of taking a half-written registration for a finished one.

@@ -13,10 +13,21 @@ extern const char kUserFolderMenuKey[];
 // not.
 bool MenuIsRegistered();
 
+// Whether a start without an argument sets up although the menu is
+// registered: on Linux, when only a package's system-wide store holds the
+// menu key, so that the user's own entries (Thunar, the script folders) are
+// still to be written.
+bool MenuNeedsSetup();
+
 // The command the shell runs for the menu entry: this program by its full
 // path, quoted, so that no other arkiva.exe in the folder being browsed (or on
 // PATH) is ever run in its place.
 std::string MenuCommand(const std::string& program_path);
+
+// Writes the machine-wide context-menu keys for `program_path`, every one
+// even after a failure; the first failure's key and reason land in
+// *failed_key and *reason. True when all were written.
+bool WriteMenuKeys(const std::string& program_path, std::string* failed_key, std::string* reason);
 
 // Setup mode: writes the context-menu keys for folders and for all files and
 // confirms with a box. When a machine-wide write fails the remaining ones

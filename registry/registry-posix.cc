@@ -13,6 +13,9 @@
 
 namespace {
 
+// A package puts it there, holding the menu keys for /usr/bin/arkiva.
+const char kSystemStore[] = "/usr/share/arkiva/registry.reg";
+
 bool Fail(std::string* failure, const std::string& reason) {
   if (failure)
     *failure = reason;
@@ -155,6 +158,11 @@ std::string UpperCaseRootName(std::string text) {
   return text;
 }
 
+std::string SystemRegistryStorePath() {
+  const char* explicit_path = getenv("ARKIVA_REGISTRY");
+  return explicit_path && *explicit_path ? "" : kSystemStore;
+}
+
 std::string RegistryStorePath() {
   const char* explicit_path = getenv("ARKIVA_REGISTRY");
   if (explicit_path && *explicit_path)
@@ -173,7 +181,20 @@ int RegistryKeyExists(const char* key_path, const char* machine, std::string* fa
   RegistryStore store;
   if (!LoadStore(RegistryStorePath(), &store, failure))
     return 0;
-  return FindRegistryKey(&store, path) ? 1 : Fail(failure, path + ": no such key");
+  if (FindRegistryKey(&store, path))
+    return 1;
+  std::string system = SystemRegistryStorePath();
+  RegistryStore installed;
+  if (!system.empty() && LoadStore(system, &installed, nullptr) && FindRegistryKey(&installed, path))
+    return 1;
+  return Fail(failure, path + ": no such key");
+}
+
+bool StoreHoldsKey(const std::string& file, const char* key_path) {
+  std::string path;
+  RegistryStore store;
+  return Resolve(key_path, ".", &path, nullptr) && LoadStore(file, &store, nullptr) &&
+         FindRegistryKey(&store, path);
 }
 
 int RegistryCreateKey(const char* key_path, const char* machine, std::string* failure) {
@@ -231,10 +252,14 @@ int RegistryCreateAndSetValue(const char* key_path, const char* value_name,
 int QueryRegistryValue(const char* key_path, const char* value_name, uint32_t* type,
                        std::string* data) {
   std::string path;
-  RegistryStore store;
-  if (!Resolve(key_path, ".", &path, nullptr) || !LoadStore(RegistryStorePath(), &store, nullptr))
+  if (!Resolve(key_path, ".", &path, nullptr))
     return 0;
-  RegistryKey* key = FindRegistryKey(&store, path);
+  RegistryStore store;
+  RegistryKey* key = nullptr;
+  for (const std::string& file : {RegistryStorePath(), SystemRegistryStorePath()}) {
+    if (!key && !file.empty() && LoadStore(file, &store, nullptr))
+      key = FindRegistryKey(&store, path);
+  }
   if (!key)
     return 0;
   for (const RegistryValue& value : key->values) {

@@ -59,8 +59,16 @@ bool StorableName(const std::string& name);
 // $XDG_CONFIG_HOME/arkiva/registry.reg (XDG_CONFIG_HOME defaults to ~/.config).
 std::string RegistryStorePath();
 
-// Reads one value from the store file (1), or 0 when the store, the key or
-// the value is missing.
+// The store a package installs for every user, read-only, under the user's
+// own: a key in either exists. "" while $ARKIVA_REGISTRY names the one store.
+std::string SystemRegistryStorePath();
+
+// Whether the store file `file` holds the key `key_path` (as RegistryKeyExists
+// takes it); false when the file cannot be read.
+bool StoreHoldsKey(const std::string& file, const char* key_path);
+
+// Reads one value from the user's store, else the system's (1), or 0 when
+// the stores, the key or the value are missing.
 int QueryRegistryValue(const char* key_path, const char* value_name, uint32_t* type,
                        std::string* data);
 

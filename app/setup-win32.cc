@@ -1,0 +1,3 @@
+#include "app/setup.h"
+
+bool MenuNeedsSetup() { return false; }
