@@ -2,14 +2,15 @@
 # The two developer commands:
 #   ./dev.sh test        install what is missing, build both presets, run every test
 #   ./dev.sh run PATH    install what is missing, build the native program, run it on PATH
-#   ./dev.sh package     build the release zip and MSI, build/windows/arkiva-<version>-win64.{zip,msi}
+#   ./dev.sh package     build the release zip and MSI, build/windows/arkiva-<version>-win64.{zip,msi},
+#                        and the Debian package, build/native/arkiva_<version>-1_amd64.deb
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix
           wine wine64 xvfb xauth xz-utils tar procps
           clang-14 libclang-rt-14-dev unzip dpkg-dev make patch wixl
-          pkg-config libxml2-dev libglib2.0-dev libkf5config-bin)
+          pkg-config libxml2-dev libglib2.0-dev libkf5config-bin libnautilus-extension-dev lintian)
 
 install_missing() {
   local missing=()
@@ -51,6 +52,8 @@ case "${1:-}" in
     install_missing
     build windows >/dev/null
     cmake --build --preset windows --target package msi
+    build native >/dev/null
+    cmake --build --preset native --target package
     ;;
   *)
     echo "usage: ./dev.sh test | ./dev.sh run PATH | ./dev.sh package" >&2

@@ -256,4 +256,17 @@ TEST_F(DesktopEntries, SecondSetupUsersFilesAndRemoval) {
   EXPECT_EQ(std::string::npos, ReadText(store).find("Directory\\shell\\Create tar.xz]"));
 }
 
+// Beside a package's system-wide entry, a user's setup writes no second one.
+TEST_F(DesktopEntries, ASystemWideEntryGetsNoUserCopy) {
+  MakeDir(dir / "share");
+  MakeDir(dir / "share/nemo");
+  MakeDir(dir / "share/nemo/actions");
+  WriteText(dir / "share/nemo/actions/arkiva-create-tar-xz.nemo_action",
+            "# Written by arkiva's setup\n[Nemo Action]\n");
+  ASSERT_EQ(0, AsUser({program})) << said;
+  EXPECT_NE(std::string::npos, said.find(", Nemo (system-wide), ")) << said;
+  EXPECT_FALSE(PathExists(data + "/nemo/actions/arkiva-create-tar-xz.nemo_action"));
+  EXPECT_TRUE(PathExists(data + "/kio/servicemenus/arkiva-create-tar-xz.desktop"));
+}
+
 }  // namespace

@@ -1,0 +1,163 @@
+// GNOME Files' module without GNOME Files: loaded with dlopen, its types
+// registered in a type module of the test's own, its menu provider asked
+// for items with file infos of the test's own, as Nautilus 43 does.
+#include <dlfcn.h>
+#include <nautilus-extension.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "app/setup.h"
+#include "registry/registry.h"
+#include "tests/test_util.h"
+
+namespace {
+
+// A NautilusFileInfo that knows its location, which is all the module asks.
+struct TestFileInfo {
+  GObject parent;
+  GFile* location;
+};
+struct TestFileInfoClass {
+  GObjectClass parent;
+};
+
+GFile* GetLocation(NautilusFileInfo* info) {
+  return G_FILE(g_object_ref(reinterpret_cast<TestFileInfo*>(info)->location));
+}
+char* GetUri(NautilusFileInfo* info) {
+  return g_file_get_uri(reinterpret_cast<TestFileInfo*>(info)->location);
+}
+void Finalize(GObject* object) {
+  g_object_unref(reinterpret_cast<TestFileInfo*>(object)->location);
+}
+
+GType TestFileInfoType() {
+  static GType type = 0;
+  if (!type) {
+    GTypeInfo info = {};
+    info.class_size = sizeof(TestFileInfoClass);
+    info.class_init = [](gpointer klass, gpointer) { G_OBJECT_CLASS(klass)->finalize = Finalize; };
+    info.instance_size = sizeof(TestFileInfo);
+    type = g_type_register_static(G_TYPE_OBJECT, "TestFileInfo", &info, GTypeFlags(0));
+    GInterfaceInfo file_info = {};
+    file_info.interface_init = [](gpointer iface, gpointer) {
+      auto* vtable = static_cast<NautilusFileInfoInterface*>(iface);
+      vtable->get_location = GetLocation;
+      vtable->get_uri = GetUri;
+    };
+    g_type_add_interface_static(type, NAUTILUS_TYPE_FILE_INFO, &file_info);
+  }
+  return type;
+}
+
+GObject* FileInfo(GFile* location) {
+  auto* info = static_cast<TestFileInfo*>(g_object_new(TestFileInfoType(), nullptr));
+  info->location = location;
+  return G_OBJECT(info);
+}
+
+// The type module Nautilus hands the module: loading is all it must do.
+GType TestModuleType() {
+  static GType type = 0;
+  if (!type) {
+    GTypeInfo info = {};
+    info.class_size = sizeof(GTypeModuleClass);
+    info.class_init = [](gpointer klass, gpointer) {
+      G_TYPE_MODULE_CLASS(klass)->load = [](GTypeModule*) -> gboolean { return TRUE; };
+      G_TYPE_MODULE_CLASS(klass)->unload = [](GTypeModule*) {};
+    };
+    info.instance_size = sizeof(GTypeModule);
+    type = g_type_register_static(G_TYPE_TYPE_MODULE, "TestModule", &info, GTypeFlags(0));
+  }
+  return type;
+}
+
+class NautilusModule : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    handle = dlopen(ARKIVA_NAUTILUS_MODULE, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(nullptr, handle) << dlerror();
+    auto initialize = reinterpret_cast<void (*)(GTypeModule*)>(dlsym(handle, "nautilus_module_initialize"));
+    auto list_types = reinterpret_cast<void (*)(const GType**, int*)>(dlsym(handle, "nautilus_module_list_types"));
+    ASSERT_NE(nullptr, initialize);
+    ASSERT_NE(nullptr, list_types);
+    ASSERT_NE(nullptr, dlsym(handle, "nautilus_module_shutdown"));
+    GTypeModule* module = G_TYPE_MODULE(g_object_new(TestModuleType(), nullptr));
+    g_type_module_use(module);
+    initialize(module);
+    const GType* types = nullptr;
+    int count = 0;
+    list_types(&types, &count);
+    ASSERT_EQ(1, count);
+    provider = g_object_new(types[0], nullptr);
+    ASSERT_TRUE(NAUTILUS_IS_MENU_PROVIDER(provider));
+  }
+
+  // The items offered for these locations; each one's name and label.
+  GList* Items(const std::vector<GFile*>& locations) {
+    GList* files = nullptr;
+    for (GFile* location : locations)
+      files = g_list_append(files, FileInfo(location));
+    GList* items = nautilus_menu_provider_get_file_items(NAUTILUS_MENU_PROVIDER(provider), files);
+    g_list_free_full(files, g_object_unref);
+    return items;
+  }
+
+  std::string Label(GList* items) {
+    gchar* label = nullptr;
+    g_object_get(items->data, "label", &label, nullptr);
+    std::string text = label ? label : "";
+    g_free(label);
+    return text;
+  }
+
+  void* handle = nullptr;
+  gpointer provider = nullptr;
+  ScratchDir dir;
+};
+
+TEST_F(NautilusModule, LocalSelectionGetsTheTopLevelItemWhichArchivesIt) {
+  // arkiva has been set up: the item's start archives.
+  setenv("ARKIVA_REGISTRY", (dir / "registry.reg").c_str(), 1);
+  ASSERT_EQ(1, RegistryCreateKey(kFolderMenuKey, "."));
+  std::string folder = dir / "My \"Photos\" | $HOME 'q'";
+  std::string file = dir / "-n \xe2\x9c\x93.txt";
+  MakeDir(folder);
+  WriteText(folder + "/inside", "inside");
+  WriteText(file, "a file");
+
+  GList* items = Items({g_file_new_for_path(folder.c_str()), g_file_new_for_path(file.c_str())});
+  ASSERT_EQ(1u, g_list_length(items));
+  EXPECT_EQ("Create tar.xz", Label(items));
+  nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(items->data));
+  g_list_free_full(items, g_object_unref);
+
+  // The start is detached: wait for the archives, as a user would.
+  for (int i = 0; i < 600 && !(PathExists(folder + ".tar.xz") && PathExists(file + ".xz") &&
+                               !PathExists(file)); ++i)
+    usleep(100 * 1000);
+  std::string out;
+  MakeDir(dir / "out");
+  EXPECT_EQ(0, RunArgv({"/bin/sh", "-c",
+                        "tar -xJf \"$1.tar.xz\" -C \"$2\" && cat \"$2/$(basename \"$1\")/inside\" && "
+                        "xz -dc \"$3.xz\"",
+                        "sh", folder, dir / "out", file},
+                       "", &out))
+      << out;
+  EXPECT_EQ("insidea file", out);
+}
+
+TEST_F(NautilusModule, RemoteAndVirtualLocationsGetNoItem) {
+  for (const char* uri : {"sftp://example.org/home/u/photos", "trash:///photos", "network:///"}) {
+    GList* items = Items({g_file_new_for_uri(uri)});
+    EXPECT_EQ(nullptr, items) << uri;
+    g_list_free_full(items, g_object_unref);
+  }
+  // One remote item among local ones: nothing, not a part of the selection.
+  GList* items = Items({g_file_new_for_path(dir.path.c_str()), g_file_new_for_uri("sftp://h/x")});
+  EXPECT_EQ(nullptr, items);
+  g_list_free_full(items, g_object_unref);
+}
+
+}  // namespace
