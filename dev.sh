@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix
           wine wine64 xvfb xauth xz-utils tar procps
           clang-14 libclang-rt-14-dev unzip dpkg-dev make patch wixl
-          pkg-config libxml2-dev libglib2.0-dev libkf5config-bin libnautilus-extension-dev lintian)
+          pkg-config liblzma-dev libxml2-dev libglib2.0-dev libkf5config-bin libnautilus-extension-dev lintian)
 
 install_missing() {
   local missing=()

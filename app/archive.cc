@@ -2,6 +2,7 @@
 
 #include "app/program_run.h"
 #include "app/xz_defaults.h"
+#include "app/xz_output.h"
 #include "host/failure_report.h"
 #include "host/file_claim.h"
 #include "host/file_size.h"
@@ -9,6 +10,8 @@
 #include "host/path_limit.h"
 #include "host/path_parts.h"
 #include "host/program_args.h"
+
+#include <time.h>
 
 #include <vector>
 
@@ -39,10 +42,34 @@ uint64_t ExpectedTarSize(const FolderTally& tally) {
 }
 
 // xz in its own console, on every core unless the user says otherwise; the
-// memory it may take depends on the runs in progress when it starts.
-ProgramRun RunXz(const CommandArguments& arguments, const std::string& folder_part) {
+// memory it may take depends on the runs in progress when it starts. It
+// writes `output` (named `output_name` for the user), which the flow found
+// absent, and counts as done only when it exited 0 and left a whole .xz
+// file: a process ended from outside can report exit code 0.
+//
+// When xz fails by itself it removes its partial output; when it is ended
+// from outside (taskkill, its console closed, a log-off) the part stays, and
+// would look like an archive and block the next run. It is removed when it
+// can only be this xz's: not there when xz started, not a whole .xz file,
+// and written since.
+ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder_part,
+                    const std::string& output, const std::string& output_name) {
+  if (Exists(output))
+    return Failed(AlreadyThere(output_name));
   OfferXzDefaults();
-  return RunProgram("xz", arguments, folder_part, kShownWindow);
+  int64_t start = static_cast<int64_t>(time(nullptr));
+  ProgramRun xz = RunProgram("xz", arguments, folder_part, kShownWindow);
+  bool whole = xz.outcome != ProgramRun::kNotStarted && IsWholeXzFile(output);
+  if (xz.Succeeded() && whole)
+    return Archived();
+  // A file system may keep times in steps of up to two seconds.
+  if (!whole && FileModifiedTime(output) >= start - 2)
+    RemoveClaimedFile(output);
+  if (xz.outcome == ProgramRun::kStopped)
+    return Cancelled();
+  if (xz.Succeeded())
+    return Failed("xz failed: it ended before \"" + output_name + "\" was complete.");
+  return Failed(DescribeFailure("xz", xz));
 }
 
 // tar into the claimed Name.tar, then xz, which replaces it with Name.tar.xz.
@@ -62,26 +89,21 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
   OutputWatch watch{tar_path, ExpectedTarSize(TallyFolder(folder_part + name)),
                     "Creating \"" + tar_name + "\"", position};
   ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow, &watch);
-  if (!tar.Succeeded()) {
+  ArchiveStatus status;
+  if (tar.outcome == ProgramRun::kStopped)
+    status = Cancelled();
+  else if (!tar.Succeeded())
+    status = Failed(DescribeFailure("tar", tar));
+  else
+    status = RunXz(lines.xz, folder_part, tar_path + ".xz", tar_name + ".xz");
+  if (status.outcome != ArchiveStatus::kArchived)
     RemoveClaimedFile(tar_path);
-    return tar.stopped ? Cancelled() : Failed(DescribeFailure("tar", tar));
-  }
-  ProgramRun xz = RunXz(lines.xz, folder_part);
-  if (!xz.Succeeded()) {
-    RemoveClaimedFile(tar_path);  // xz removes its own partial output
-    return Interrupted() ? Cancelled() : Failed(DescribeFailure("xz", xz));
-  }
-  return Archived();
+  return status;
 }
 
 ArchiveStatus CompressFile(const std::string& folder_part, const std::string& name,
                            const ArchiveLines& lines) {
-  if (Exists(folder_part + name + ".xz"))
-    return Failed(AlreadyThere(name + ".xz"));
-  ProgramRun xz = RunXz(lines.xz, folder_part);
-  if (xz.Succeeded())
-    return Archived();
-  return Interrupted() ? Cancelled() : Failed(DescribeFailure("xz", xz));
+  return RunXz(lines.xz, folder_part, folder_part + name + ".xz", name + ".xz");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "app/program_run.h"
 
+#include "app/entry_label.h"
 #include <chrono>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "host/interrupt.h"
 #include "host/launcher.h"
 #include "host/progress.h"
+#include "host/system_error.h"
 
 namespace {
 
@@ -16,10 +18,18 @@ namespace {
 const uint32_t kNoShellFallback = LaunchConnect;
 
 #ifdef _WIN32
-const char kWhereProgramsAre[] = "it is neither beside arkiva.exe nor on PATH";
+const char kWhereProgramsAre[] = "it is neither beside arkiva.exe nor on PATH.";
 #else
-const char kWhereProgramsAre[] = "it is not on PATH";
+const char kWhereProgramsAre[] = "it is not on PATH.";
 #endif
+
+// Why the system would not start a program: plain words where it was not
+// found, else the system's own.
+std::string NotStartedBecause(unsigned long error) {
+  if (ClassifySystemError(error) == SystemErrorKind::kNotFound)
+    return kWhereProgramsAre;
+  return SystemErrorText(error);
+}
 
 // Up to 10 lines, about 1 KB: enough for tar's own last words.
 const size_t kTailLines = 10;
@@ -30,7 +40,6 @@ const auto kQuietTime = std::chrono::seconds(1);
 // How often the watched file's size is read.
 const int kPollMilliseconds = 250;
 
-const char kProgressTitle[] = "Create tar.xz";
 
 // Until the program has ended, its output can be a little larger than
 // expected (headers, padding) or smaller (files that shrank): never show it
@@ -46,11 +55,11 @@ uint64_t ShownSoFar(int64_t written, uint64_t total) {
 void WaitWatching(const ProgramRecord* record, const OutputWatch* watch, ProgramRun* run,
                   std::string* errors) {
   auto start = std::chrono::steady_clock::now();
-  Progress* progress = watch ? BeginProgress(kProgressTitle, watch->line, watch->position) : nullptr;
+  Progress* progress = watch ? BeginProgress(kEntryLabel, watch->line, watch->position) : nullptr;
   while (!AwaitProgram(record, kPollMilliseconds, errors)) {
     if (Interrupted() || (progress && ProgressCancelled(progress))) {
       StopProgram(record);
-      run->stopped = true;
+      run->outcome = ProgramRun::kStopped;
       break;
     }
     if (progress && std::chrono::steady_clock::now() - start >= kQuietTime) {
@@ -67,16 +76,22 @@ ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
                       const std::string& folder, ProgramWindow window, const OutputWatch* watch) {
   ProgramRun run;
   if (window == kShownWindow) {
-    run.started = LaunchWithArguments(program, arguments, folder.c_str(),
-                                      LaunchWait | kNoShellFallback, &run.exit_code) != 0;
+    if (!LaunchWithArguments(program, arguments, folder.c_str(), LaunchWait | kNoShellFallback,
+                             &run.exit_code)) {
+      run.reason = NotStartedBecause(LastSystemError());
+      return run;
+    }
+    run.outcome = Interrupted() ? ProgramRun::kStopped : ProgramRun::kExited;
     return run;
   }
   intptr_t started = LaunchWithArguments(program, arguments, folder.c_str(),
                                          LaunchHide | LaunchOpen | LaunchError | kNoShellFallback);
-  if (!started)
+  if (!started) {
+    run.reason = NotStartedBecause(LastSystemError());
     return run;
+  }
   auto* record = reinterpret_cast<ProgramRecord*>(started);
-  run.started = true;
+  run.outcome = ProgramRun::kExited;
   std::string errors;
   WaitWatching(record, watch, &run, &errors);
   errors += ReadProgramPipe(record->stderr_read);
@@ -87,8 +102,8 @@ ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
 
 std::string DescribeFailure(const char* program, const ProgramRun& run) {
   std::string name = program;
-  if (!run.started)
-    return name + " could not be started: " + kWhereProgramsAre + ".";
+  if (run.outcome == ProgramRun::kNotStarted)
+    return name + " could not be started: " + run.reason;
   std::string text = name + " failed (exit code " + std::to_string(run.exit_code) + ")";
   return run.error_tail.empty() ? text + "." : text + ":\n" + run.error_tail;
 }

@@ -8,14 +8,19 @@
 
 #include "host/launcher.h"
 
-// One run of tar or xz, waited for, and how it went.
+// One run of tar or xz, waited for, and how it ended: one outcome, as the
+// program's life allows.
 struct ProgramRun {
-  bool started = false;
-  bool stopped = false;  // the user cancelled; the program was ended
+  enum Outcome {
+    kNotStarted,  // the system would not start it; `reason` says why
+    kExited,      // it ended by itself, with `exit_code`
+    kStopped,     // the user cancelled or interrupted it, and it was ended
+  } outcome = kNotStarted;
   int exit_code = 0;
+  std::string reason;      // kNotStarted: in words for the user
   std::string error_tail;  // hidden runs: the last lines of its standard error
 
-  bool Succeeded() const { return started && !stopped && exit_code == 0; }
+  bool Succeeded() const { return outcome == kExited && exit_code == 0; }
 };
 
 // The file a hidden run writes, watched for progress: a run that takes
@@ -35,7 +40,8 @@ enum ProgramWindow {
 // Starts `program` (found by the launcher's search, never through the shell's
 // fallback) with `arguments` in `folder` and waits for it to end. A hidden run
 // with a `watch` shows its progress; it is stopped when the user cancels or
-// interrupts.
+// interrupts. A shown run gets the interrupt with the user's terminal, and
+// counts as stopped when it comes.
 ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
                       const std::string& folder, ProgramWindow window,
                       const OutputWatch* watch = nullptr);

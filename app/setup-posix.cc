@@ -2,7 +2,7 @@
 
 #include "registry/store.h"
 
-bool MenuNeedsSetup() {
+bool MenuIsOnlyInstalled() {
   // Installed for every user: the package's store holds the key, the user's
   // does not until this user has set up.
   return !StoreHoldsKey(RegistryStorePath(), kFolderMenuKey);

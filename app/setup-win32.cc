@@ -1,3 +1,5 @@
 #include "app/setup.h"
 
-bool MenuNeedsSetup() { return false; }
+// The MSI writes the machine-wide keys, which every user's Explorer reads:
+// nothing is left for a user's own setup.
+bool MenuIsOnlyInstalled() { return false; }

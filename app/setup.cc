@@ -1,27 +1,34 @@
 #include "app/setup.h"
 
+#include "app/entry_label.h"
 #include "desktop/desktop_setup.h"
+#include "host/file_size.h"
 #include "host/message_box.h"
+#include "host/program_args.h"
 #include "registry/registry.h"
 
 #include <vector>
 
-const char kFolderMenuKey[] = "HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz";
-const char kUserFolderMenuKey[] =
-    "HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz";
+#define FOLDER_SHELL "HKEY_CLASSES_ROOT\\Directory\\shell\\"
+#define FILE_SHELL "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\"
+// Windows merges the user's classes into HKEY_CLASSES_ROOT for that user.
+#define USER_FOLDER_SHELL "HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\"
+#define USER_FILE_SHELL "HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\"
+
+const char kFolderMenuKey[] = FOLDER_SHELL ARKIVA_ENTRY_LABEL;
+const char kUserFolderMenuKey[] = USER_FOLDER_SHELL ARKIVA_ENTRY_LABEL;
 
 namespace {
 
-const char kFolderCommandKey[] = "HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\command";
-const char kFileMenuKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\Create tar.xz";
-const char kFileCommandKey[] =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\Create tar.xz\\command";
-// Windows merges the user's classes into HKEY_CLASSES_ROOT for that user.
-const char kUserFolderCommandKey[] =
-    "HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz\\command";
-const char kUserFileMenuKey[] = "HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\Create tar.xz";
-const char kUserFileCommandKey[] =
-    "HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\Create tar.xz\\command";
+const char kFolderCommandKey[] = FOLDER_SHELL ARKIVA_ENTRY_LABEL "\\command";
+const char kFileMenuKey[] = FILE_SHELL ARKIVA_ENTRY_LABEL;
+const char kFileCommandKey[] = FILE_SHELL ARKIVA_ENTRY_LABEL "\\command";
+const char kUserFolderCommandKey[] = USER_FOLDER_SHELL ARKIVA_ENTRY_LABEL "\\command";
+const char kUserFileMenuKey[] = USER_FILE_SHELL ARKIVA_ENTRY_LABEL;
+const char kUserFileCommandKey[] = USER_FILE_SHELL ARKIVA_ENTRY_LABEL "\\command";
+// The setup box says "Create tar.gz", not the entry's label: it is the text
+// users have seen, and scripts may wait for, since the first release; it
+// stays as it is.
 const char kBoxTitle[] = "Create tar.gz";
 
 struct SetupStep {
@@ -72,6 +79,20 @@ bool MenuIsRegistered() {
   return RegistryKeyExists(kFolderMenuKey, ".") || RegistryKeyExists(kUserFolderMenuKey, ".");
 }
 
+std::string RegisteredProgram() {
+  std::string command;
+  if (!RegistryReadText(kUserFolderCommandKey, "", ".", &command))
+    RegistryReadText(kFolderCommandKey, "", ".", &command);
+  std::vector<std::string> tokens = SplitCommandLine(command.c_str());
+  return tokens.empty() ? "" : tokens[0];
+}
+
+bool MenuNeedsSetup() {
+  std::string program = RegisteredProgram();
+  bool gone = !program.empty() && QueryFileSize(program.c_str()) <= 0;
+  return gone || MenuIsOnlyInstalled();
+}
+
 std::string MenuCommand(const std::string& program_path) {
   return "\"" + program_path + "\" \"%1\"";
 }
@@ -79,7 +100,7 @@ std::string MenuCommand(const std::string& program_path) {
 bool WriteMenuKeys(const std::string& program_path, std::string* failed_key, std::string* reason) {
   std::string command = MenuCommand(program_path);
   return WriteKeys({{kFolderCommandKey, nullptr}, {kFolderCommandKey, command.c_str()},
-                    {kFileMenuKey, nullptr}, {kFileMenuKey, "Create tar.xz"},
+                    {kFileMenuKey, nullptr}, {kFileMenuKey, kEntryLabel},
                     {kFileCommandKey, nullptr}, {kFileCommandKey, command.c_str()}},
                    failed_key, reason);
 }
@@ -101,7 +122,7 @@ int RegisterContextMenu(const std::string& program_path) {
   // whose double-click runs unelevated), the entry can still be this user's.
   std::string user_failed_key, user_reason;
   if (WriteKeys({{kUserFolderCommandKey, command.c_str()},
-                 {kUserFileMenuKey, "Create tar.xz"},
+                 {kUserFileMenuKey, kEntryLabel},
                  {kUserFileCommandKey, command.c_str()}},
                 &user_failed_key, &user_reason)) {
     return ConfirmSetup(program_path, "\nSet up for this user only: " + failed_key +

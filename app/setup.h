@@ -13,11 +13,21 @@ extern const char kUserFolderMenuKey[];
 // not.
 bool MenuIsRegistered();
 
-// Whether a start without an argument sets up although the menu is
-// registered: on Linux, when only a package's system-wide store holds the
-// menu key, so that the user's own entries (Thunar, the script folders) are
-// still to be written.
+// Whether a start without an argument sets up again although the menu is
+// registered: when the program the menu runs is gone (its folder was moved
+// or deleted), so that the menu names this program from then on; and on
+// Linux when only a package's system-wide store holds the menu key, so that
+// the user's own entries (Thunar, the script folders) are still to be
+// written. A menu that runs another copy that is there is left alone.
 bool MenuNeedsSetup();
+
+// Whether only what an installer wrote for every user holds the menu, and
+// this user's own setup is still to run (Linux: the package's store).
+bool MenuIsOnlyInstalled();
+
+// The program the folder menu runs: this user's entry, which Windows puts
+// before the machine's, else the machine-wide one; "" when neither is there.
+std::string RegisteredProgram();
 
 // The command the shell runs for the menu entry: this program by its full
 // path, quoted, so that no other arkiva.exe in the folder being browsed (or on

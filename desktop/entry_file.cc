@@ -1,7 +1,6 @@
 #include "desktop/entry_file.h"
 
 const char kWrittenByArkiva[] = "Written by arkiva's setup";
-const char kEntryLabel[] = "Create tar.xz";
 const char kEntryFileStem[] = "arkiva-create-tar-xz";
 
 std::string ShellWord(const std::string& text) {

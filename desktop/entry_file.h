@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/entry_label.h"
+
 // The "Create tar.xz" entry on the Linux desktop: each file manager reads its
 // own kind of file from its own place. One file here per kind; each builds
 // the whole text of its file for a given arkiva program, which the entry runs
@@ -19,9 +21,6 @@ struct EntryFile {
 // Every file arkiva writes says so, in these words: arkiva replaces or
 // removes only a file that holds them, never a user's file of the same name.
 extern const char kWrittenByArkiva[];
-
-// The entry's label in every menu.
-extern const char kEntryLabel[];
 
 // The file name of the key-file entries (Dolphin, Nemo, file-manager actions).
 extern const char kEntryFileStem[];

@@ -2,9 +2,10 @@
 
 #include <stdio.h>
 
+#include "app/entry_label.h"
 #include "host/message_box.h"
 
 void ReportFailure(const std::string& text) {
   fprintf(stderr, "arkiva: %s\n", text.c_str());
-  ShowDialogBox("Create tar.xz", text.c_str(), kBoxError);
+  ShowDialogBox(kEntryLabel, text.c_str(), kBoxError);
 }

@@ -1,7 +1,8 @@
 #include "host/failure_report.h"
 
+#include "app/entry_label.h"
 #include "host/message_box.h"
 
 void ReportFailure(const std::string& text) {
-  ShowMessageBox("Create tar.xz", text.c_str(), kBoxError);
+  ShowMessageBox(kEntryLabel, text.c_str(), kBoxError);
 }

@@ -8,19 +8,6 @@
 
 #include "host/system_error.h"
 
-namespace {
-
-// Why stat failed on something that may be there; empty when it is not.
-std::string Unreachable(int error) {
-  if (error == ENOENT || error == ENOTDIR)
-    return "";
-  if (error == EACCES || error == EPERM)
-    return "access to it or to a folder on its path is denied.";
-  return SystemErrorText(error);
-}
-
-}  // namespace
-
 int64_t QueryFileSize(const char* path, std::string* unreachable) {
   if (unreachable)
     unreachable->clear();
@@ -29,12 +16,12 @@ int64_t QueryFileSize(const char* path, std::string* unreachable) {
   std::string copy(path);
   while (!copy.empty() && copy.back() == '/')  // a backslash is part of a name
     copy.pop_back();
-  struct stat st;
   if (copy.empty())
-    return kSizeNothing;
+    copy = "/";  // the root itself
+  struct stat st;
   if (stat(copy.c_str(), &st) != 0) {
     if (unreachable)
-      *unreachable = Unreachable(errno);
+      *unreachable = UnreachableBecause(errno);
     return kSizeNothing;
   }
   if (S_ISDIR(st.st_mode))
@@ -47,6 +34,11 @@ int64_t QueryFileSize(const char* path, std::string* unreachable) {
 int64_t GrowingFileSize(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+int64_t FileModifiedTime(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_mtime) : -1;
 }
 
 FolderTally TallyFolder(const std::string& folder) {

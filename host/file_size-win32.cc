@@ -12,26 +12,10 @@ int64_t DriveRootSize(const char* root) {
   return GetDriveTypeA(root) > DRIVE_NO_ROOT_DIR ? kSizeFolder : kSizeNothing;
 }
 
-// Why a search or attribute query failed on something that may be there;
-// empty when it is not.
-std::string Unreachable(DWORD error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      return "";
-    case ERROR_ACCESS_DENIED:
-      return "access to it or to a folder on its path is denied.";
-    case ERROR_NOT_READY:
-      return "its drive is not ready.";
-    default:
-      return SystemErrorText(error);
-  }
-}
-
 // Nothing to read, and why when the caller asks.
 int64_t NothingBecause(DWORD error, std::string* unreachable) {
   if (unreachable)
-    *unreachable = Unreachable(error);
+    *unreachable = UnreachableBecause(error);
   return kSizeNothing;
 }
 
@@ -105,6 +89,16 @@ int64_t GrowingFileSize(const std::string& path) {
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
     return -1;
   return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+int64_t FileModifiedTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    return -1;
+  // FILETIME counts 100 ns steps from 1601.
+  uint64_t ticks = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                   data.ftLastWriteTime.dwLowDateTime;
+  return static_cast<int64_t>(ticks / 10000000) - 11644473600LL;
 }
 
 FolderTally TallyFolder(const std::string& folder) {

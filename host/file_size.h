@@ -24,6 +24,10 @@ int64_t QueryFileSize(const char* path, std::string* unreachable = nullptr);
 // read from the file itself: Windows updates a folder's listing lazily.
 int64_t GrowingFileSize(const std::string& path);
 
+// When `path` was last written, in seconds since 1970 (UTC); -1 when it
+// cannot be read.
+int64_t FileModifiedTime(const std::string& path);
+
 // What lies under a folder, counted in one walk: the sizes of its files
 // summed, and its entries (files, folders, links). Links are not followed;
 // what cannot be read counts as nothing.

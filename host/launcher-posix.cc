@@ -104,6 +104,7 @@ intptr_t Spawn(std::vector<std::string> args, const char* directory, uint32_t fl
   if (failed) {
     for (int fd : {my_in, my_out, my_err})
       CloseIfOpen(fd);
+    errno = failed;  // the caller's reason
     return 0;
   }
 
@@ -140,13 +141,20 @@ std::vector<std::string> ProgramToken(const char* program) {
   return tokens;
 }
 
+intptr_t NoProgram(int* exit_code) {
+  if (exit_code)
+    *exit_code = 0;
+  errno = ENOENT;
+  return 0;
+}
+
 }  // namespace
 
 intptr_t LaunchProgram(const char* program, const char* parameters, const char* directory,
                        uint32_t flags, int* exit_code) {
   std::vector<std::string> args = ProgramToken(program);
   if (args.empty())
-    return exit_code ? (*exit_code = 0) : 0;
+    return NoProgram(exit_code);
   for (std::string& token : SplitCommandLine(parameters))
     args.push_back(std::move(token));
   return Spawn(std::move(args), directory, flags, exit_code);
@@ -156,7 +164,7 @@ intptr_t LaunchWithArguments(const char* program, const CommandArguments& argume
                              const char* directory, uint32_t flags, int* exit_code) {
   std::vector<std::string> args = ProgramToken(program);
   if (args.empty())
-    return exit_code ? (*exit_code = 0) : 0;
+    return NoProgram(exit_code);
   for (std::string& token : SplitCommandLine(arguments.options.c_str()))
     args.push_back(std::move(token));
   args.insert(args.end(), arguments.operands.begin(), arguments.operands.end());

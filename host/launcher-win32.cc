@@ -110,10 +110,9 @@ intptr_t LaunchProgram(const char* program, const char* parameters, const char* 
   if (exit_code)
     *exit_code = 0;
 
-  // Sizes of the 64-bit structures (68 bytes in a 32-bit build).
   STARTUPINFOA si;
   ZeroMemory(&si, sizeof(si));
-  si.cb = sizeof(si);
+  si.cb = sizeof(si);  // 104 bytes in this 64-bit build (68 in a 32-bit one)
   si.dwFlags = STARTF_USESHOWWINDOW;
   si.wShowWindow = (flags & LaunchHide) ? SW_HIDE : SW_SHOWNORMAL;
   DWORD creation = NORMAL_PRIORITY_CLASS | ((flags & LaunchHide) ? DETACHED_PROCESS : 0);
@@ -137,7 +136,10 @@ intptr_t LaunchProgram(const char* program, const char* parameters, const char* 
     if (any) {
       si.dwFlags |= STARTF_USESTDHANDLES;
       inherit = TRUE;
-      creation &= ~DETACHED_PROCESS;  // a console child needs one to use the handles
+      // The handles would work in a detached process too; without
+      // DETACHED_PROCESS a console program gets a console of its own, which
+      // SW_HIDE keeps out of sight, as the launcher's rules have it.
+      creation &= ~DETACHED_PROCESS;
     }
   }
   if (si.dwFlags & STARTF_USESTDHANDLES) {
@@ -178,9 +180,11 @@ intptr_t LaunchProgram(const char* program, const char* parameters, const char* 
     CloseHandle(pi.hThread);
     result = Finish(pi.hProcess, static_cast<long>(pi.dwProcessId), pipes, flags, exit_code);
   } else {
+    DWORD error = GetLastError();  // the caller's reason, kept past the clean-up
     for (HANDLE h : {pipes.child_in, pipes.child_out, pipes.child_err, pipes.my_in, pipes.my_out,
                      pipes.my_err})
       CloseIfOpen(h);
+    SetLastError(error);
     if (!(flags & (LaunchRead | LaunchWrite | LaunchError | LaunchConnect))) {
       std::string program_folder;
       if (!folder) {
@@ -199,7 +203,9 @@ intptr_t LaunchProgram(const char* program, const char* parameters, const char* 
         result = Finish(sei.hProcess, -1, Pipes{}, flags, exit_code);
     }
   }
+  DWORD error = GetLastError();
   HeapFree(Heap(), 0, line);
+  SetLastError(error);
   return result;
 }
 

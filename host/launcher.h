@@ -46,7 +46,8 @@ ProgramRecord* FirstProgramRecord();
 // already in double quotes) with the `parameters` text, in `directory` (empty:
 // the caller's current folder).
 //
-// Returns 0 when nothing was started, 1 when the program was started without
+// Returns 0 when nothing was started, with the system's reason left in
+// GetLastError (Windows) or errno (POSIX); 1 when the program was started without
 // LaunchOpen (and, with LaunchWait, has ended), else the address of the new
 // ProgramRecord. With LaunchWait and a non-null `exit_code`, the program's
 // exit code is stored there (0 when it cannot be read).

@@ -1,10 +1,21 @@
 #include "host/message_box.h"
 
 #include <stdlib.h>
+#include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
 
 namespace {
+
+// One window that the suspend step looked at; newest first in one list.
+struct SavedWindowState {
+  SavedWindowState* next;
+  SavedWindowState* previous;
+  DWORD thread;
+  HWND window;
+  uint8_t wasTopmost;
+  uint8_t disabledHere;
+};
 
 SavedWindowState* g_saved;  // newest first
 
@@ -39,8 +50,8 @@ BOOL CALLBACK SuspendOne(HWND window, LPARAM) {
   return TRUE;
 }
 
-}  // namespace
-
+// Disables the thread's visible windows but the foreground one, and takes
+// its top-most windows out of the band, keeping a record of each.
 void SuspendThreadWindows() {
   EnumWindows(SuspendOne, 0);
   DWORD thread = GetCurrentThreadId();
@@ -74,7 +85,7 @@ HWND FindOwnerWindow() {
   return process == GetCurrentProcessId() ? foreground : NULL;
 }
 
-SavedWindowState* FirstSavedWindowState() { return g_saved; }
+}  // namespace
 
 int ShowMessageBox(const char* title, const char* text, uint32_t style) {
   SuspendThreadWindows();

@@ -33,23 +33,5 @@ void InitRequesters();
 int ShowDialogBox(const char* title, const char* text, uint32_t style = kBoxPlain);
 #endif
 
-#ifdef _WIN32
-#include <windows.h>
-
-// One window that the suspend step looked at; newest first in one list.
-struct SavedWindowState {
-  SavedWindowState* next;
-  SavedWindowState* previous;
-  DWORD thread;
-  HWND window;
-  uint8_t wasTopmost;
-  uint8_t disabledHere;
-};
-
-void SuspendThreadWindows();
-void RestoreThreadWindows();
-HWND FindOwnerWindow();
-SavedWindowState* FirstSavedWindowState();
-#endif
 
 #endif  // ARKIVA_HOST_MESSAGE_BOX_H_

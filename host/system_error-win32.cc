@@ -8,5 +8,29 @@ std::string SystemErrorText(unsigned long code) {
                            0, text, sizeof(text), NULL);
   while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' '))
     --n;
-  return n ? std::string(text, n) : "Error " + std::to_string(code) + ".";
+  std::string words(text, n);
+  // Some messages name their subject as an insert ("%1 is not a valid Win32
+  // application."); the sentence is about the item at hand.
+  size_t insert = words.find("%1");
+  if (insert != std::string::npos)
+    words.replace(insert, 2, "it");
+  if (words.empty())
+    return "Error " + std::to_string(code) + ".";
+  return words.back() == '.' ? words : words + ".";
+}
+
+unsigned long LastSystemError() { return GetLastError(); }
+
+SystemErrorKind ClassifySystemError(unsigned long code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return SystemErrorKind::kNotFound;
+    case ERROR_ACCESS_DENIED:
+      return SystemErrorKind::kDenied;
+    case ERROR_NOT_READY:
+      return SystemErrorKind::kNotReady;
+    default:
+      return SystemErrorKind::kOther;
+  }
 }

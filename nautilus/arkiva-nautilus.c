@@ -6,6 +6,8 @@
 #include <gio/gio.h>
 #include <nautilus-extension.h>
 
+#include "app/entry_label.h"
+
 #ifndef ARKIVA_PROGRAM
 #define ARKIVA_PROGRAM "/usr/bin/arkiva"
 #endif
@@ -62,7 +64,7 @@ static GList *GetFileItems(NautilusMenuProvider *provider, GList *files) {
   GStrv paths = LocalPaths(files);
   if (!paths) return NULL;
   NautilusMenuItem *item = nautilus_menu_item_new(
-      "ArkivaMenu::CreateTarXz", "Create tar.xz",
+      "ArkivaMenu::CreateTarXz", ARKIVA_ENTRY_LABEL,
       "Pack the selection into .tar.xz archives beside it", "package-x-generic");
   g_object_set_data_full(G_OBJECT(item), "arkiva-paths", paths, (GDestroyNotify)g_strfreev);
   g_signal_connect(item, "activate", G_CALLBACK(StartArkiva), NULL);

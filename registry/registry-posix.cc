@@ -197,6 +197,21 @@ bool StoreHoldsKey(const std::string& file, const char* key_path) {
          FindRegistryKey(&store, path);
 }
 
+int RegistryReadText(const char* key_path, const char* value_name, const char* machine,
+                     std::string* text, std::string* failure) {
+  std::string path;
+  uint32_t type = 0;
+  if (!Resolve(key_path, machine, &path, failure))
+    return 0;
+  if (!QueryRegistryValue(key_path, value_name, &type, text))
+    return Fail(failure, path + ": no such value");
+  if (type != 1 && type != 2)
+    return Fail(failure, path + ": not a text value");
+  while (!text->empty() && text->back() == '\0')
+    text->pop_back();
+  return 1;
+}
+
 int RegistryCreateKey(const char* key_path, const char* machine, std::string* failure) {
   std::string path;
   if (!Resolve(key_path, machine, &path, failure))
@@ -242,12 +257,6 @@ int RegistrySetValue(const char* key_path, const char* value_name, const char* v
   });
 }
 
-int RegistryCreateAndSetValue(const char* key_path, const char* value_name,
-                              const char* value_text, uint32_t type, const char* machine,
-                              std::string* failure) {
-  RegistryCreateKey(key_path, machine, nullptr);
-  return RegistrySetValue(key_path, value_name, value_text, type, machine, failure);
-}
 
 int QueryRegistryValue(const char* key_path, const char* value_name, uint32_t* type,
                        std::string* data) {

@@ -3,6 +3,8 @@
 #include <string.h>
 #include <windows.h>
 
+#include "host/system_error.h"
+
 namespace {
 
 // The memory heap for explicitly allocated blocks: the binary value buffers.
@@ -12,16 +14,8 @@ HANDLE MemoryHeap() {
 }
 
 bool Fail(std::string* failure, LONG status) {
-  if (failure) {
-    char text[512] = "";
-    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, status, 0,
-                        text, sizeof(text), NULL))
-      wsprintfA(text, "error %ld", status);
-    *failure = text;
-    while (!failure->empty() && (failure->back() == '\n' || failure->back() == '\r' ||
-                                 failure->back() == ' ' || failure->back() == '.'))
-      failure->pop_back();
-  }
+  if (failure)
+    *failure = SystemErrorText(status);
   return false;
 }
 
@@ -102,6 +96,26 @@ int RegistryKeyExists(const char* key_path, const char* machine, std::string* fa
   return OpenOrCreate(key_path, machine, false, failure);
 }
 
+int RegistryReadText(const char* key_path, const char* value_name, const char* machine,
+                     std::string* text, std::string* failure) {
+  Target target(key_path, machine, failure);
+  HKEY key = target.Open(false);
+  if (!key)
+    return 0;
+  char data[4096];
+  DWORD type = 0, size = sizeof(data);
+  LONG status = RegQueryValueExA(key, value_name, NULL, &type, reinterpret_cast<BYTE*>(data), &size);
+  target.Close(key);
+  if (status != ERROR_SUCCESS)
+    return Fail(failure, status);
+  if (type != REG_SZ && type != REG_EXPAND_SZ)
+    return Fail(failure, ERROR_INVALID_DATATYPE);
+  text->assign(data, size);
+  while (!text->empty() && text->back() == '\0')
+    text->pop_back();
+  return 1;
+}
+
 int RegistryCreateKey(const char* key_path, const char* machine, std::string* failure) {
   return OpenOrCreate(key_path, machine, true, failure);
 }
@@ -150,9 +164,3 @@ int RegistrySetValue(const char* key_path, const char* value_name, const char* v
   return 1;
 }
 
-int RegistryCreateAndSetValue(const char* key_path, const char* value_name,
-                              const char* value_text, uint32_t type, const char* machine,
-                              std::string* failure) {
-  RegistryCreateKey(key_path, machine, nullptr);
-  return RegistrySetValue(key_path, value_name, value_text, type, machine, failure);
-}

@@ -103,3 +103,10 @@ bool EncodeRegistryValue(const char* text, uint32_t type, std::string* bytes) {
       return false;
   }
 }
+
+int RegistryCreateAndSetValue(const char* key_path, const char* value_name,
+                              const char* value_text, uint32_t type, const char* machine,
+                              std::string* failure) {
+  RegistryCreateKey(key_path, machine, nullptr);
+  return RegistrySetValue(key_path, value_name, value_text, type, machine, failure);
+}

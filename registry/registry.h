@@ -53,6 +53,11 @@ int RegistryCreateAndSetValue(const char* key_path, const char* value_name,
                               const char* value_text, uint32_t type, const char* machine,
                               std::string* failure = nullptr);
 
+// Reads a text value (REG_SZ or REG_EXPAND_SZ) into *text, without its
+// terminating zero.
+int RegistryReadText(const char* key_path, const char* value_name, const char* machine,
+                     std::string* text, std::string* failure = nullptr);
+
 // Reads a number: blanks and tabs skipped, an optional sign, "$" for hex or
 // "%" for binary, digits up to the first foreign character, 64-bit
 // wrap-around; the sign is applied last.

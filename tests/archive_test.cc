@@ -2,6 +2,8 @@
 #include "app/xz_defaults.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -128,6 +130,67 @@ TEST_F(ArchiveRun, AFailedXzIsReported) {
   EXPECT_EQ("Could not archive \"data\": tar could not be started: it is not on PATH.", message);
 #endif
   EXPECT_FALSE(PathExists(dir / "data.tar"));
+}
+
+// A tar that is there but is no program: the system's reason, and no Name.tar.
+TEST_F(ArchiveRun, AProgramThatCannotStartIsReportedWithTheSystemsReason) {
+  MakeDir(dir / "data");
+  MakeDir(dir / "bogus");
+#ifdef _WIN32
+  WriteText(dir / "bogus\\tar.exe", "not a program");
+  std::string path = "PATH=" + dir / "bogus" + ";C:\\windows\\system32";
+#else
+  WriteText(dir / "bogus/tar", "not a program");
+  chmod((dir / "bogus/tar").c_str(), 0755);
+  std::string path = "PATH=" + dir / "bogus" + ":/usr/bin:/bin";
+#endif
+  EXPECT_EQ(1, Arkiva(dir / "data", kReal, "", {path}));
+  EXPECT_EQ(0u, message.find("Could not archive \"data\": tar could not be started: ")) << message;
+  EXPECT_EQ(std::string::npos, message.find("PATH")) << message;
+  EXPECT_FALSE(PathExists(dir / "data.tar"));
+}
+
+// xz ended from outside while it writes: exit code 0 (as TerminateProcess(h,
+// 0) reports) with a part of the archive, or the real xz killed midway.
+// Neither Name.tar nor the half-made Name.tar.xz stays, and the user is told.
+TEST_F(ArchiveRun, AnXzEndedFromOutsideLeavesNoHalfArchive) {
+  MakeDir(dir / "data");
+  WriteText(dir / "data" + kSep + "f", "x");
+  EXPECT_EQ(1, Arkiva(dir / "data", kRecording, "", {"ARKIVA_RECORD_XZ_PARTIAL=1"}));
+  EXPECT_EQ("Could not archive \"data\": xz failed: it ended before \"data.tar.xz\" was complete.",
+            message);
+  EXPECT_FALSE(PathExists(dir / "data.tar"));
+  EXPECT_FALSE(PathExists(dir / "data.tar.xz"));
+
+  MakeDir(dir / "big");
+  WriteText(dir / "big" + kSep + "noise.bin", Noise(48 << 20, 7));
+  std::thread outsider;
+  on_start = [&](unsigned long pid) {
+    outsider = std::thread([this, pid] {
+      for (int i = 0; i < 600 && !PathExists(dir / "big.tar.xz"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      EXPECT_TRUE(EndChildProgram(pid, "xz"));
+    });
+  };
+  EXPECT_EQ(1, Arkiva(dir / "big", kReal));
+  outsider.join();
+  EXPECT_EQ(0u, message.find("Could not archive \"big\": xz failed")) << message;
+  EXPECT_FALSE(PathExists(dir / "big.tar"));
+  EXPECT_FALSE(PathExists(dir / "big.tar.xz"));
+}
+
+// A root has no folder above it to hold the archive.
+TEST_F(ArchiveRun, ARootIsReported) {
+#ifdef _WIN32
+  const std::string root = "C:\\";
+#else
+  const std::string root = "/";
+#endif
+  EXPECT_EQ(1, Arkiva(root, kRecording));
+  EXPECT_EQ("Could not archive \"" + root + "\": it is a root, with no folder above it to put "
+            "the archive in.", message);
+  EXPECT_TRUE(Records().empty());
 }
 
 // The user's own Name.tar, Name.tar.xz or name.xz is never replaced, and
@@ -452,17 +515,23 @@ TEST_F(ArchiveRun, XzGetsEveryCoreUnlessTheUserSaysOtherwise) {
   WriteText(dir / "f" + kSep + "a", "a");
   WriteText(dir / "file", "data");
   auto xz_defaults = [&](size_t launch) { return Records().at(launch).back(); };
+  // Each run on the file: the double's xz leaves file.xz behind.
+  auto compress_file = [&](std::vector<std::string> env) {
+    int code = Arkiva(dir / "file", kRecording, "", env);
+    std::remove((dir / "file.xz").c_str());
+    return code;
+  };
 
   ASSERT_EQ(0, Arkiva(dir / "f", kRecording));  // (the double leaves f.tar)
   EXPECT_EQ("<unset>", xz_defaults(0));          // tar: not its business
   std::string ours = xz_defaults(1);
   EXPECT_EQ(0u, ours.find("-T0 --memlimit-compress=")) << ours;
-  ASSERT_EQ(0, Arkiva(dir / "file", kRecording));
+  ASSERT_EQ(0, compress_file({}));
   EXPECT_EQ(ours.substr(0, 24), xz_defaults(2).substr(0, 24));
 
-  ASSERT_EQ(0, Arkiva(dir / "file", kRecording, "", {"XZ_DEFAULTS=-T1"}));
+  ASSERT_EQ(0, compress_file({"XZ_DEFAULTS=-T1"}));
   EXPECT_EQ("-T1", xz_defaults(3));
-  ASSERT_EQ(0, Arkiva(dir / "file", kRecording, "", {"XZ_DEFAULTS="}));
+  ASSERT_EQ(0, compress_file({"XZ_DEFAULTS="}));
   EXPECT_EQ("", xz_defaults(4));
 }
 

@@ -90,7 +90,8 @@ class ArchiveRun : public ::testing::Test {
 #ifndef _WIN32
   // The recording tar and xz, in dir/bin (Windows: the build's recbin). Each
   // appends a line: program, arguments, folder, session and input, and the
-  // XZ_DEFAULTS it got (last field).
+  // XZ_DEFAULTS it got (last field). xz leaves a whole, empty .xz file when
+  // it exits 0 (only its first 12 bytes with ARKIVA_RECORD_XZ_PARTIAL).
   void MakeRecordingDoubles() {
     MakeDir(dir / "bin");
     for (const char* name : {"tar", "xz"}) {
@@ -103,7 +104,13 @@ class ArchiveRun : public ::testing::Test {
                 "  sleep 0.1; head -c 65536 /dev/zero >>\"$ARKIVA_RECORD_WRITE\"\n"
                 "done\n"
                 "[ -z \"$ARKIVA_RECORD_STDERR\" ] || printf '%s\\n' \"$ARKIVA_RECORD_STDERR\" >&2\n"
-                "exit ${ARKIVA_RECORD_EXIT:-0}\n");
+                "code=${ARKIVA_RECORD_EXIT:-0}\n"
+                "for last; do :; done\n"
+                "size=32; [ -z \"$ARKIVA_RECORD_XZ_PARTIAL\" ] || size=12\n"
+                "if [ \"${0##*/}\" = xz ] && [ \"$code\" = 0 ]; then\n"
+                "  printf '\\375\\067\\172\\130\\132\\000\\000\\004\\346\\326\\264\\106\\000\\000\\000\\000\\034\\337\\104\\041\\037\\266\\363\\175\\001\\000\\000\\000\\000\\004\\131\\132' | head -c $size >\"$last.xz\"\n"
+                "fi\n"
+                "exit $code\n");
       chmod((dir / (std::string("bin/") + name)).c_str(), 0755);
     }
   }

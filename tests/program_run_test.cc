@@ -20,9 +20,10 @@ TEST(LastLines, KeepsTheEndOfWhatAProgramSaid) {
 
 TEST(DescribeFailure, NamesTheProgramAndTheCause) {
   ProgramRun not_started;
-  EXPECT_EQ(0u, DescribeFailure("xz", not_started).find("xz could not be started: it is "));
+  not_started.reason = "it is not on PATH.";
+  EXPECT_EQ("xz could not be started: it is not on PATH.", DescribeFailure("xz", not_started));
   ProgramRun failed;
-  failed.started = true;
+  failed.outcome = ProgramRun::kExited;
   failed.exit_code = 2;
   EXPECT_EQ("tar failed (exit code 2).", DescribeFailure("tar", failed));
   failed.error_tail = "tar: x: Cannot open\ntar: Error exit delayed from previous errors.";

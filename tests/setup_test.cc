@@ -124,16 +124,18 @@ class SetupRun : public ::testing::Test {
 #ifdef _WIN32
     (void)store;
     BoxWatch watch("Create tar.gz");
-    *exit_code = RunCommandLine("\"" + arkiva + "\" \"" + argument + "\"", "", nullptr);
-    const BoxWatch::Seen& seen = watch.Join();
+    std::string line = "\"" + arkiva + "\"" + (argument.empty() ? "" : " \"" + argument + "\"");
+    *exit_code = RunCommandLine(line, "", nullptr, {},
+                                [&](unsigned long pid) { watch.AddProcess(pid); });
+    const BoxWatch::Seen& seen = watch.Stop();
     if (!seen.found)
       return "no box";
     return "Create tar.gz|" + seen.text + (seen.error_icon ? "|error" : "|");
 #else
     std::string out;
     std::string env = store.empty() ? "" : "ARKIVA_REGISTRY='" + store + "' ";
-    *exit_code = RunShell(env + "DISPLAY= WAYLAND_DISPLAY= '" + arkiva + "' '" + argument +
-                              "' </dev/null",
+    std::string quoted = argument.empty() ? "" : " '" + argument + "'";
+    *exit_code = RunShell(env + "DISPLAY= WAYLAND_DISPLAY= '" + arkiva + "'" + quoted + " </dev/null",
                           &out);
     // Without a display the box is "title: text" on standard error.
     size_t colon = out.find(": ");
@@ -219,6 +221,48 @@ TEST_F(SetupRun, RemovingTheFolderKeyRunsSetupAgainAndKeepsOtherValues) {
   EXPECT_EQ(std::string("1:Create tar.xz\0", 16), Value(kFileKey, ""));
   EXPECT_EQ(std::string("1:keep me\0", 10), Value(kFileKey, "Icon"));
   EXPECT_EQ(1, RegistryKeyExists(kFolderMenuKey, "."));
+}
+
+// The program's folder moved after setup (out of Downloads, say): a plain
+// start of the moved program makes the menu name it again, while a start of
+// a second copy leaves a menu whose program is there alone.
+TEST_F(SetupRun, AMovedProgramRepairsItsMenuAndASecondCopyLeavesItAlone) {
+  std::string name = BuildPath("arkiva").substr(BuildPath("arkiva").find_last_of("\\/") + 1);
+  std::string first = dir / "first", second = dir / "second";
+  MakeDir(first);
+  MakeDir(second);
+#ifdef _WIN32
+  ASSERT_TRUE(CopyFileA(arkiva.c_str(), (first + "\\" + name).c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(arkiva.c_str(), (second + "\\" + name).c_str(), FALSE));
+  first += "\\" + name;
+  second += "\\" + name;
+#else
+  first += "/" + name;
+  second += "/" + name;
+  ASSERT_EQ(0, RunArgv({"cp", arkiva, first}, "", nullptr));
+  ASSERT_EQ(0, RunArgv({"cp", arkiva, second}, "", nullptr));
+#endif
+  int exit_code = -1;
+  arkiva = first;
+  EXPECT_NE("no box", FirstStart("", &exit_code));
+  arkiva = second;
+  EXPECT_EQ("no box", FirstStart("", &exit_code));
+  EXPECT_EQ(0, exit_code);
+  EXPECT_EQ(first, RegisteredProgram());
+
+  ASSERT_EQ(0, std::remove(first.c_str()));  // moved away
+  EXPECT_EQ(std::string("Create tar.gz|Create tar.gz Context Menu Setup OK") + kDesktopLine + "|",
+            FirstStart("", &exit_code));
+  EXPECT_EQ(0, exit_code);
+  EXPECT_EQ(second, RegisteredProgram());
+  MakeDir(dir / "data");
+#ifdef _WIN32
+  WriteText(dir / "data\\f", "x");
+#else
+  WriteText(dir / "data/f", "x");
+#endif
+  EXPECT_EQ(0, ShellStart(kFolderCommand, dir / "data"));
+  EXPECT_TRUE(PathExists(dir / "data.tar.xz"));
 }
 
 #ifdef _WIN32

@@ -12,9 +12,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <tlhelp32.h>
 #else
 #include "registry/store.h"
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -311,6 +313,32 @@ int RunShell(const std::string& command, std::string* out) {
   return RunArgv({"/bin/sh", "-c", command + " 2>&1"}, "", out);
 }
 
+#endif
+
+#ifdef _WIN32
+bool EndChildProgram(unsigned long parent, const std::string& name) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  bool ended = false;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (entry.th32ParentProcessID != parent || _stricmp(entry.szExeFile, (name + ".exe").c_str()) != 0)
+      continue;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+    ended = process && TerminateProcess(process, 0);
+    if (process)
+      CloseHandle(process);
+  }
+  CloseHandle(snapshot);
+  return ended;
+}
+#else
+bool EndChildProgram(unsigned long parent, const std::string& name) {
+  std::string out;
+  if (RunArgv({"pgrep", "-P", std::to_string(parent), "-x", name}, "", &out) != 0)
+    return false;
+  return kill(static_cast<pid_t>(std::stoul(out)), SIGKILL) == 0;
+}
 #endif
 
 std::string RegistryValueText(const std::string& key_path, const char* name) {

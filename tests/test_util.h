@@ -52,6 +52,11 @@ int RunArgv(const std::vector<std::string>& argv, const std::string& cwd, std::s
             const std::function<void(unsigned long)>& started = nullptr);
 #endif
 
+// Ends, from outside, the program named `name` (without ".exe") that the
+// process `parent` started: Windows TerminateProcess(h, 0), as taskkill /f
+// does; POSIX SIGKILL. True when one was ended.
+bool EndChildProgram(unsigned long parent, const std::string& name);
+
 // The Unix form of a path (Z:\tmp\x -> /tmp/x under Wine; unchanged natively).
 std::string UnixPath(const std::string& path);
 

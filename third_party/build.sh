@@ -4,7 +4,8 @@
 # cross-compiled with mingw-w64, static, with a UTF-8 code page manifest.
 #
 #   third_party/build.sh     prints the folder that holds tar.exe, xz.exe,
-#                            their licences and VERSIONS.txt
+#                            their licences, VERSIONS.txt and liblzma/ (the
+#                            static library and its headers)
 #
 # The result is cached under $ARKIVA_CACHE (default ~/.cache/arkiva), keyed by
 # this recipe, so a second build of any checkout reuses it.
@@ -99,6 +100,11 @@ mkdir -p "$staging"
 $cross-strip -o "$staging/xz.exe" "$xz_src/src/xz/.libs/xz.exe" 2>/dev/null ||
   $cross-strip -o "$staging/xz.exe" "$xz_src/src/xz/xz.exe"
 $cross-strip -o "$staging/tar.exe" "$work/la-build/bin/bsdtar.exe"
+# liblzma too, for arkiva.exe's own check that xz's output is whole.
+mkdir -p "$staging/liblzma/include/lzma"
+cp "$xz_src/src/liblzma/.libs/liblzma.a" "$staging/liblzma/"
+cp "$xz_src/src/liblzma/api/lzma.h" "$staging/liblzma/include/"
+cp "$xz_src"/src/liblzma/api/lzma/*.h "$staging/liblzma/include/lzma/"
 cp "$xz_src/COPYING" "$staging/COPYING-xz.txt"
 cp "$xz_src/COPYING.LGPLv2.1" "$staging/COPYING-xz-LGPLv2.1.txt"
 cp "$la_src/COPYING" "$staging/COPYING-libarchive.txt"

@@ -8,7 +8,10 @@
  * ARKIVA_RECORD_WRITE names a file to write "partial" into (a tar that fails
  * midway); with ARKIVA_RECORD_GROW=n it then grows that file by n blocks of
  * 64 KB, one every 100 ms (a slow tar). ARKIVA_RECORD_STDERR is a line to
- * write to standard error. */
+ * write to standard error. Started as xz.exe with exit code 0, it writes its
+ * last argument + ".xz" as a whole, empty .xz file, as xz would; with
+ * ARKIVA_RECORD_XZ_PARTIAL set, only the first 12 bytes of it (an xz ended
+ * from outside that reported 0). */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -19,7 +22,12 @@ static const char* Env(const char* name, const char* fallback) {
   return value && *value ? value : fallback;
 }
 
-int main(void) {
+/* An empty .xz file: stream header, index, stream footer. */
+static const unsigned char kEmptyXz[32] = {
+    0xfd, 0x37, 0x7a, 0x58, 0x5a, 0x00, 0x00, 0x04, 0xe6, 0xd6, 0xb4, 0x46, 0x00, 0x00, 0x00, 0x00,
+    0x1c, 0xdf, 0x44, 0x21, 0x1f, 0xb6, 0xf3, 0x7d, 0x01, 0x00, 0x00, 0x00, 0x00, 0x04, 0x59, 0x5a};
+
+int main(int argc, char** argv) {
   STARTUPINFOA si;
   GetStartupInfoA(&si);
   char self[MAX_PATH], cwd[MAX_PATH];
@@ -67,5 +75,16 @@ int main(void) {
   if (line)
     fprintf(stderr, "%s\n", line);
   Sleep(atoi(Env("ARKIVA_RECORD_SLEEP", "0")));
-  return atoi(Env("ARKIVA_RECORD_EXIT", "0"));
+  int code = atoi(Env("ARKIVA_RECORD_EXIT", "0"));
+  const char* name = strrchr(self, '\\') ? strrchr(self, '\\') + 1 : self;
+  if (code == 0 && _stricmp(name, "xz.exe") == 0 && argc > 1) {
+    char output[MAX_PATH];
+    snprintf(output, sizeof(output), "%s.xz", argv[argc - 1]);
+    FILE* f = fopen(output, "wb");
+    if (f) {
+      fwrite(kEmptyXz, 1, getenv("ARKIVA_RECORD_XZ_PARTIAL") ? 12 : sizeof(kEmptyXz), f);
+      fclose(f);
+    }
+  }
+  return code;
 }
