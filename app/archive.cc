@@ -42,8 +42,8 @@ uint64_t ExpectedTarSize(const FolderTally& tally) {
 }
 
 // xz in its own console, on every core unless the user says otherwise; the
-// memory it may take depends on the runs in progress when it starts. It
-// writes `output` (named `output_name` for the user), which the flow found
+// memory it may take depends on the runs in progress when it starts, its
+// blocks on the size of `input`, which it reads. It writes `output` (named `output_name` for the user), which the flow found
 // absent, and counts as done only when it exited 0 and left a whole .xz
 // file: a process ended from outside can report exit code 0.
 //
@@ -53,10 +53,12 @@ uint64_t ExpectedTarSize(const FolderTally& tally) {
 // can only be this xz's: not there when xz started, not a whole .xz file,
 // and written since.
 ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder_part,
-                    const std::string& output, const std::string& output_name) {
+                    const std::string& input, const std::string& output,
+                    const std::string& output_name) {
   if (Exists(output))
     return Failed(AlreadyThere(output_name));
-  OfferXzDefaults();
+  int64_t input_size = GrowingFileSize(input);
+  OfferXzDefaults(input_size > 0 ? static_cast<uint64_t>(input_size) : 0);
   int64_t start = static_cast<int64_t>(time(nullptr));
   ProgramRun xz = RunProgram("xz", arguments, folder_part, kShownWindow);
   bool whole = xz.outcome != ProgramRun::kNotStarted && IsWholeXzFile(output);
@@ -95,7 +97,7 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
   else if (!tar.Succeeded())
     status = Failed(DescribeFailure("tar", tar));
   else
-    status = RunXz(lines.xz, folder_part, tar_path + ".xz", tar_name + ".xz");
+    status = RunXz(lines.xz, folder_part, tar_path, tar_path + ".xz", tar_name + ".xz");
   if (status.outcome != ArchiveStatus::kArchived)
     RemoveClaimedFile(tar_path);
   return status;
@@ -103,7 +105,7 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
 
 ArchiveStatus CompressFile(const std::string& folder_part, const std::string& name,
                            const ArchiveLines& lines) {
-  return RunXz(lines.xz, folder_part, folder_part + name + ".xz", name + ".xz");
+  return RunXz(lines.xz, folder_part, folder_part + name, folder_part + name + ".xz", name + ".xz");
 }
 
 }  // namespace

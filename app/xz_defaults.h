@@ -7,18 +7,31 @@
 
 // xz compresses on one core unless told otherwise. It reads default options
 // from XZ_DEFAULTS, so arkiva can ask for every core without touching the
-// argument lines: the archive is a standard .xz file either way, holding
-// exactly the same bytes.
+// argument lines: the archive is a standard .xz file either way.
 
-// The options for a machine with `physical_memory` bytes while `runs` arkiva
-// runs are in progress: every core (-T0), with a compression memory limit of
-// half the memory shared among the runs, so that xz uses fewer threads
-// rather than more memory. Never below what xz needs on one thread, so the
-// limit never makes it shrink its dictionary: "-T0 --memlimit-compress=803MiB".
+// The compression memory limit in MiB for a machine with `physical_memory`
+// bytes while `runs` arkiva runs are in progress: half the memory shared
+// among the runs, so that xz uses fewer threads rather than more memory.
+// Never below what xz needs on one thread, so the limit never makes it
+// shrink its dictionary.
+uint64_t XzMemoryLimitMiB(uint64_t physical_memory, int runs);
+
+// Every core (-T0) within that limit: "-T0 --memlimit-compress=803MiB".
 std::string MultiThreadedXzDefaults(uint64_t physical_memory, int runs);
 
-// Sets XZ_DEFAULTS for the xz this run starts, unless the user has set it,
-// even to nothing: that is how a user keeps xz's own behaviour.
-void OfferXzDefaults();
+// How many threads xz -6 -T0 runs on `cores` within `limit_mib`, counting
+// each thread at its largest (xz's own 24 MiB blocks); at least one.
+int XzThreads(int cores, uint64_t limit_mib);
+
+// The block size, in bytes, that keeps `threads` threads busy to the end on
+// an input of `input_bytes`: several blocks a thread, never above xz's own
+// choice (large inputs compress exactly as without it) and never below the
+// dictionary. 0 where xz's own choice is that size, or one thread works alone.
+uint64_t XzBlockSize(uint64_t input_bytes, int threads);
+
+// Sets XZ_DEFAULTS for the xz this run starts, which will read
+// `input_bytes`, unless the user has set it, even to nothing: that is how a
+// user keeps xz's own behaviour.
+void OfferXzDefaults(uint64_t input_bytes);
 
 #endif  // ARKIVA_APP_XZ_DEFAULTS_H_

@@ -496,6 +496,22 @@ TEST_F(Unreachable, ADeniedFolderIsReported) {
 
 // xz reads default options from XZ_DEFAULTS: arkiva asks for every core
 // there, and leaves a user's own setting, even an empty one, as it is.
+TEST(XzBlockSize, SeveralBlocksAThreadWithinTheDictionaryAndXzsOwn) {
+  const uint64_t MiB = 1 << 20;
+  EXPECT_EQ(8 * MiB, XzBlockSize(64000000, 2));  // 8 blocks: four a core
+  EXPECT_EQ(13 * MiB, XzBlockSize(100 * MiB, 2));
+  EXPECT_EQ(8 * MiB, XzBlockSize(1 * MiB, 2));    // never below the dictionary
+  EXPECT_EQ(0u, XzBlockSize(190 * MiB, 2));       // xz's own 24 MiB
+  EXPECT_EQ(0u, XzBlockSize(256000000, 2));
+  EXPECT_EQ(8 * MiB, XzBlockSize(256000000, 8));  // more cores, smaller blocks
+  EXPECT_EQ(0u, XzBlockSize(64000000, 1));        // one thread: one block
+  // The threads the memory limit leaves, each at its largest (166 MiB).
+  EXPECT_EQ(2, XzThreads(2, 12288));
+  EXPECT_EQ(4, XzThreads(8, 819));
+  EXPECT_EQ(1, XzThreads(2, 100));
+  EXPECT_EQ(1, XzThreads(0, 12288));
+}
+
 TEST(MultiThreadedXzDefaults, HalfTheMemorySharedAmongTheRuns) {
   const uint64_t GiB = 1ull << 30;
   EXPECT_EQ("-T0 --memlimit-compress=12288MiB", MultiThreadedXzDefaults(24 * GiB, 1));
@@ -541,8 +557,9 @@ TEST_F(ArchiveRun, AMultiThreadedArchiveHoldsTheSameBytes) {
 #else
   unsetenv("XZ_DEFAULTS");
 #endif
-  // More than one of xz -6's 24 MiB blocks: xz's threaded compressor splits
-  // its input into blocks, which its single-threaded one never does.
+  // 31 MiB: xz's threaded compressor splits it into blocks, which its
+  // single-threaded one never does; into four of 8 MiB, so that every core
+  // has work to the end, where xz's own 24 MiB blocks would make two.
   std::string folder = dir / "logs";
   MakeDir(folder);
   std::string text;
@@ -554,6 +571,7 @@ TEST_F(ArchiveRun, AMultiThreadedArchiveHoldsTheSameBytes) {
   std::string blocks;
   ASSERT_EQ(0, RunShell("xz -lv --robot '" + UnixPath(dir / "logs.tar.xz") + "' | grep '^totals'",
                         &blocks));
-  EXPECT_EQ("2", SplitTabs(blocks).at(2)) << blocks;  // totals, streams, blocks
+  const char* expected = std::thread::hardware_concurrency() > 1 ? "4" : "2";
+  EXPECT_EQ(expected, SplitTabs(blocks).at(2)) << blocks;  // totals, streams, blocks
   ExpectArchiveHolds(dir / "logs.tar.xz", folder);
 }
