@@ -1,7 +1,5 @@
 #include "app/xz_defaults.h"
 
-#include <thread>
-
 #include "host/environment.h"
 
 namespace {
@@ -62,7 +60,7 @@ void OfferXzDefaults(uint64_t input_bytes) {
     return;
   uint64_t memory = PhysicalMemory();
   int runs = CountProgramRuns();
-  int cores = static_cast<int>(std::thread::hardware_concurrency());
+  int cores = ProcessorCount();
   uint64_t block = XzBlockSize(input_bytes, XzThreads(cores, XzMemoryLimitMiB(memory, runs)));
   std::string options = MultiThreadedXzDefaults(memory, runs);
   if (block)

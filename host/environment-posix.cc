@@ -1,6 +1,7 @@
 #include "host/environment.h"
 
 #include <dirent.h>
+#include <sched.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -21,6 +22,15 @@ void WriteEnvironment(const char* name, const std::string& value) {
 uint64_t PhysicalMemory() {
   long pages = sysconf(_SC_PHYS_PAGES), page_size = sysconf(_SC_PAGE_SIZE);
   return pages > 0 && page_size > 0 ? static_cast<uint64_t>(pages) * page_size : 0;
+}
+
+int ProcessorCount() {
+  // What xz -T0 counts too: the processors of this process's affinity mask.
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof(set), &set) == 0 && CPU_COUNT(&set) > 0)
+    return CPU_COUNT(&set);
+  long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? static_cast<int>(online) : 1;
 }
 
 namespace {

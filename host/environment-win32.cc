@@ -5,6 +5,17 @@
 
 #include <vector>
 
+int ProcessorCount() {
+  // What xz -T0 counts too: the processors of this process's affinity mask.
+  DWORD_PTR process_mask = 0, system_mask = 0;
+  int count = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &process_mask, &system_mask)) {
+    for (; process_mask; process_mask &= process_mask - 1)
+      ++count;
+  }
+  return count > 0 ? count : 1;
+}
+
 bool ReadEnvironment(const char* name, std::string* value) {
   // An empty value and an absent one both read as 0 characters; only the
   // error code tells them apart.

@@ -17,6 +17,9 @@ void WriteEnvironment(const char* name, const std::string& value);
 // The machine's physical memory in bytes; 0 when it cannot be read.
 uint64_t PhysicalMemory();
 
+// The processors this process may run on; at least 1.
+int ProcessorCount();
+
 // How many runs of this program are in progress on the machine, this one
 // included: processes with this program's file name (POSIX: its command
 // name) that the caller may see.

@@ -1,8 +1,10 @@
 #include "host/file_size.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <fts.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -39,6 +41,24 @@ int64_t GrowingFileSize(const std::string& path) {
 int64_t FileModifiedTime(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_mtime) : -1;
+}
+
+bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::string* bytes) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  bytes->assign(size, '\0');
+  size_t done = 0;
+  while (done < size) {
+    ssize_t got = pread(fd, &(*bytes)[done], size - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got <= 0)
+      break;
+    done += static_cast<size_t>(got);
+  }
+  close(fd);
+  return done == size;
 }
 
 FolderTally TallyFolder(const std::string& folder) {

@@ -101,6 +101,25 @@ int64_t FileModifiedTime(const std::string& path) {
   return static_cast<int64_t>(ticks / 10000000) - 11644473600LL;
 }
 
+bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::string* bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  bytes->assign(size, '\0');
+  LARGE_INTEGER at;
+  at.QuadPart = offset;
+  size_t done = 0;
+  DWORD got = 0;
+  if (SetFilePointerEx(file, at, NULL, FILE_BEGIN)) {
+    while (done < size && ReadFile(file, &(*bytes)[done], static_cast<DWORD>(size - done), &got, NULL) &&
+           got > 0)
+      done += got;
+  }
+  CloseHandle(file);
+  return done == size;
+}
+
 FolderTally TallyFolder(const std::string& folder) {
   FolderTally tally;
   Tally(folder, &tally);
