@@ -6,32 +6,11 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
-#include <fstream>
 #include <string>
 
 #include "app/setup.h"
 #include "desktop/entry_file.h"
-
-namespace {
-
-bool MakeFolders(const std::string& folder) {
-  for (size_t at = 1; at != std::string::npos;) {
-    at = folder.find('/', at + 1);
-    mkdir(folder.substr(0, at).c_str(), 0755);
-  }
-  struct stat st;
-  return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool Write(const std::string& path, const std::string& text) {
-  if (!MakeFolders(path.substr(0, path.rfind('/'))))
-    return false;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  return static_cast<bool>(out.flush());
-}
-
-}  // namespace
+#include "desktop/whole_file.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -43,14 +22,14 @@ int main(int argc, char** argv) {
   // System folders need no executable bit: KIO trusts what is installed there.
   for (const EntryFile& entry : {DolphinServiceMenu(share, program), NemoAction(share, program),
                                  FileManagerAction(share, program)}) {
-    if (!Write(entry.path, entry.text)) {
-      perror(entry.path.c_str());
+    std::string why = WriteWholeFile(entry.path, entry.text, 0644);
+    if (!why.empty()) {
+      fprintf(stderr, "%s: %s\n", entry.path.c_str(), why.c_str());
       return 1;
     }
   }
   std::string store = share + "/arkiva/registry.reg";
-  if (!MakeFolders(share + "/arkiva"))
-    return 1;
+  mkdir((share + "/arkiva").c_str(), 0755);  // readable by all, unlike a user's store
   setenv("ARKIVA_REGISTRY", store.c_str(), 1);
   std::string failed_key, reason;
   if (!WriteMenuKeys(program, &failed_key, &reason)) {

@@ -1,0 +1,70 @@
+#include "desktop/whole_file.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "host/system_error.h"
+
+namespace {
+
+bool MakeFolders(const std::string& folder) {
+  for (size_t at = 1; at != std::string::npos;) {
+    at = folder.find('/', at + 1);
+    std::string part = folder.substr(0, at);
+    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string* text, int* error) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = errno;
+    return false;
+  }
+  text->clear();
+  char buffer[8192];
+  ssize_t got;
+  while ((got = read(fd, buffer, sizeof(buffer))) > 0)
+    text->append(buffer, got);
+  *error = got < 0 ? errno : 0;
+  close(fd);
+  return got == 0;
+}
+
+std::string WriteWholeFile(const std::string& path, const std::string& text, mode_t mode) {
+  std::string folder = path.substr(0, path.rfind('/'));
+  if (!MakeFolders(folder))
+    return "its folder could not be made: " + SystemErrorText(errno);
+  std::string temporary = folder + "/.arkiva-XXXXXX";
+  int fd = mkostemp(&temporary[0], O_CLOEXEC);
+  if (fd < 0)
+    return SystemErrorText(errno);
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t wrote = write(fd, text.data() + done, text.size() - done);
+    if (wrote < 0 && errno == EINTR)
+      continue;
+    if (wrote <= 0)
+      break;
+    done += wrote;
+  }
+  int error = done == text.size() ? 0 : errno ? errno : EIO;
+  if (!error && (fchmod(fd, mode) != 0 || fsync(fd) != 0))
+    error = errno;
+  if (close(fd) != 0 && !error)
+    error = errno;
+  if (!error && rename(temporary.c_str(), path.c_str()) != 0)
+    error = errno;
+  if (error) {
+    unlink(temporary.c_str());
+    return SystemErrorText(error);
+  }
+  return "";
+}
