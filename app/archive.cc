@@ -43,9 +43,10 @@ uint64_t ExpectedTarSize(const FolderTally& tally) {
 
 // xz in its own console, on every core unless the user says otherwise; the
 // memory it may take depends on the runs in progress when it starts, its
-// blocks on the size of `input`, which it reads. It writes `output` (named `output_name` for the user), which the flow found
-// absent, and counts as done only when it exited 0 and left a whole .xz
-// file: a process ended from outside can report exit code 0.
+// blocks on the size of `input`, which it reads. It writes `output` (named
+// `output_name` for the user), which must not be there yet, and counts as
+// done only when it exited 0 and left a whole .xz file: a process ended from
+// outside can report exit code 0.
 //
 // When xz fails by itself it removes its partial output; when it is ended
 // from outside (taskkill, its console closed, a log-off) the part stays, and

@@ -88,8 +88,11 @@ std::string RegisteredProgram() {
 }
 
 bool MenuNeedsSetup() {
-  std::string program = RegisteredProgram();
-  bool gone = !program.empty() && QueryFileSize(program.c_str()) <= 0;
+  // Gone, not merely out of reach: a program on a drive that is not ready
+  // (a USB stick, a share) works again once the drive is back.
+  std::string program = RegisteredProgram(), unreachable;
+  bool gone = !program.empty() && QueryFileSize(program.c_str(), &unreachable) == kSizeNothing &&
+              unreachable.empty();
   return gone || MenuIsOnlyInstalled();
 }
 
