@@ -5,9 +5,9 @@
 #include <sys/stat.h>
 
 #include "desktop/entry_file.h"
-#include "desktop/whole_file.h"
 #include "host/environment.h"
 #include "host/system_error.h"
+#include "host/whole_file.h"
 
 namespace {
 
@@ -51,6 +51,8 @@ std::string PlaceEntryFile(const EntryFile& file) {
   } else if (error != ENOENT) {
     return "it is there but cannot be read: " + SystemErrorText(error);
   }
+  if (!MakeFolders(file.path.substr(0, file.path.rfind('/')), 0755))
+    return "its folder could not be made: " + SystemErrorText(errno);
   return WriteWholeFile(file.path, file.text, file.executable ? 0755 : 0644);
 }
 
@@ -88,7 +90,11 @@ std::string PlaceThunarAction(const std::string& config_home,
     return why;
   struct stat st;
   mode_t mode = stat(path->c_str(), &st) == 0 ? st.st_mode & 07777 : 0644;
-  return merged == actions ? "" : WriteWholeFile(*path, merged, mode);
+  if (merged == actions)
+    return "";
+  if (!MakeFolders(path->substr(0, path->rfind('/')), 0755))
+    return "its folder could not be made: " + SystemErrorText(errno);
+  return WriteWholeFile(*path, merged, mode);
 }
 
 }  // namespace

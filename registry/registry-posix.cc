@@ -8,6 +8,7 @@
 
 #include <ctype.h>
 
+#include "host/whole_file.h"
 #include "registry/registry.h"
 #include "registry/store.h"
 
@@ -31,33 +32,14 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool MakeFolders(const std::string& folder) {
-  if (folder.empty() || folder == "/" || folder == ".")
-    return true;
-  struct stat st;
-  if (stat(folder.c_str(), &st) == 0)
-    return S_ISDIR(st.st_mode);
-  return MakeFolders(FolderOf(folder)) && (mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST);
-}
-
 // Reads the store; a missing file is an empty store, a damaged one a failure.
 bool LoadStore(const std::string& file, RegistryStore* store, std::string* failure) {
-  int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT)
-      return true;
-    return FailErrno(failure, file);
-  }
   std::string text;
-  char buf[65536];
-  ssize_t got;
-  while ((got = read(fd, buf, sizeof(buf))) > 0)
-    text.append(buf, got);
-  int read_errno = errno;
-  close(fd);
-  if (got < 0) {
-    errno = read_errno;
-    return FailErrno(failure, file);
+  int error = 0;
+  if (!ReadWholeFile(file, &text, &error)) {
+    if (error == ENOENT)
+      return true;
+    return Fail(failure, file + ": " + strerror(error));
   }
   if (!ParseRegistryStore(text, store))
     return Fail(failure, file + ": not a registry file that can be read; left as it is");
@@ -66,40 +48,15 @@ bool LoadStore(const std::string& file, RegistryStore* store, std::string* failu
 
 // Replaces the file as a whole: a reader sees the old file or the new one.
 bool SaveStore(const std::string& file, const RegistryStore& store, std::string* failure) {
-  std::string text = FormatRegistryStore(store);
-  std::string temporary = file + ".XXXXXX";
-  int fd = mkstemp(&temporary[0]);
-  if (fd < 0)
-    return FailErrno(failure, FolderOf(file));
-  bool ok = fchmod(fd, 0600) == 0;
-  for (size_t done = 0; ok && done < text.size();) {
-    ssize_t put = write(fd, text.data() + done, text.size() - done);
-    ok = put > 0;
-    done += ok ? put : 0;
-  }
-  ok = ok && fsync(fd) == 0;
-  int saved = errno;
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(temporary.c_str(), file.c_str()) == 0;
-  if (!ok) {
-    saved = errno ? errno : saved;
-    unlink(temporary.c_str());
-    errno = saved;
-    return FailErrno(failure, file);
-  }
-  int dir = open(FolderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
-  }
-  return true;
+  std::string why = WriteWholeFile(file, FormatRegistryStore(store), 0600);
+  return why.empty() || Fail(failure, file + ": " + why);
 }
 
 // Holds the lock between processes that change the store.
 class StoreLock {
  public:
   explicit StoreLock(const std::string& file) {
-    if (!MakeFolders(FolderOf(file)))
+    if (!MakeFolders(FolderOf(file), 0700))
       return;
     fd_ = open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ >= 0 && flock(fd_, LOCK_EX) != 0) {

@@ -69,6 +69,13 @@ class DesktopEntries : public ::testing::Test {
         << diff;
   }
 
+  // Runs `command` on a fresh hostile selection and checks both archives.
+  void ExpectCommandArchives(const std::string& where, const std::string& command) {
+    std::vector<std::string> selection = Selection(where);
+    EXPECT_EQ(0, RunCommand(command, selection)) << said;
+    ExpectArchived(selection);
+  }
+
   // A key-file or XML entry's command, run as GLib-based managers run it:
   // %F becomes every path quoted by g_shell_quote, and the line is split by
   // g_shell_parse_argv.
@@ -181,25 +188,19 @@ TEST_F(DesktopEntries, EachEntryArchivesTheSelectionAsItsManagerRunsIt) {
   EXPECT_EQ("Service", KdeString(dolphin, "Desktop Entry", "Type"));
   EXPECT_EQ("inode/directory;all/allfiles;", KdeString(dolphin, "Desktop Entry", "MimeType"));
   EXPECT_EQ("Create tar.xz", KdeString(dolphin, "Desktop Action createTarXz", "Name"));
-  std::vector<std::string> selection = Selection("dolphin");
-  EXPECT_EQ(0, RunCommand(KdeString(dolphin, "Desktop Action createTarXz", "Exec"), selection)) << said;
-  ExpectArchived(selection);
+  ExpectCommandArchives("dolphin", KdeString(dolphin, "Desktop Action createTarXz", "Exec"));
 
   std::string nemo = data + "/nemo/actions/arkiva-create-tar-xz.nemo_action";
   EXPECT_EQ("Create tar.xz", KeyFileString(nemo, "Nemo Action", "Name"));
   EXPECT_EQ("notnone", KeyFileString(nemo, "Nemo Action", "Selection"));
   EXPECT_EQ("any;", KeyFileString(nemo, "Nemo Action", "Extensions"));
-  selection = Selection("nemo");
-  EXPECT_EQ(0, RunCommand(KeyFileString(nemo, "Nemo Action", "Exec"), selection)) << said;
-  ExpectArchived(selection);
+  ExpectCommandArchives("nemo", KeyFileString(nemo, "Nemo Action", "Exec"));
 
   std::string libfm = data + "/file-manager/actions/arkiva-create-tar-xz.desktop";
   EXPECT_EQ("Action", KeyFileString(libfm, "Desktop Entry", "Type"));
   EXPECT_EQ("all;", KeyFileString(libfm, "Desktop Entry", "Profiles"));
   EXPECT_EQ("inode/directory;all/allfiles;", KeyFileString(libfm, "X-Action-Profile all", "MimeTypes"));
-  selection = Selection("libfm");
-  EXPECT_EQ(0, RunCommand(KeyFileString(libfm, "X-Action-Profile all", "Exec"), selection)) << said;
-  ExpectArchived(selection);
+  ExpectCommandArchives("libfm", KeyFileString(libfm, "X-Action-Profile all", "Exec"));
 
   // Thunar: the system's actions are kept in the user's new list.
   EXPECT_EQ(std::vector<std::string>{"1686147437498331-1"},
@@ -209,9 +210,7 @@ TEST_F(DesktopEntries, EachEntryArchivesTheSelectionAsItsManagerRunsIt) {
   EXPECT_EQ(1u, ThunarField("Create tar.xz", "other-files").size());
   std::vector<std::string> command = ThunarField("Create tar.xz", "command");
   ASSERT_EQ(1u, command.size());
-  selection = Selection("thunar");
-  EXPECT_EQ(0, RunCommand(command[0], selection)) << said;
-  ExpectArchived(selection);
+  ExpectCommandArchives("thunar", command[0]);
 }
 
 // A second setup writes no second entry; the user's other Thunar actions and

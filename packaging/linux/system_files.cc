@@ -10,7 +10,7 @@
 
 #include "app/setup.h"
 #include "desktop/entry_file.h"
-#include "desktop/whole_file.h"
+#include "host/whole_file.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -22,14 +22,16 @@ int main(int argc, char** argv) {
   // System folders need no executable bit: KIO trusts what is installed there.
   for (const EntryFile& entry : {DolphinServiceMenu(share, program), NemoAction(share, program),
                                  FileManagerAction(share, program)}) {
-    std::string why = WriteWholeFile(entry.path, entry.text, 0644);
+    std::string folder = entry.path.substr(0, entry.path.rfind('/'));
+    std::string why = MakeFolders(folder, 0755) ? WriteWholeFile(entry.path, entry.text, 0644)
+                                                : "its folder could not be made";
     if (!why.empty()) {
       fprintf(stderr, "%s: %s\n", entry.path.c_str(), why.c_str());
       return 1;
     }
   }
   std::string store = share + "/arkiva/registry.reg";
-  mkdir((share + "/arkiva").c_str(), 0755);  // readable by all, unlike a user's store
+  MakeFolders(share + "/arkiva", 0755);  // readable by all, unlike a user's store
   setenv("ARKIVA_REGISTRY", store.c_str(), 1);
   std::string failed_key, reason;
   if (!WriteMenuKeys(program, &failed_key, &reason)) {

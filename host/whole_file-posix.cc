@@ -1,4 +1,4 @@
-#include "desktop/whole_file.h"
+#include "host/whole_file.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -8,19 +8,15 @@
 
 #include "host/system_error.h"
 
-namespace {
-
-bool MakeFolders(const std::string& folder) {
+bool MakeFolders(const std::string& folder, mode_t mode) {
   for (size_t at = 1; at != std::string::npos;) {
     at = folder.find('/', at + 1);
-    std::string part = folder.substr(0, at);
-    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
+    if (mkdir(folder.substr(0, at).c_str(), mode) != 0 && errno != EEXIST)
       return false;
   }
-  return true;
+  struct stat st;
+  return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
-
-}  // namespace
 
 bool ReadWholeFile(const std::string& path, std::string* text, int* error) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -39,9 +35,8 @@ bool ReadWholeFile(const std::string& path, std::string* text, int* error) {
 }
 
 std::string WriteWholeFile(const std::string& path, const std::string& text, mode_t mode) {
-  std::string folder = path.substr(0, path.rfind('/'));
-  if (!MakeFolders(folder))
-    return "its folder could not be made: " + SystemErrorText(errno);
+  size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   std::string temporary = folder + "/.arkiva-XXXXXX";
   int fd = mkostemp(&temporary[0], O_CLOEXEC);
   if (fd < 0)
@@ -65,6 +60,12 @@ std::string WriteWholeFile(const std::string& path, const std::string& text, mod
   if (error) {
     unlink(temporary.c_str());
     return SystemErrorText(error);
+  }
+  // The rename itself lasts once the folder is on disk.
+  int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
   }
   return "";
 }
