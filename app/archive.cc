@@ -7,6 +7,7 @@
 #include "host/file_claim.h"
 #include "host/file_size.h"
 #include "host/interrupt.h"
+#include "host/item_lock.h"
 #include "host/path_limit.h"
 #include "host/path_parts.h"
 #include "host/program_args.h"
@@ -41,38 +42,57 @@ uint64_t ExpectedTarSize(const FolderTally& tally) {
   return tally.bytes + (tally.entries + 1) * (512 + 256) + 1024;
 }
 
-// xz in its own console, on every core unless the user says otherwise; the
-// memory it may take depends on the runs in progress when it starts, its
-// blocks on the size of `input`, which it reads. It writes `output` (named
+// Whether xz may have left a part of `output` that is this run's to remove.
+// xz removes what it wrote when it fails by itself; a part stays when it was
+// ended from outside (a signal, taskkill, its console closed, a log-off) or
+// by the user's cancel. A process ended with TerminateProcess(h, 0), as
+// taskkill /f does, reports exit code 0.
+bool MayHaveLeftAPart(const ProgramRun& xz) {
+  switch (xz.outcome) {
+    case ProgramRun::kNotStarted:
+      return false;
+    case ProgramRun::kExited:
+      return xz.code == 0;
+    case ProgramRun::kEnded:
+    case ProgramRun::kStopped:
+      return true;
+  }
+  return false;
+}
+
+ArchiveStatus XzStatus(const ProgramRun& xz, const std::string& output_name) {
+  if (xz.outcome == ProgramRun::kStopped)
+    return Cancelled();
+  if (xz.Succeeded())
+    return Failed("xz failed: it ended before \"" + output_name + "\" was complete.");
+  return Failed(DescribeFailure("xz", xz));
+}
+
+// xz, shown, on every core unless the user says otherwise; its blocks
+// depend on the size of `input`, which it reads. It writes `output` (named
 // `output_name` for the user), which must not be there yet, and counts as
-// done only when it exited 0 and left a whole .xz file: a process ended from
-// outside can report exit code 0.
+// done only when it exited 0 and left a whole .xz file.
 //
-// When xz fails by itself it removes its partial output; when it is ended
-// from outside (taskkill, its console closed, a log-off) the part stays, and
-// would look like an archive and block the next run. It is removed when it
-// can only be this xz's: not there when xz started, not a whole .xz file,
-// and written since.
+// The item's lock keeps every other run away, so an output that was not
+// there when xz started, is not a whole .xz file and was written since can
+// only be this xz's part: it is removed, as it would look like an archive
+// and block the next run.
 ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder_part,
                     const std::string& input, const std::string& output,
                     const std::string& output_name) {
   if (Exists(output))
     return Failed(AlreadyThere(output_name));
   int64_t input_size = GrowingFileSize(input);
-  OfferXzDefaults(input_size > 0 ? static_cast<uint64_t>(input_size) : 0);
+  ChildEnvironment environment = XzEnvironment(input_size > 0 ? input_size : 0);
   int64_t start = static_cast<int64_t>(time(nullptr));
-  ProgramRun xz = RunProgram("xz", arguments, folder_part, kShownWindow);
+  ProgramRun xz = RunProgram("xz", arguments, folder_part, kShownWindow, environment);
   bool whole = xz.outcome != ProgramRun::kNotStarted && IsWholeXzFile(output);
   if (xz.Succeeded() && whole)
     return Archived();
   // A file system may keep times in steps of up to two seconds.
-  if (!whole && FileModifiedTime(output) >= start - 2)
+  if (MayHaveLeftAPart(xz) && !whole && FileModifiedTime(output) >= start - 2)
     RemoveClaimedFile(output);
-  if (xz.outcome == ProgramRun::kStopped)
-    return Cancelled();
-  if (xz.Succeeded())
-    return Failed("xz failed: it ended before \"" + output_name + "\" was complete.");
-  return Failed(DescribeFailure("xz", xz));
+  return XzStatus(xz, output_name);
 }
 
 // tar into the claimed Name.tar, then xz, which replaces it with Name.tar.xz.
@@ -91,7 +111,7 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
 
   OutputWatch watch{tar_path, ExpectedTarSize(TallyFolder(folder_part + name)),
                     "Creating \"" + tar_name + "\"", position};
-  ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow, &watch);
+  ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow, {}, &watch);
   ArchiveStatus status;
   if (tar.outcome == ProgramRun::kStopped)
     status = Cancelled();
@@ -130,11 +150,25 @@ std::string ItemName(const std::string& argument) {
 }
 
 ArchiveStatus ArchiveItem(const std::string& argument, const std::string& position) {
+  if (argument.empty())
+    return {ArchiveStatus::kNothingToDo, ""};
   // tar and xz could not reach a path beyond the programs' limit, whether or
   // not the size query can.
   std::string too_long = CheckPathLength(argument);
-  if (!argument.empty() && !too_long.empty())
+  if (!too_long.empty())
     return Failed("its path is " + too_long + ".");
+  ItemPath item = SplitItemPath(argument, kPosixNames);
+  if (item.name.empty())
+    return Failed("it is a root, with no folder above it to put the archive in.");
+
+  // Everything from here on is this run's alone: a second start on the item
+  // refuses before it looks at anything.
+  ItemLock lock(item.folder, item.name);
+  if (lock.Result() == ItemLock::kBusy)
+    return Failed("it is being archived already.");
+  if (lock.Result() == ItemLock::kFailed)
+    return Failed("it could not be reserved for this run: " + lock.Reason());
+
   // Only what is not there at all is nothing to do: an item that cannot be
   // reached is the user's item all the same.
   std::string unreachable;
@@ -144,9 +178,6 @@ ArchiveStatus ArchiveItem(const std::string& argument, const std::string& positi
   bool folder = size == kSizeFolder;
   if (!folder && size <= 0)
     return {ArchiveStatus::kNothingToDo, ""};
-  ItemPath item = SplitItemPath(argument, kPosixNames);
-  if (item.name.empty())
-    return Failed("it is a root, with no folder above it to put the archive in.");
 
   std::string archive_name = item.name + (folder ? ".tar.xz" : ".xz");
   too_long = CheckPathLength(item.folder + archive_name);

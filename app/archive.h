@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "host/launcher.h"
+#include "host/subprocess.h"
 
 // The arguments that archive the item `name` (a bare name, no folder); on
 // Windows their ArgumentLine is the exact line each program gets.
@@ -26,8 +26,10 @@ struct ArchiveStatus {
   std::string cause;  // kFailed: completes "Could not archive "Name": "
 };
 
-// Archives the folder or file `argument` names, in its parent folder. A
-// folder's Name.tar is claimed first, so an existing Name.tar or Name.tar.xz
+// Archives the folder or file `argument` names, in its parent folder. The
+// run holds the item's lock throughout: a second start on an item that a run
+// is archiving fails at once and touches nothing. A folder's Name.tar is
+// claimed first, so an existing Name.tar or Name.tar.xz
 // (or a file's name.xz) stops the run before anything starts; a run that
 // fails, or that the user cancels or interrupts, removes the Name.tar it made.
 // Nothing to do: no argument, a missing path, an empty file. `position` says

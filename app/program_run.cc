@@ -1,21 +1,15 @@
 #include "app/program_run.h"
 
-#include "app/entry_label.h"
 #include <chrono>
 #include <vector>
 
+#include "host/entry_label.h"
 #include "host/file_size.h"
 #include "host/interrupt.h"
-#include "host/launcher.h"
 #include "host/progress.h"
 #include "host/system_error.h"
 
 namespace {
-
-// The shell's fallback would start whatever "tar" or "xz" it finds in the
-// item's folder (a planted xz.exe, xz.cmd, ...), so arkiva never asks it:
-// LaunchConnect rules the fallback out and has no other effect.
-const uint32_t kNoShellFallback = LaunchConnect;
 
 #ifdef _WIN32
 const char kWhereProgramsAre[] = "it is neither beside arkiva.exe nor on PATH.";
@@ -40,7 +34,6 @@ const auto kQuietTime = std::chrono::seconds(1);
 // How often the watched file's size is read.
 const int kPollMilliseconds = 250;
 
-
 // Until the program has ended, its output can be a little larger than
 // expected (headers, padding) or smaller (files that shrank): never show it
 // as done before it is.
@@ -49,17 +42,17 @@ uint64_t ShownSoFar(int64_t written, uint64_t total) {
   return written <= 0 ? 0 : static_cast<uint64_t>(written) < most ? written : most;
 }
 
-// Waits for a hidden program while taking its error output, showing the
-// progress of `watch` once the run is no longer quick; stops the program
-// when the user cancels or interrupts.
-void WaitWatching(const ProgramRecord* record, const OutputWatch* watch, ProgramRun* run,
-                  std::string* errors) {
+// Waits for the program, showing the progress of `watch` once the run is
+// no longer quick; stops it when the user cancels or interrupts. True when
+// it was stopped.
+bool WaitWatching(Subprocess* child, const OutputWatch* watch) {
   auto start = std::chrono::steady_clock::now();
   Progress* progress = watch ? BeginProgress(kEntryLabel, watch->line, watch->position) : nullptr;
-  while (!AwaitProgram(record, kPollMilliseconds, errors)) {
+  bool stopped = false;
+  while (!child->Await(kPollMilliseconds)) {
     if (Interrupted() || (progress && ProgressCancelled(progress))) {
-      StopProgram(record);
-      run->outcome = ProgramRun::kStopped;
+      child->Stop();
+      stopped = true;
       break;
     }
     if (progress && std::chrono::steady_clock::now() - start >= kQuietTime) {
@@ -68,44 +61,45 @@ void WaitWatching(const ProgramRecord* record, const OutputWatch* watch, Program
     }
   }
   EndProgress(progress);
+  return stopped;
 }
 
 }  // namespace
 
 ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
-                      const std::string& folder, ProgramWindow window, const OutputWatch* watch) {
-  ProgramRun run;
-  if (window == kShownWindow) {
-    if (!LaunchWithArguments(program, arguments, folder.c_str(), LaunchWait | kNoShellFallback,
-                             &run.exit_code)) {
-      run.reason = NotStartedBecause(LastSystemError());
-      return run;
-    }
-    run.outcome = Interrupted() ? ProgramRun::kStopped : ProgramRun::kExited;
-    return run;
-  }
-  intptr_t started = LaunchWithArguments(program, arguments, folder.c_str(),
-                                         LaunchHide | LaunchOpen | LaunchError | kNoShellFallback);
-  if (!started) {
-    run.reason = NotStartedBecause(LastSystemError());
-    return run;
-  }
-  auto* record = reinterpret_cast<ProgramRecord*>(started);
-  run.outcome = ProgramRun::kExited;
-  std::string errors;
-  WaitWatching(record, watch, &run, &errors);
-  errors += ReadProgramPipe(record->stderr_read);
-  run.exit_code = WaitForProgram(record);
-  run.error_tail = LastLines(errors, kTailLines, kTailBytes);
-  return run;
+                      const std::string& folder, SubprocessWindow window,
+                      const ChildEnvironment& environment, const OutputWatch* watch) {
+  Subprocess child(program, arguments, folder, window, environment);
+  if (!child.Started())
+    return {ProgramRun::kNotStarted, 0, NotStartedBecause(child.StartError())};
+  bool stopped = WaitWatching(&child, watch);
+  SubprocessEnd end = child.Finish();
+  // The interrupt reaches a shown program with the user's terminal.
+  stopped = stopped || Interrupted();
+  std::string said = LastLines(child.ErrorOutput(), kTailLines, kTailBytes);
+  if (stopped)
+    return {ProgramRun::kStopped, end.exit_code, said};
+  if (end.outcome == SubprocessEnd::kSignalled)
+    return {ProgramRun::kEnded, end.exit_code, said};
+  return {ProgramRun::kExited, end.exit_code, said};
 }
 
 std::string DescribeFailure(const char* program, const ProgramRun& run) {
-  std::string name = program;
-  if (run.outcome == ProgramRun::kNotStarted)
-    return name + " could not be started: " + run.reason;
-  std::string text = name + " failed (exit code " + std::to_string(run.exit_code) + ")";
-  return run.error_tail.empty() ? text + "." : text + ":\n" + run.error_tail;
+  std::string name = program, text;
+  switch (run.outcome) {
+    case ProgramRun::kNotStarted:
+      return name + " could not be started: " + run.reason;
+    case ProgramRun::kExited:
+      text = name + " failed (exit code " + std::to_string(run.code) + ")";
+      break;
+    case ProgramRun::kEnded:
+      text = name + " was ended from outside (signal " + std::to_string(run.code) + ")";
+      break;
+    case ProgramRun::kStopped:
+      text = name + " was stopped";
+      break;
+  }
+  return run.reason.empty() ? text + "." : text + ":\n" + run.reason;
 }
 
 std::string LastLines(const std::string& text, size_t max_lines, size_t max_bytes) {

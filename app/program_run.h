@@ -6,21 +6,23 @@
 
 #include <string>
 
-#include "host/launcher.h"
+#include "host/subprocess.h"
 
 // One run of tar or xz, waited for, and how it ended: one outcome, as the
 // program's life allows.
 struct ProgramRun {
   enum Outcome {
     kNotStarted,  // the system would not start it; `reason` says why
-    kExited,      // it ended by itself, with `exit_code`
+    kExited,      // it ended by itself, with `code` (its exit code)
+    kEnded,       // POSIX: something else ended it, with the signal `code`
     kStopped,     // the user cancelled or interrupted it, and it was ended
-  } outcome = kNotStarted;
-  int exit_code = 0;
-  std::string reason;      // kNotStarted: in words for the user
-  std::string error_tail;  // hidden runs: the last lines of its standard error
+  } outcome;
+  int code;
+  std::string reason;  // kNotStarted: in words for the user; else the last
+                       // lines of what it said (standard error, or on
+                       // Windows its console)
 
-  bool Succeeded() const { return outcome == kExited && exit_code == 0; }
+  bool Succeeded() const { return outcome == kExited && code == 0; }
 };
 
 // The file a hidden run writes, watched for progress: a run that takes
@@ -32,19 +34,14 @@ struct OutputWatch {
   std::string position;    // which of several items it is ("2 of 5"), or ""
 };
 
-enum ProgramWindow {
-  kShownWindow,   // its own console, where it reports as it goes (xz -v)
-  kHiddenWindow,  // no window; its standard error is read through a pipe
-};
-
-// Starts `program` (found by the launcher's search, never through the shell's
-// fallback) with `arguments` in `folder` and waits for it to end. A hidden run
-// with a `watch` shows its progress; it is stopped when the user cancels or
-// interrupts. A shown run gets the interrupt with the user's terminal, and
-// counts as stopped when it comes.
+// Starts `program` with `arguments` in `folder`, with `environment` on top of
+// arkiva's own, and waits for it to end. A hidden run with a `watch` shows
+// its progress; it is stopped when the user cancels or
+// interrupts. A shown run gets the interrupt with the user's terminal (or
+// console), and counts as stopped when it comes.
 ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
-                      const std::string& folder, ProgramWindow window,
-                      const OutputWatch* watch = nullptr);
+                      const std::string& folder, SubprocessWindow window,
+                      const ChildEnvironment& environment, const OutputWatch* watch = nullptr);
 
 // Why a run that did not succeed failed, in words for the user, such as
 // "tar failed (exit code 2):" followed by the last lines of its error output.

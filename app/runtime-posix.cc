@@ -3,16 +3,15 @@
 #include <stdlib.h>
 
 #include "host/interrupt.h"
-#include "host/launcher.h"
+#include "host/subprocess.h"
 #include "host/program_args.h"
 
 void StartRuntime(int argc, char** argv) {
   InitProgramArguments(argc, argv);
-  InitLauncher(nullptr);
+  InitSubprocesses();
 }
 
 void EndRuntime(int exit_code) {
-  ReleaseLauncher();
   PassOnInterrupt();  // an interrupted run ends as interrupted
   exit(exit_code);
 }

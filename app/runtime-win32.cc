@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "host/launcher.h"
+#include "host/subprocess.h"
 #include "host/message_box.h"
 #include "host/program_args.h"
 
@@ -15,12 +15,11 @@ void StartRuntime(int argc, char** argv) {
   g_instance = GetModuleHandleA(NULL);
   g_private_heap = HeapCreate(0, 4096, 0);
   InitProgramArguments(argc, argv);
-  InitLauncher(g_private_heap);
+  InitSubprocesses();
   InitRequesters();
 }
 
 void EndRuntime(int exit_code) {
-  ReleaseLauncher();
   HeapDestroy(g_private_heap);
   ExitProcess(static_cast<UINT>(exit_code));
 }

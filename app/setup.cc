@@ -1,6 +1,6 @@
 #include "app/setup.h"
 
-#include "app/entry_label.h"
+#include "host/entry_label.h"
 #include "desktop/desktop_setup.h"
 #include "host/file_size.h"
 #include "host/message_box.h"

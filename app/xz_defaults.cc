@@ -54,10 +54,10 @@ uint64_t XzBlockSize(uint64_t input_bytes, int threads) {
   return block > kDictionary ? block : kDictionary;
 }
 
-void OfferXzDefaults(uint64_t input_bytes) {
+ChildEnvironment XzEnvironment(uint64_t input_bytes) {
   std::string users;
   if (ReadEnvironment("XZ_DEFAULTS", &users))
-    return;
+    return {};
   uint64_t memory = PhysicalMemory();
   int runs = CountProgramRuns();
   int cores = ProcessorCount();
@@ -65,5 +65,5 @@ void OfferXzDefaults(uint64_t input_bytes) {
   std::string options = MultiThreadedXzDefaults(memory, runs);
   if (block)
     options += " --block-size=" + std::to_string(block / kMiB) + "MiB";
-  WriteEnvironment("XZ_DEFAULTS", options);
+  return {"XZ_DEFAULTS=" + options};
 }

@@ -5,9 +5,13 @@
 
 #include <string>
 
-// xz compresses on one core unless told otherwise. It reads default options
-// from XZ_DEFAULTS, so arkiva can ask for every core without touching the
-// argument lines: the archive is a standard .xz file either way.
+#include "host/subprocess.h"
+
+// xz before 5.6 (Debian 12's, and the Windows build's) compresses on one
+// core unless told otherwise, and from 5.6 on with no memory limit of its
+// own. It reads default options from XZ_DEFAULTS, so arkiva can ask for
+// every core within a limit without touching the argument lines: the
+// archive is a standard .xz file either way.
 
 // The compression memory limit in MiB for a machine with `physical_memory`
 // bytes while `runs` arkiva runs are in progress: half the memory shared
@@ -29,9 +33,11 @@ int XzThreads(int cores, uint64_t limit_mib);
 // dictionary. 0 where xz's own choice is that size, or one thread works alone.
 uint64_t XzBlockSize(uint64_t input_bytes, int threads);
 
-// Sets XZ_DEFAULTS for the xz this run starts, which will read
-// `input_bytes`, unless the user has set it, even to nothing: that is how a
-// user keeps xz's own behaviour.
-void OfferXzDefaults(uint64_t input_bytes);
+// What the xz that reads `input_bytes` gets on top of arkiva's environment:
+// XZ_DEFAULTS with every core, unless the user has set it, even to nothing
+// (that is how a user keeps xz's own behaviour): then nothing, and the
+// user's setting reaches xz as it is. Each xz of a selection gets what it
+// would get alone.
+ChildEnvironment XzEnvironment(uint64_t input_bytes);
 
 #endif  // ARKIVA_APP_XZ_DEFAULTS_H_

@@ -15,10 +15,6 @@ bool ReadEnvironment(const char* name, std::string* value) {
   return true;
 }
 
-void WriteEnvironment(const char* name, const std::string& value) {
-  setenv(name, value.c_str(), 1);
-}
-
 uint64_t PhysicalMemory() {
   long pages = sysconf(_SC_PHYS_PAGES), page_size = sysconf(_SC_PAGE_SIZE);
   return pages > 0 && page_size > 0 ? static_cast<uint64_t>(pages) * page_size : 0;

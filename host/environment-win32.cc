@@ -32,10 +32,6 @@ bool ReadEnvironment(const char* name, std::string* value) {
   return true;
 }
 
-void WriteEnvironment(const char* name, const std::string& value) {
-  SetEnvironmentVariableA(name, value.c_str());
-}
-
 uint64_t PhysicalMemory() {
   MEMORYSTATUSEX status;
   status.dwLength = sizeof(status);

@@ -5,14 +5,12 @@
 
 #include <string>
 
-// This process's environment, which the programs it starts inherit, and the
-// machine facts that sizing xz's work needs.
+// This process's environment, which arkiva reads and never changes (each
+// child gets its own additions, host/subprocess.h), and the machine facts
+// that sizing xz's work needs.
 
 // Whether `name` is set, even to the empty text; its value in `value`.
 bool ReadEnvironment(const char* name, std::string* value);
-
-// Sets `name` for this process and the programs it starts from now on.
-void WriteEnvironment(const char* name, const std::string& value);
 
 // The machine's physical memory in bytes; 0 when it cannot be read.
 uint64_t PhysicalMemory();

@@ -2,7 +2,7 @@
 
 #include <stdio.h>
 
-#include "app/entry_label.h"
+#include "host/entry_label.h"
 #include "host/message_box.h"
 
 void ReportFailure(const std::string& text) {

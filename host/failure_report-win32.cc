@@ -1,6 +1,6 @@
 #include "host/failure_report.h"
 
-#include "app/entry_label.h"
+#include "host/entry_label.h"
 #include "host/message_box.h"
 
 void ReportFailure(const std::string& text) {

@@ -3,8 +3,8 @@
 
 // Ctrl-C at a terminal (SIGINT) while arkiva waits on tar or xz. Caught, it
 // only raises a flag: arkiva stops tar itself and removes what the run made.
-// Windows: arkiva has no console, so there is nothing to catch; the progress
-// dialog's Cancel is the way to stop there.
+// Windows: Ctrl-C, Ctrl-Break or closing the console that xz shows, which
+// arkiva owns; while tar runs, the progress dialog's Cancel is the way.
 
 // From now on an interrupt sets the flag instead of ending the process. An
 // interrupt that was ignored when arkiva started stays ignored.

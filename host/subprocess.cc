@@ -1,4 +1,4 @@
-#include "host/launcher.h"
+#include "host/subprocess.h"
 
 std::string ArgumentLine(const CommandArguments& arguments) {
   std::string line = arguments.options;

@@ -1,5 +1,5 @@
-#ifndef ARKIVA_APP_ENTRY_LABEL_H_
-#define ARKIVA_APP_ENTRY_LABEL_H_
+#ifndef ARKIVA_HOST_ENTRY_LABEL_H_
+#define ARKIVA_HOST_ENTRY_LABEL_H_
 
 /* The entry's label in every context menu, and the title of what arkiva
  * shows while it archives. The registry keys are named after it, so they are
@@ -10,4 +10,4 @@
 inline constexpr char kEntryLabel[] = ARKIVA_ENTRY_LABEL;
 #endif
 
-#endif  /* ARKIVA_APP_ENTRY_LABEL_H_ */
+#endif  /* ARKIVA_HOST_ENTRY_LABEL_H_ */

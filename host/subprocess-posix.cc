@@ -1,0 +1,187 @@
+#include "host/subprocess.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "host/program_args.h"
+
+extern char** environ;
+
+namespace {
+
+// This process's environment with `overrides` put in, each replacing a
+// variable of the same name.
+std::vector<std::string> MergedEnvironment(const ChildEnvironment& overrides) {
+  std::vector<std::string> merged;
+  for (char** entry = environ; entry && *entry; ++entry) {
+    const char* equals = strchr(*entry, '=');
+    size_t name_length = equals ? equals - *entry : strlen(*entry);
+    bool replaced = false;
+    for (const std::string& o : overrides)
+      replaced |= o.size() > name_length && o[name_length] == '=' &&
+                  o.compare(0, name_length, *entry, name_length) == 0;
+    if (!replaced)
+      merged.push_back(*entry);
+  }
+  merged.insert(merged.end(), overrides.begin(), overrides.end());
+  return merged;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (std::string& text : texts)
+    pointers.push_back(&text[0]);
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// The actions and attributes a start needs, each call checked: an error code,
+// 0 when all went well.
+int PrepareSpawn(posix_spawn_file_actions_t* actions, posix_spawnattr_t* attributes,
+                 const std::string& folder, bool hidden, int errors_write) {
+  int failed = 0;
+  if (!folder.empty())
+    failed = posix_spawn_file_actions_addchdir_np(actions, folder.c_str());
+  if (!failed && hidden)
+    failed = posix_spawn_file_actions_addopen(actions, 0, "/dev/null", O_RDONLY, 0);
+  if (!failed && hidden)
+    failed = posix_spawnattr_setflags(attributes, POSIX_SPAWN_SETSID);
+  if (!failed && errors_write >= 0)
+    failed = posix_spawn_file_actions_adddup2(actions, errors_write, 2);
+  return failed;
+}
+
+}  // namespace
+
+void InitSubprocesses() {}
+
+Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
+                       const std::string& folder, SubprocessWindow window,
+                       const ChildEnvironment& environment) {
+  std::vector<std::string> args = SplitCommandLine(program);
+  if (args.empty() || args[0].empty()) {
+    start_error_ = ENOENT;
+    return;
+  }
+  args.resize(1);  // the program text may carry its own quotes
+  for (std::string& token : SplitCommandLine(arguments.options.c_str()))
+    args.push_back(std::move(token));
+  args.insert(args.end(), arguments.operands.begin(), arguments.operands.end());
+  std::vector<std::string> env = MergedEnvironment(environment);
+
+  // Standard error is read unless the user's terminal shows it.
+  bool hidden = window == kHiddenWindow;
+  int errors_write = -1;
+  if (hidden || !isatty(2)) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+      start_error_ = errno;
+      return;
+    }
+    errors_read_ = fds[0];
+    errors_write = fds[1];
+  }
+
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  int failed = posix_spawn_file_actions_init(&actions);
+  if (!failed) {
+    failed = posix_spawnattr_init(&attributes);
+    if (!failed) {
+      failed = PrepareSpawn(&actions, &attributes, folder, hidden, errors_write);
+      pid_t pid = -1;
+      if (!failed) {
+        std::vector<char*> argv = Pointers(args), envp = Pointers(env);
+        failed = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+      }
+      if (!failed)
+        pid_ = pid;
+      posix_spawnattr_destroy(&attributes);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  if (errors_write >= 0)
+    close(errors_write);
+  started_ = !failed;
+  start_error_ = failed;
+}
+
+Subprocess::~Subprocess() {
+  if (started_ && !finished_) {
+    Stop();
+    Finish();
+  }
+  if (errors_read_ >= 0)
+    close(errors_read_);
+}
+
+bool Subprocess::Await(int milliseconds) {
+  if (!started_ || finished_)
+    return true;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  // The program's end closes its error pipe: while there is one, the pipe is
+  // all there is to wait on.
+  while (errors_read_ >= 0) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    struct pollfd watch = {errors_read_, POLLIN, 0};
+    int ready = poll(&watch, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+    if (ready <= 0)
+      return false;  // time is up, or a signal came
+    char buffer[4096];
+    ssize_t got = read(errors_read_, buffer, sizeof(buffer));
+    if (got > 0) {
+      errors_.append(buffer, got);
+    } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+      close(errors_read_);
+      errors_read_ = -1;
+    }
+  }
+  // No pipe: look in short steps without reaping it.
+  for (;;) {
+    siginfo_t info = {};
+    if (waitid(P_PID, pid_, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == pid_)
+      return true;
+    if (std::chrono::steady_clock::now() >= deadline)
+      return false;
+    struct timespec step = {0, 10 * 1000 * 1000};
+    if (nanosleep(&step, nullptr) != 0)
+      return false;
+  }
+}
+
+void Subprocess::Stop() {
+  if (started_ && !finished_)
+    kill(pid_, SIGTERM);
+}
+
+SubprocessEnd Subprocess::Finish() {
+  if (started_ && !finished_) {
+    while (errors_read_ >= 0) {
+      char buffer[4096];
+      ssize_t got = read(errors_read_, buffer, sizeof(buffer));
+      if (got > 0) {
+        errors_.append(buffer, got);
+      } else if (got == 0 || errno != EINTR) {
+        close(errors_read_);
+        errors_read_ = -1;
+      }
+    }
+    while (waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
+    }
+    finished_ = true;
+  }
+  if (WIFSIGNALED(status_))
+    return {SubprocessEnd::kSignalled, WTERMSIG(status_)};
+  return {SubprocessEnd::kExited, WIFEXITED(status_) ? WEXITSTATUS(status_) : 0};
+}
+
+unsigned long Subprocess::Id() const { return started_ ? static_cast<unsigned long>(pid_) : 0; }

@@ -1,0 +1,147 @@
+#include "host/subprocess.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/test_util.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dirent.h>
+#include <signal.h>
+#include <stdlib.h>
+#endif
+
+namespace {
+
+// A child that says `words` on its standard error and exits with `code`:
+// the recording double on Windows (tests/wine/record.c), sh natively. It
+// logs the XZ_DEFAULTS it got to `log` (Windows) or says it too (POSIX).
+struct Talker {
+  const char* program;
+  CommandArguments arguments;
+  ChildEnvironment environment;
+};
+
+Talker Talking(const std::string& words, int code, const std::string& log) {
+#ifdef _WIN32
+  return {"tar", {}, {"ARKIVA_RECORD=" + log, "ARKIVA_RECORD_STDERR=" + words,
+                      "ARKIVA_RECORD_EXIT=" + std::to_string(code)}};
+#else
+  (void)log;
+  return {"sh", {"-c", {"echo \"" + words + "\" \"${XZ_DEFAULTS-<unset>}\" >&2; exit " +
+                        std::to_string(code)}},
+          {}};
+#endif
+}
+
+// What the process holds: descriptors (POSIX) or handles (Windows).
+int OpenHandles() {
+#ifdef _WIN32
+  DWORD count = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &count);
+  return static_cast<int>(count);
+#else
+  int count = 0;
+  DIR* fds = opendir("/proc/self/fd");
+  while (readdir(fds))
+    ++count;
+  closedir(fds);
+  return count;
+#endif
+}
+
+class SubprocessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitSubprocesses();
+#ifdef _WIN32
+    SetEnvironmentVariableA("PATH", (BuildPath("recbin") + ";C:\\windows\\system32").c_str());
+#endif
+  }
+  ScratchDir dir;
+  std::string log = dir / "record.log";
+};
+
+}  // namespace
+
+TEST_F(SubprocessTest, ReadsTheErrorOutputAndTheExitCodeOfAHiddenChild) {
+  Talker talker = Talking("it went wrong", 3, log);
+  Subprocess child(talker.program, talker.arguments, dir.path, kHiddenWindow, talker.environment);
+  ASSERT_TRUE(child.Started());
+  SubprocessEnd end = child.Finish();
+  EXPECT_EQ(SubprocessEnd::kExited, end.outcome);
+  EXPECT_EQ(3, end.exit_code);
+  EXPECT_EQ(0u, child.ErrorOutput().find("it went wrong")) << child.ErrorOutput();
+
+  Subprocess missing("no-such-program-anywhere", {}, dir.path, kHiddenWindow, {});
+  EXPECT_FALSE(missing.Started());
+  EXPECT_NE(0u, missing.StartError());
+}
+
+// Each child gets its own additions; arkiva's environment stays as it was.
+TEST_F(SubprocessTest, AChildsEnvironmentIsItsOwn) {
+  Talker talker = Talking("said", 0, log);
+  talker.environment.push_back("XZ_DEFAULTS=-T1");
+  Subprocess first(talker.program, talker.arguments, dir.path, kHiddenWindow, talker.environment);
+  first.Finish();
+  talker = Talking("said", 0, log);
+  Subprocess second(talker.program, talker.arguments, dir.path, kHiddenWindow, talker.environment);
+  second.Finish();
+#ifdef _WIN32
+  std::vector<std::string> lines = Lines(ReadText(log));
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_EQ("-T1", SplitTabs(lines[0]).back());
+  EXPECT_EQ("<unset>", SplitTabs(lines[1]).back());
+#else
+  EXPECT_EQ("said -T1\n", first.ErrorOutput());
+  EXPECT_EQ("said <unset>\n", second.ErrorOutput());
+#endif
+}
+
+// A child that is stopped, or forgotten while it runs, is ended and reaped,
+// and nothing of any child stays open.
+TEST_F(SubprocessTest, ReleasesEverythingItHeld) {
+  int before = OpenHandles();
+  for (int i = 0; i < 20; ++i) {
+    Talker talker = Talking("x", 1, log);
+    Subprocess child(talker.program, talker.arguments, dir.path, kHiddenWindow, talker.environment);
+    child.Finish();
+  }
+#ifdef _WIN32
+  CommandArguments forever = {};
+  ChildEnvironment slow = {"ARKIVA_RECORD_SLEEP=60000"};
+#else
+  CommandArguments forever = {"60", {}};
+  ChildEnvironment slow = {};
+#endif
+  unsigned long forgotten_id = 0;
+  {
+    Subprocess stopped(
+#ifdef _WIN32
+        "tar",
+#else
+        "sleep",
+#endif
+        forever, dir.path, kHiddenWindow, slow);
+    ASSERT_TRUE(stopped.Started());
+    EXPECT_FALSE(stopped.Await(100));
+    stopped.Stop();
+    EXPECT_TRUE(stopped.Await(10000));
+#ifdef _WIN32
+    Subprocess forgotten("tar", forever, dir.path, kHiddenWindow, slow);
+#else
+    Subprocess forgotten("sleep", forever, dir.path, kHiddenWindow, slow);
+#endif
+    forgotten_id = forgotten.Id();
+  }
+#ifdef _WIN32
+  HANDLE gone = OpenProcess(SYNCHRONIZE, FALSE, forgotten_id);
+  EXPECT_TRUE(!gone || WaitForSingleObject(gone, 0) == WAIT_OBJECT_0);
+  if (gone)
+    CloseHandle(gone);
+#else
+  EXPECT_NE(0, kill(static_cast<pid_t>(forgotten_id), 0));  // reaped: no such process
+#endif
+  EXPECT_EQ(before, OpenHandles());
+}
