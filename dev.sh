@@ -1,5 +1,5 @@
 #!/bin/bash
-# The two developer commands:
+# The developer commands:
 #   ./dev.sh test        install what is missing, build both presets, run every test
 #   ./dev.sh run PATH    install what is missing, build the native program, run it on PATH
 #   ./dev.sh package     build the release zip and MSI, build/windows/arkiva-<version>-win64.{zip,msi},

@@ -6,6 +6,7 @@
 #include "host/failure_report.h"
 #include "host/file_claim.h"
 #include "host/file_size.h"
+#include "host/whole_file.h"
 #include "host/interrupt.h"
 #include "host/item_lock.h"
 #include "host/path_limit.h"
@@ -14,6 +15,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -24,15 +26,23 @@ const bool kPosixNames = false;
 const bool kPosixNames = true;
 #endif
 
-ArchiveStatus Archived() { return {ArchiveStatus::kArchived, ""}; }
-ArchiveStatus Failed(const std::string& cause) { return {ArchiveStatus::kFailed, cause}; }
-ArchiveStatus Cancelled() { return {ArchiveStatus::kCancelled, ""}; }
+ArchiveStatus Archived() {
+  return {ArchiveStatus::kArchived, ""};
+}
+ArchiveStatus Failed(const std::string& cause) {
+  return {ArchiveStatus::kFailed, cause};
+}
+ArchiveStatus Cancelled() {
+  return {ArchiveStatus::kCancelled, ""};
+}
 
 std::string AlreadyThere(const std::string& file_name) {
   return "\"" + file_name + "\" already exists beside it.";
 }
 
-bool Exists(const std::string& path) { return QueryFileSize(path.c_str()) != kSizeNothing; }
+bool Exists(const std::string& path) {
+  return QueryFileSize(path.c_str()) != kSizeNothing;
+}
 
 // About what tar will write for the folder, from one walk before it starts:
 // the files' bytes, and per entry a 512-byte header and on average half a
@@ -60,11 +70,26 @@ bool MayHaveLeftAPart(const ProgramRun& xz) {
   return false;
 }
 
-ArchiveStatus XzStatus(const ProgramRun& xz, const std::string& output_name) {
+// xz's own words begin with its name; the console it shows on Windows also
+// holds its progress lines, which say nothing of why it failed.
+std::string XzMessages(const std::string& said) {
+  std::string messages;
+  for (size_t start = 0; start < said.size();) {
+    size_t end = std::min(said.find('\n', start), said.size());
+    if (said.compare(start, 4, "xz: ") == 0)
+      messages += (messages.empty() ? "" : "\n") + said.substr(start, end - start);
+    start = end + 1;
+  }
+  return messages.empty() ? said : messages;
+}
+
+ArchiveStatus XzStatus(ProgramRun xz, const std::string& output_name) {
   if (xz.outcome == ProgramRun::kStopped)
     return Cancelled();
   if (xz.Succeeded())
     return Failed("xz failed: it ended before \"" + output_name + "\" was complete.");
+  if (xz.outcome != ProgramRun::kNotStarted)
+    xz.reason = XzMessages(xz.reason);
   return Failed(DescribeFailure("xz", xz));
 }
 

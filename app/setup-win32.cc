@@ -2,4 +2,6 @@
 
 // The MSI writes the machine-wide keys, which every user's Explorer reads:
 // nothing is left for a user's own setup.
-bool MenuIsOnlyInstalled() { return false; }
+bool MenuIsOnlyInstalled() {
+  return false;
+}

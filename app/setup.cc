@@ -57,9 +57,8 @@ bool WriteKeys(const std::vector<SetupStep>& steps, std::string* failed_key, std
 // which entry and why, beside those that are in place.
 int ConfirmSetup(const std::string& program_path, const std::string& note) {
   DesktopSetup desktop = SetUpDesktopEntries(program_path);
-  std::string managers = desktop.set_up.empty()
-                             ? ""
-                             : "\nCreate tar.xz is now in " + JoinNames(desktop.set_up) + ".";
+  std::string managers =
+      desktop.set_up.empty() ? "" : "\nCreate tar.xz is now in " + JoinNames(desktop.set_up) + ".";
   if (!desktop.failures.empty()) {
     RegistryDeleteKeyTree(kFolderMenuKey, ".");
     RegistryDeleteKeyTree(kUserFolderMenuKey, ".");
@@ -102,9 +101,12 @@ std::string MenuCommand(const std::string& program_path) {
 
 bool WriteMenuKeys(const std::string& program_path, std::string* failed_key, std::string* reason) {
   std::string command = MenuCommand(program_path);
-  return WriteKeys({{kFolderCommandKey, nullptr}, {kFolderCommandKey, command.c_str()},
-                    {kFileMenuKey, nullptr}, {kFileMenuKey, kEntryLabel},
-                    {kFileCommandKey, nullptr}, {kFileCommandKey, command.c_str()}},
+  return WriteKeys({{kFolderCommandKey, nullptr},
+                    {kFolderCommandKey, command.c_str()},
+                    {kFileMenuKey, nullptr},
+                    {kFileMenuKey, kEntryLabel},
+                    {kFileCommandKey, nullptr},
+                    {kFileCommandKey, command.c_str()}},
                    failed_key, reason);
 }
 

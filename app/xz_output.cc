@@ -4,10 +4,13 @@
 #include <stdint.h>
 
 #include "host/file_size.h"
+#include "host/whole_file.h"
 
 namespace {
 
-const uint8_t* Bytes(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }
+const uint8_t* Bytes(const std::string& text) {
+  return reinterpret_cast<const uint8_t*>(text.data());
+}
 
 }  // namespace
 

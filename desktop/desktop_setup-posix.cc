@@ -102,7 +102,8 @@ std::string PlaceThunarAction(const std::string& config_home,
 DesktopSetup SetUpDesktopEntries(const std::string& program) {
   std::string data_home = BaseDirectory("XDG_DATA_HOME", ".local/share");
   std::string config_home = BaseDirectory("XDG_CONFIG_HOME", ".config");
-  std::vector<std::string> data_dirs = DirectoryList("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+  std::vector<std::string> data_dirs =
+      DirectoryList("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
   std::vector<std::string> config_dirs = DirectoryList("XDG_CONFIG_DIRS", "/etc/xdg");
 
   DesktopSetup setup;

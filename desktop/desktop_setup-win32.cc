@@ -1,3 +1,5 @@
 #include "desktop/desktop_setup.h"
 
-DesktopSetup SetUpDesktopEntries(const std::string&) { return {}; }
+DesktopSetup SetUpDesktopEntries(const std::string&) {
+  return {};
+}

@@ -7,7 +7,8 @@
 // What setting up the Linux desktop entries did.
 struct DesktopSetup {
   std::vector<std::string> set_up;    // the file managers that now show the entry
-  std::vector<std::string> failures;  // "Thunar: <path>: why", one an entry not written
+  std::vector<std::string> failures;  // "Thunar: <path>: why", one for each entry
+                                      // that could not be written
 };
 
 // Gives every file manager this user may run the "Create tar.xz" entry,

@@ -4,15 +4,19 @@
 // kio/servicemenus; KIO runs only those marked executable.
 EntryFile DolphinServiceMenu(const std::string& data_dir, const std::string& program) {
   return {data_dir + "/kio/servicemenus/" + kEntryFileStem + ".desktop",
-          "# " + std::string(kWrittenByArkiva) + "; packaging/linux/remove-menu removes it.\n"
-          "[Desktop Entry]\n"
-          "Type=Service\n"
-          "MimeType=inode/directory;all/allfiles;\n"
-          "Actions=createTarXz;\n"
-          "\n"
-          "[Desktop Action createTarXz]\n"
-          "Name=" + kEntryLabel + "\n"
-          "Icon=package-x-generic\n"
-          "Exec=" + KeyFileValue(EntryCommand(program)) + "\n",
+          "# " + std::string(kWrittenByArkiva) +
+              "; packaging/linux/remove-menu removes it.\n"
+              "[Desktop Entry]\n"
+              "Type=Service\n"
+              "MimeType=inode/directory;all/allfiles;\n"
+              "Actions=createTarXz;\n"
+              "\n"
+              "[Desktop Action createTarXz]\n"
+              "Name=" +
+              kEntryLabel +
+              "\n"
+              "Icon=package-x-generic\n"
+              "Exec=" +
+              KeyFileValue(EntryCommand(program)) + "\n",
           true};
 }

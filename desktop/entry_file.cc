@@ -4,8 +4,7 @@ const char kWrittenByArkiva[] = "Written by arkiva's setup";
 const char kEntryFileStem[] = "arkiva-create-tar-xz";
 
 std::string ShellWord(const std::string& text) {
-  const char kSafe[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/._+-,=";
+  const char kSafe[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/._+-,=";
   if (!text.empty() && text.find_first_not_of(kSafe) == std::string::npos)
     return text;
   std::string word = "'";

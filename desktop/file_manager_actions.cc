@@ -5,15 +5,19 @@
 // field code decides whether one run takes every item (%F).
 EntryFile FileManagerAction(const std::string& data_dir, const std::string& program) {
   return {data_dir + "/file-manager/actions/" + kEntryFileStem + ".desktop",
-          "# " + std::string(kWrittenByArkiva) + "; packaging/linux/remove-menu removes it.\n"
-          "[Desktop Entry]\n"
-          "Type=Action\n"
-          "Name=" + kEntryLabel + "\n"
-          "Icon=package-x-generic\n"
-          "Profiles=all;\n"
-          "\n"
-          "[X-Action-Profile all]\n"
-          "MimeTypes=inode/directory;all/allfiles;\n"
-          "Exec=" + KeyFileValue(EntryCommand(program)) + "\n",
+          "# " + std::string(kWrittenByArkiva) +
+              "; packaging/linux/remove-menu removes it.\n"
+              "[Desktop Entry]\n"
+              "Type=Action\n"
+              "Name=" +
+              kEntryLabel +
+              "\n"
+              "Icon=package-x-generic\n"
+              "Profiles=all;\n"
+              "\n"
+              "[X-Action-Profile all]\n"
+              "MimeTypes=inode/directory;all/allfiles;\n"
+              "Exec=" +
+              KeyFileValue(EntryCommand(program)) + "\n",
           false};
 }

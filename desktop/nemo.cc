@@ -3,13 +3,18 @@
 // A Nemo action: "any" extension takes folders and every file.
 EntryFile NemoAction(const std::string& data_dir, const std::string& program) {
   return {data_dir + "/nemo/actions/" + kEntryFileStem + ".nemo_action",
-          "# " + std::string(kWrittenByArkiva) + "; packaging/linux/remove-menu removes it.\n"
-          "[Nemo Action]\n"
-          "Name=" + kEntryLabel + "\n"
-          "Comment=Pack the selection into .tar.xz archives beside it\n"
-          "Icon-Name=package-x-generic\n"
-          "Exec=" + KeyFileValue(EntryCommand(program)) + "\n"
-          "Selection=notnone\n"
-          "Extensions=any;\n",
+          "# " + std::string(kWrittenByArkiva) +
+              "; packaging/linux/remove-menu removes it.\n"
+              "[Nemo Action]\n"
+              "Name=" +
+              kEntryLabel +
+              "\n"
+              "Comment=Pack the selection into .tar.xz archives beside it\n"
+              "Icon-Name=package-x-generic\n"
+              "Exec=" +
+              KeyFileValue(EntryCommand(program)) +
+              "\n"
+              "Selection=notnone\n"
+              "Extensions=any;\n",
           false};
 }

@@ -9,10 +9,15 @@ namespace {
 EntryFile Script(const std::string& path, const std::string& program) {
   return {path,
           "#!/bin/sh\n"
-          "# " + std::string(kEntryLabel) + ": packs the selected folders and files into .tar.xz "
-          "archives beside them.\n"
-          "# " + kWrittenByArkiva + "; packaging/linux/remove-menu removes it.\n"
-          "exec " + ShellWord(program) + " \"$@\"\n",
+          "# " +
+              std::string(kEntryLabel) +
+              ": packs the selected folders and files into .tar.xz "
+              "archives beside them.\n"
+              "# " +
+              kWrittenByArkiva +
+              "; packaging/linux/remove-menu removes it.\n"
+              "exec " +
+              ShellWord(program) + " \"$@\"\n",
           true};
 }
 

@@ -31,11 +31,19 @@ std::string XmlText(const std::string& text) {
 std::string ActionBlock(const std::string& program) {
   return "<action>\n"
          "\t<icon>package-x-generic</icon>\n"
-         "\t<name>" + std::string(kEntryLabel) + "</name>\n"
+         "\t<name>" +
+         std::string(kEntryLabel) +
+         "</name>\n"
          "\t<submenu></submenu>\n"
-         "\t" + kUniqueIdLine + "\n"
-         "\t<command>" + XmlText(EntryCommand(program)) + "</command>\n"
-         "\t<description>" + kWrittenByArkiva + "; packaging/linux/remove-menu removes it</description>\n"
+         "\t" +
+         kUniqueIdLine +
+         "\n"
+         "\t<command>" +
+         XmlText(EntryCommand(program)) +
+         "</command>\n"
+         "\t<description>" +
+         kWrittenByArkiva +
+         "; packaging/linux/remove-menu removes it</description>\n"
          "\t<range></range>\n"
          "\t<patterns>*</patterns>\n"
          "\t<directories/>\n"

@@ -10,4 +10,4 @@
 inline constexpr char kEntryLabel[] = ARKIVA_ENTRY_LABEL;
 #endif
 
-#endif  /* ARKIVA_HOST_ENTRY_LABEL_H_ */
+#endif /* ARKIVA_HOST_ENTRY_LABEL_H_ */

@@ -5,8 +5,8 @@
 #include "host/system_error.h"
 
 FileClaim ClaimNewFile(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, NULL);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
   if (file != INVALID_HANDLE_VALUE) {
     CloseHandle(file);
     return {FileClaim::kClaimed, ""};

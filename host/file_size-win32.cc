@@ -19,29 +19,6 @@ int64_t NothingBecause(DWORD error, std::string* unreachable) {
   return kSizeNothing;
 }
 
-void Tally(const std::string& folder, FolderTally* tally) {
-  std::string prefix = folder;
-  if (prefix.empty() || !IsPathSeparator(prefix.back()))
-    prefix += '\\';
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileExA((prefix + '*').c_str(), FindExInfoBasic, &entry,
-                                   FindExSearchNameMatch, NULL, FIND_FIRST_EX_LARGE_FETCH);
-  if (search == INVALID_HANDLE_VALUE)
-    return;
-  do {
-    if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0)
-      continue;
-    ++tally->entries;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-      continue;  // a link or junction: tar stores it as it is
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-      tally->bytes += (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-    else
-      Tally(prefix + entry.cFileName, tally);
-  } while (FindNextFileA(search, &entry));
-  FindClose(search);
-}
-
 }  // namespace
 
 int64_t QueryFileSize(const char* path, std::string* unreachable) {
@@ -88,7 +65,8 @@ int64_t GrowingFileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
     return -1;
-  return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
+                              data.nFileSizeLow);
 }
 
 int64_t FileModifiedTime(const std::string& path) {
@@ -99,29 +77,4 @@ int64_t FileModifiedTime(const std::string& path) {
   uint64_t ticks = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                    data.ftLastWriteTime.dwLowDateTime;
   return static_cast<int64_t>(ticks / 10000000) - 11644473600LL;
-}
-
-bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::string* bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-  if (file == INVALID_HANDLE_VALUE)
-    return false;
-  bytes->assign(size, '\0');
-  LARGE_INTEGER at;
-  at.QuadPart = offset;
-  size_t done = 0;
-  DWORD got = 0;
-  if (SetFilePointerEx(file, at, NULL, FILE_BEGIN)) {
-    while (done < size && ReadFile(file, &(*bytes)[done], static_cast<DWORD>(size - done), &got, NULL) &&
-           got > 0)
-      done += got;
-  }
-  CloseHandle(file);
-  return done == size;
-}
-
-FolderTally TallyFolder(const std::string& folder) {
-  FolderTally tally;
-  Tally(folder, &tally);
-  return tally;
 }

@@ -28,17 +28,4 @@ int64_t GrowingFileSize(const std::string& path);
 // cannot be read.
 int64_t FileModifiedTime(const std::string& path);
 
-// Reads `size` bytes of the file `path` from `offset` into *bytes; false
-// when the file cannot be read or holds fewer.
-bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::string* bytes);
-
-// What lies under a folder, counted in one walk: the sizes of its files
-// summed, and its entries (files, folders, links). Links are not followed;
-// what cannot be read counts as nothing.
-struct FolderTally {
-  uint64_t bytes = 0;
-  uint64_t entries = 0;
-};
-FolderTally TallyFolder(const std::string& folder);
-
 #endif  // ARKIVA_HOST_FILE_SIZE_H_

@@ -7,7 +7,9 @@ namespace {
 
 volatile sig_atomic_t g_interrupted;
 
-void NoteInterrupt(int) { g_interrupted = 1; }
+void NoteInterrupt(int) {
+  g_interrupted = 1;
+}
 
 }  // namespace
 
@@ -21,7 +23,9 @@ void CatchInterrupt() {
   sigaction(SIGINT, &action, nullptr);
 }
 
-bool Interrupted() { return g_interrupted != 0; }
+bool Interrupted() {
+  return g_interrupted != 0;
+}
 
 void PassOnInterrupt() {
   if (!g_interrupted)

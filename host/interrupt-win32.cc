@@ -20,8 +20,12 @@ BOOL WINAPI NoteInterrupt(DWORD event) {
 
 }  // namespace
 
-void CatchInterrupt() { SetConsoleCtrlHandler(NoteInterrupt, TRUE); }
+void CatchInterrupt() {
+  SetConsoleCtrlHandler(NoteInterrupt, TRUE);
+}
 
-bool Interrupted() { return g_interrupted != 0; }
+bool Interrupted() {
+  return g_interrupted != 0;
+}
 
 void PassOnInterrupt() {}

@@ -17,9 +17,8 @@ namespace {
 // others, a link).
 int OpenLockFolder() {
   const char* runtime = getenv("XDG_RUNTIME_DIR");
-  std::string folder = runtime && *runtime == '/'
-                           ? std::string(runtime) + "/arkiva"
-                           : "/tmp/arkiva-" + std::to_string(getuid());
+  std::string folder = runtime && *runtime == '/' ? std::string(runtime) + "/arkiva"
+                                                  : "/tmp/arkiva-" + std::to_string(getuid());
   if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
     return -1;
   int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -69,7 +68,8 @@ ItemLock::ItemLock(const std::string& folder, const std::string& name) {
       break;
     }
     struct stat held, named;
-    if (fstat(file_, &held) == 0 && fstatat(folder_, file_name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+    if (fstat(file_, &held) == 0 &&
+        fstatat(folder_, file_name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
         held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
       state_ = kHeld;
       return;
@@ -82,7 +82,8 @@ ItemLock::ItemLock(const std::string& folder, const std::string& name) {
 
 ItemLock::~ItemLock() {
   if (state_ == kHeld)
-    unlinkat(folder_, file_name_.c_str(), 0);  // before the lock goes, so no one holds a removed file
+    unlinkat(folder_, file_name_.c_str(),
+             0);  // before the lock goes, so no one holds a removed file
   if (file_ >= 0)
     close(file_);
   if (folder_ >= 0)

@@ -21,8 +21,9 @@ std::wstring Wide(const std::string& text) {
 // its full path when it cannot be opened.
 std::wstring ResolvedFolder(const std::string& folder) {
   std::wstring given = Wide(folder.empty() ? "." : folder);
-  HANDLE handle = CreateFileW(given.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+  HANDLE handle =
+      CreateFileW(given.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
   if (handle != INVALID_HANDLE_VALUE) {
     std::vector<wchar_t> path(32768);
     DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
@@ -32,7 +33,8 @@ std::wstring ResolvedFolder(const std::string& folder) {
       return std::wstring(path.data(), length);
   }
   std::vector<wchar_t> full(32768);
-  DWORD length = GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()), full.data(), NULL);
+  DWORD length =
+      GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()), full.data(), NULL);
   return length > 0 && length < full.size() ? std::wstring(full.data(), length) : given;
 }
 
@@ -40,8 +42,8 @@ std::wstring ResolvedFolder(const std::string& folder) {
 std::string UpperCaseUtf8(std::wstring text) {
   if (!text.empty())
     CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
-  int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), NULL,
-                                   0, NULL, NULL);
+  int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), NULL, 0,
+                                   NULL, NULL);
   std::string utf8(length, '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], length,
                       NULL, NULL);

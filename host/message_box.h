@@ -33,5 +33,4 @@ void InitRequesters();
 int ShowDialogBox(const char* title, const char* text, uint32_t style = kBoxPlain);
 #endif
 
-
 #endif  // ARKIVA_HOST_MESSAGE_BOX_H_

@@ -26,6 +26,8 @@ struct ItemPath {
 };
 ItemPath SplitItemPath(const std::string& path, bool posix_names);
 
-inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+inline bool IsPathSeparator(char c) {
+  return c == '\\' || c == '/';
+}
 
 #endif  // ARKIVA_HOST_PATH_PARTS_H_

@@ -6,7 +6,7 @@
 namespace {
 int g_argument_counter = 0;
 std::vector<std::string> g_arguments;  // argv[1..]: POSIX has split them already
-}
+}  // namespace
 
 void InitProgramArguments(int argc, char** argv) {
   g_argument_counter = 0;

@@ -6,7 +6,9 @@ namespace {
 int g_argument_counter = 0;
 }
 
-void InitProgramArguments(int, char**) { g_argument_counter = 0; }
+void InitProgramArguments(int, char**) {
+  g_argument_counter = 0;
+}
 
 std::string ProgramArgument() {
   // Read afresh on every call: the command line is the only source.

@@ -8,14 +8,14 @@
 struct Progress {
   std::chrono::steady_clock::time_point start;
   std::string label;  // "tar", or "tar 2 of 5" for one of several items
-  bool terminal;  // standard error is one: the line is drawn
+  bool terminal;      // standard error is one: the line is drawn
   bool drawn;
 };
 
 Progress* BeginProgress(const std::string&, const std::string&, const std::string& position) {
   return new Progress{std::chrono::steady_clock::now(),
-                      position.empty() ? "tar" : "tar " + position,
-                      isatty(STDERR_FILENO) == 1, false};
+                      position.empty() ? "tar" : "tar " + position, isatty(STDERR_FILENO) == 1,
+                      false};
 }
 
 void ShowProgress(Progress* progress, uint64_t done, uint64_t total) {
@@ -29,7 +29,9 @@ void ShowProgress(Progress* progress, uint64_t done, uint64_t total) {
   progress->drawn = true;
 }
 
-bool ProgressCancelled(const Progress*) { return false; }  // Ctrl-C is an interrupt
+bool ProgressCancelled(const Progress*) {
+  return false;
+}  // Ctrl-C is an interrupt
 
 void EndProgress(Progress* progress) {
   if (progress && progress->drawn) {

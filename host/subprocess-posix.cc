@@ -184,4 +184,6 @@ SubprocessEnd Subprocess::Finish() {
   return {SubprocessEnd::kExited, WIFEXITED(status_) ? WEXITSTATUS(status_) : 0};
 }
 
-unsigned long Subprocess::Id() const { return started_ ? static_cast<unsigned long>(pid_) : 0; }
+unsigned long Subprocess::Id() const {
+  return started_ ? static_cast<unsigned long>(pid_) : 0;
+}

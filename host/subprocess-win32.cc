@@ -97,6 +97,7 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
   DWORD creation = NORMAL_PRIORITY_CLASS;
   BOOL inherit = FALSE;
   HANDLE errors_write = NULL;
+  HANDLE console_in = INVALID_HANDLE_VALUE, console_out = INVALID_HANDLE_VALUE;
   if (window == kHiddenWindow) {
     // Its error output through a pipe; it gets a console of its own, which
     // SW_HIDE keeps out of sight.
@@ -126,8 +127,24 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
     // ended. Where there is a console already, the program gets its own.
     si.wShowWindow = SW_SHOWNORMAL;
     owns_console_ = AllocConsole() != 0;
-    if (owns_console_)
+    if (owns_console_) {
       SetConsoleTitleA(line.c_str());
+      // Its standard streams are the console's by name: what arkiva itself
+      // was handed (a pipe, say) would take its words away from the console.
+      SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+      DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+      console_in =
+          CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, share, &sa, OPEN_EXISTING, 0, NULL);
+      console_out =
+          CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, share, &sa, OPEN_EXISTING, 0, NULL);
+      if (console_in != INVALID_HANDLE_VALUE && console_out != INVALID_HANDLE_VALUE) {
+        si.dwFlags |= STARTF_USESTDHANDLES;
+        si.hStdInput = console_in;
+        si.hStdOutput = console_out;
+        si.hStdError = console_out;
+        inherit = TRUE;
+      }
+    }
   }
 
   PROCESS_INFORMATION pi = {};
@@ -136,8 +153,9 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
                             folder.empty() ? NULL : folder.c_str(), &si, &pi) != 0;
   if (!started_)
     start_error_ = GetLastError();
-  if (errors_write)
-    CloseHandle(errors_write);
+  for (HANDLE h : {errors_write, console_in, console_out})
+    if (h && h != INVALID_HANDLE_VALUE)
+      CloseHandle(h);
   if (!started_) {
     if (owns_console_)
       FreeConsole();
@@ -169,10 +187,10 @@ namespace {
 void TakeWaitingOutput(HANDLE read_end, std::string* data) {
   char buffer[4096];
   DWORD waiting = 0, got = 0;
-  while (read_end && PeekNamedPipe(read_end, NULL, 0, NULL, &waiting, NULL) && waiting &&
-         ReadFile(read_end, buffer, waiting < sizeof(buffer) ? waiting : sizeof(buffer), &got,
-                  NULL) &&
-         got)
+  while (
+      read_end && PeekNamedPipe(read_end, NULL, 0, NULL, &waiting, NULL) && waiting &&
+      ReadFile(read_end, buffer, waiting < sizeof(buffer) ? waiting : sizeof(buffer), &got, NULL) &&
+      got)
     data->append(buffer, got);
 }
 
@@ -222,4 +240,6 @@ SubprocessEnd Subprocess::Finish() {
   return {SubprocessEnd::kExited, static_cast<int>(code)};
 }
 
-unsigned long Subprocess::Id() const { return id_; }
+unsigned long Subprocess::Id() const {
+  return id_;
+}

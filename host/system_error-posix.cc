@@ -7,7 +7,9 @@ std::string SystemErrorText(unsigned long code) {
   return std::string(strerror(static_cast<int>(code))) + ".";
 }
 
-unsigned long LastSystemError() { return static_cast<unsigned long>(errno); }
+unsigned long LastSystemError() {
+  return static_cast<unsigned long>(errno);
+}
 
 SystemErrorKind ClassifySystemError(unsigned long code) {
   switch (code) {

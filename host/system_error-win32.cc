@@ -19,7 +19,9 @@ std::string SystemErrorText(unsigned long code) {
   return words.back() == '.' ? words : words + ".";
 }
 
-unsigned long LastSystemError() { return GetLastError(); }
+unsigned long LastSystemError() {
+  return GetLastError();
+}
 
 SystemErrorKind ClassifySystemError(unsigned long code) {
   switch (code) {

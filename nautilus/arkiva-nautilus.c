@@ -24,12 +24,12 @@ static GType arkiva_menu_type;
 
 /* The local paths of the selection, or NULL when any item has none (remote
  * or virtual locations: network shares, trash, recent). */
-static GStrv LocalPaths(GList *files) {
-  GStrvBuilder *builder = g_strv_builder_new();
+static GStrv LocalPaths(GList* files) {
+  GStrvBuilder* builder = g_strv_builder_new();
   gboolean all_local = files != NULL;
-  for (GList *l = files; l != NULL && all_local; l = l->next) {
-    GFile *location = nautilus_file_info_get_location(NAUTILUS_FILE_INFO(l->data));
-    char *path = location ? g_file_get_path(location) : NULL;
+  for (GList* l = files; l != NULL && all_local; l = l->next) {
+    GFile* location = nautilus_file_info_get_location(NAUTILUS_FILE_INFO(l->data));
+    char* path = location ? g_file_get_path(location) : NULL;
     if (path)
       g_strv_builder_add(builder, path);
     else
@@ -39,19 +39,20 @@ static GStrv LocalPaths(GList *files) {
   }
   GStrv paths = g_strv_builder_end(builder);
   g_strv_builder_unref(builder);
-  if (!all_local) g_clear_pointer(&paths, g_strfreev);
+  if (!all_local)
+    g_clear_pointer(&paths, g_strfreev);
   return paths;
 }
 
-static void StartArkiva(NautilusMenuItem *item, gpointer user_data) {
+static void StartArkiva(NautilusMenuItem* item, gpointer user_data) {
   (void)user_data;
-  const char *const *paths = g_object_get_data(G_OBJECT(item), "arkiva-paths");
-  GStrvBuilder *builder = g_strv_builder_new();
+  const char* const* paths = g_object_get_data(G_OBJECT(item), "arkiva-paths");
+  GStrvBuilder* builder = g_strv_builder_new();
   g_strv_builder_add(builder, ARKIVA_PROGRAM);
-  g_strv_builder_addv(builder, (const char **)paths);
+  g_strv_builder_addv(builder, (const char**)paths);
   GStrv argv = g_strv_builder_end(builder);
   g_strv_builder_unref(builder);
-  GError *error = NULL;
+  GError* error = NULL;
   if (!g_spawn_async(NULL, argv, NULL, G_SPAWN_DEFAULT, NULL, NULL, NULL, &error)) {
     g_warning("arkiva: could not start %s: %s", ARKIVA_PROGRAM, error->message);
     g_error_free(error);
@@ -59,11 +60,12 @@ static void StartArkiva(NautilusMenuItem *item, gpointer user_data) {
   g_strfreev(argv);
 }
 
-static GList *GetFileItems(NautilusMenuProvider *provider, GList *files) {
+static GList* GetFileItems(NautilusMenuProvider* provider, GList* files) {
   (void)provider;
   GStrv paths = LocalPaths(files);
-  if (!paths) return NULL;
-  NautilusMenuItem *item = nautilus_menu_item_new(
+  if (!paths)
+    return NULL;
+  NautilusMenuItem* item = nautilus_menu_item_new(
       "ArkivaMenu::CreateTarXz", ARKIVA_ENTRY_LABEL,
       "Pack the selection into .tar.xz archives beside it", "package-x-generic");
   g_object_set_data_full(G_OBJECT(item), "arkiva-paths", paths, (GDestroyNotify)g_strfreev);
@@ -73,7 +75,7 @@ static GList *GetFileItems(NautilusMenuProvider *provider, GList *files) {
 
 static void MenuProviderInit(gpointer g_iface, gpointer data) {
   (void)data;
-  NautilusMenuProviderInterface *iface = g_iface;
+  NautilusMenuProviderInterface* iface = g_iface;
   iface->get_file_items = GetFileItems;
 }
 
@@ -82,12 +84,12 @@ static void ArkivaMenuClassInit(gpointer klass, gpointer data) {
   (void)data;
 }
 
-static void ArkivaMenuInit(GTypeInstance *instance, gpointer klass) {
+static void ArkivaMenuInit(GTypeInstance* instance, gpointer klass) {
   (void)instance;
   (void)klass;
 }
 
-void nautilus_module_initialize(GTypeModule *module) {
+void nautilus_module_initialize(GTypeModule* module) {
   static const GTypeInfo info = {
       sizeof(ArkivaMenuClass), NULL, NULL, ArkivaMenuClassInit, NULL, NULL, sizeof(ArkivaMenu), 0,
       ArkivaMenuInit,          NULL,
@@ -98,7 +100,7 @@ void nautilus_module_initialize(GTypeModule *module) {
                               &menu_provider);
 }
 
-void nautilus_module_list_types(const GType **types, int *num_types) {
+void nautilus_module_list_types(const GType** types, int* num_types) {
   static GType type_list[1];
   type_list[0] = arkiva_menu_type;
   *types = type_list;

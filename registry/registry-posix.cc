@@ -125,7 +125,8 @@ std::string RegistryStorePath() {
   if (explicit_path && *explicit_path)
     return explicit_path;
   const char* config = getenv("XDG_CONFIG_HOME");
-  std::string folder = config && *config ? config : std::string(getenv("HOME") ? getenv("HOME") : "") + "/.config";
+  std::string folder =
+      config && *config ? config : std::string(getenv("HOME") ? getenv("HOME") : "") + "/.config";
   return folder + "/arkiva/registry.reg";
 }
 
@@ -142,7 +143,8 @@ int RegistryKeyExists(const char* key_path, const char* machine, std::string* fa
     return 1;
   std::string system = SystemRegistryStorePath();
   RegistryStore installed;
-  if (!system.empty() && LoadStore(system, &installed, nullptr) && FindRegistryKey(&installed, path))
+  if (!system.empty() && LoadStore(system, &installed, nullptr) &&
+      FindRegistryKey(&installed, path))
     return 1;
   return Fail(failure, path + ": no such key");
 }
@@ -214,7 +216,6 @@ int RegistrySetValue(const char* key_path, const char* value_name, const char* v
   });
 }
 
-
 int QueryRegistryValue(const char* key_path, const char* value_name, uint32_t* type,
                        std::string* data) {
   std::string path;
@@ -236,4 +237,8 @@ int QueryRegistryValue(const char* key_path, const char* value_name, uint32_t* t
     }
   }
   return 0;
+}
+
+bool RegistryKeyIsOnlyInstalled(const char* key_path) {
+  return !StoreHoldsKey(RegistryStorePath(), key_path);
 }

@@ -104,7 +104,8 @@ int RegistryReadText(const char* key_path, const char* value_name, const char* m
     return 0;
   char data[4096];
   DWORD type = 0, size = sizeof(data);
-  LONG status = RegQueryValueExA(key, value_name, NULL, &type, reinterpret_cast<BYTE*>(data), &size);
+  LONG status =
+      RegQueryValueExA(key, value_name, NULL, &type, reinterpret_cast<BYTE*>(data), &size);
   target.Close(key);
   if (status != ERROR_SUCCESS)
     return Fail(failure, status);
@@ -143,7 +144,8 @@ int RegistrySetValue(const char* key_path, const char* value_name, const char* v
   LONG status = ERROR_INVALID_PARAMETER;  // a type other than 1 to 4 writes nothing
   if (type == REG_BINARY) {
     DWORD count = lstrlenA(value_text) / 2;
-    BYTE* buffer = count ? static_cast<BYTE*>(HeapAlloc(MemoryHeap(), HEAP_ZERO_MEMORY, count)) : NULL;
+    BYTE* buffer =
+        count ? static_cast<BYTE*>(HeapAlloc(MemoryHeap(), HEAP_ZERO_MEMORY, count)) : NULL;
     if (buffer || !count) {
       ReadHexPairs(value_text, buffer, count);
       status = RegSetValueExA(key, value_name, 0, type, buffer, count);
@@ -164,3 +166,6 @@ int RegistrySetValue(const char* key_path, const char* value_name, const char* v
   return 1;
 }
 
+bool RegistryKeyIsOnlyInstalled(const char*) {
+  return false;
+}

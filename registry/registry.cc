@@ -14,8 +14,8 @@ const struct {
   const char* name;
   uint32_t root;
 } kRoots[] = {
-    {"HKEY_CLASSES_ROOT", kClassesRoot}, {"HKEY_CURRENT_USER", kCurrentUser},
-    {"HKEY_LOCAL_MACHINE", kLocalMachine}, {"HKEY_USERS", kUsers},
+    {"HKEY_CLASSES_ROOT", kClassesRoot},     {"HKEY_CURRENT_USER", kCurrentUser},
+    {"HKEY_LOCAL_MACHINE", kLocalMachine},   {"HKEY_USERS", kUsers},
     {"HKEY_CURRENT_CONFIG", kCurrentConfig},
 };
 
@@ -104,9 +104,8 @@ bool EncodeRegistryValue(const char* text, uint32_t type, std::string* bytes) {
   }
 }
 
-int RegistryCreateAndSetValue(const char* key_path, const char* value_name,
-                              const char* value_text, uint32_t type, const char* machine,
-                              std::string* failure) {
+int RegistryCreateAndSetValue(const char* key_path, const char* value_name, const char* value_text,
+                              uint32_t type, const char* machine, std::string* failure) {
   RegistryCreateKey(key_path, machine, nullptr);
   return RegistrySetValue(key_path, value_name, value_text, type, machine, failure);
 }

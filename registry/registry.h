@@ -34,12 +34,18 @@ const char* RegistryRootName(uint32_t root);
 
 int RegistryKeyExists(const char* key_path, const char* machine, std::string* failure = nullptr);
 
+// Whether the local key exists only in the store a package installed for
+// every user, not yet in this user's own (POSIX); the Windows registry has
+// one place for it, so never there.
+bool RegistryKeyIsOnlyInstalled(const char* key_path);
+
 // Creates the key and every missing key above it; an existing key is kept.
 int RegistryCreateKey(const char* key_path, const char* machine, std::string* failure = nullptr);
 
 // Removes the key with every key and value below it; a missing key counts
 // as removed.
-int RegistryDeleteKeyTree(const char* key_path, const char* machine, std::string* failure = nullptr);
+int RegistryDeleteKeyTree(const char* key_path, const char* machine,
+                          std::string* failure = nullptr);
 
 // Writes one value into an existing key. `type`: 1 (REG_SZ) and 2
 // (REG_EXPAND_SZ) the text and its zero byte; 4 (REG_DWORD) the number the
@@ -49,9 +55,8 @@ int RegistrySetValue(const char* key_path, const char* value_name, const char* v
                      uint32_t type, const char* machine, std::string* failure = nullptr);
 
 // RegistryCreateKey, then RegistrySetValue.
-int RegistryCreateAndSetValue(const char* key_path, const char* value_name,
-                              const char* value_text, uint32_t type, const char* machine,
-                              std::string* failure = nullptr);
+int RegistryCreateAndSetValue(const char* key_path, const char* value_name, const char* value_text,
+                              uint32_t type, const char* machine, std::string* failure = nullptr);
 
 // Reads a text value (REG_SZ or REG_EXPAND_SZ) into *text, without its
 // terminating zero.

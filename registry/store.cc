@@ -221,7 +221,7 @@ bool AddRegistryKey(RegistryStore* store, const std::string& path) {
   bool added = false;
   // Each prefix that ends before a backslash is a parent; a root is listed
   // only when it is the key itself (it holds values then).
-  for (size_t end = path.find('\\'); ; end = path.find('\\', end + 1)) {
+  for (size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
     std::string prefix = path.substr(0, end);
     bool wanted = prefix.find('\\') != std::string::npos || end == std::string::npos;
     if (wanted && !FindRegistryKey(store, prefix)) {

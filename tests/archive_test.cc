@@ -110,9 +110,10 @@ TEST_F(ArchiveRun, AFailedTarLeavesNothingAndIsReported) {
   ASSERT_EQ(1u, Records().size());  // tar only
   EXPECT_FALSE(PathExists(dir / "data.tar"));
   EXPECT_FALSE(PathExists(dir / "data.tar.xz"));
-  EXPECT_EQ("Could not archive \"data\": tar failed (exit code 2):\n"
-            "tar: data/f: Cannot open: Permission denied",
-            message);
+  EXPECT_EQ(
+      "Could not archive \"data\": tar failed (exit code 2):\n"
+      "tar: data/f: Cannot open: Permission denied",
+      message);
 #ifdef _WIN32
   EXPECT_TRUE(error_icon);
 #endif
@@ -125,8 +126,10 @@ TEST_F(ArchiveRun, AFailedXzIsReported) {
   MakeDir(dir / "data");
   EXPECT_EQ(1, Arkiva(dir / "data", kRecording, "", {"PATH=" + dir / "nowhere"}));
 #ifdef _WIN32
-  EXPECT_EQ("Could not archive \"data\": tar could not be started: it is neither beside "
-            "arkiva.exe nor on PATH.", message);
+  EXPECT_EQ(
+      "Could not archive \"data\": tar could not be started: it is neither beside "
+      "arkiva.exe nor on PATH.",
+      message);
 #else
   EXPECT_EQ("Could not archive \"data\": tar could not be started: it is not on PATH.", message);
 #endif
@@ -138,9 +141,10 @@ TEST_F(ArchiveRun, AFailedXzIsReported) {
 TEST_F(ArchiveRun, XzsOwnReasonIsReported) {
   WriteText(dir / "notes.xz", "already compressed, by its name");
   EXPECT_EQ(1, Arkiva(dir / "notes.xz", kReal));
-  EXPECT_EQ("Could not archive \"notes.xz\": xz failed (exit code 2):\n"
-            "xz: notes.xz: File already has `.xz' suffix, skipping",
-            message);
+  EXPECT_EQ(
+      "Could not archive \"notes.xz\": xz failed (exit code 2):\n"
+      "xz: notes.xz: File already has `.xz' suffix, skipping",
+      message);
   EXPECT_EQ("already compressed, by its name", ReadText(dir / "notes.xz"));
 }
 
@@ -205,8 +209,10 @@ TEST_F(ArchiveRun, ARootIsReported) {
   const std::string root = "/";
 #endif
   EXPECT_EQ(1, Arkiva(root, kRecording));
-  EXPECT_EQ("Could not archive \"" + root + "\": it is a root, with no folder above it to put "
-            "the archive in.", message);
+  EXPECT_EQ("Could not archive \"" + root +
+                "\": it is a root, with no folder above it to put "
+                "the archive in.",
+            message);
   EXPECT_TRUE(Records().empty());
 }
 
@@ -217,7 +223,8 @@ TEST_F(ArchiveRun, ExistingOutputsAreNeverTouched) {
   WriteText(dir / "My Photos" + kSep + "a.jpg", "picture");
   WriteText(dir / "My Photos.tar", "precious old tar");
   EXPECT_EQ(1, Arkiva(dir / "My Photos", kRecording));
-  EXPECT_EQ("Could not archive \"My Photos\": \"My Photos.tar\" already exists beside it.", message);
+  EXPECT_EQ("Could not archive \"My Photos\": \"My Photos.tar\" already exists beside it.",
+            message);
   EXPECT_EQ("precious old tar", ReadText(dir / "My Photos.tar"));
   EXPECT_FALSE(PathExists(dir / "My Photos.tar.xz"));
 
@@ -246,14 +253,15 @@ TEST_F(ArchiveRun, RealFolderArchives) {
   WriteText(item + kSep + "a b.txt", "first file\n");
   WriteText(item + kSep + "zero", "");
   WriteText(item + kSep + ".one", "1");
-  WriteText(item + kSep + "sub" + kSep + "nested" + kSep + "deep.bin", std::string("\0\1\2\377", 4));
+  WriteText(item + kSep + "sub" + kSep + "nested" + kSep + "deep.bin",
+            std::string("\0\1\2\377", 4));
   ASSERT_EQ(0, Arkiva(item, kReal));
   ASSERT_EQ(0, Arkiva(dir / "Empty", kReal));
   EXPECT_FALSE(PathExists(dir / "My Photos.v2.tar"));
   EXPECT_EQ(std::vector<std::string>({"My Photos.v2/", "My Photos.v2/.one", "My Photos.v2/a b.txt",
                                       "My Photos.v2/empty/", "My Photos.v2/sub/",
-                                      "My Photos.v2/sub/nested/", "My Photos.v2/sub/nested/deep.bin",
-                                      "My Photos.v2/zero"}),
+                                      "My Photos.v2/sub/nested/",
+                                      "My Photos.v2/sub/nested/deep.bin", "My Photos.v2/zero"}),
             Members(dir / "My Photos.v2.tar.xz"));
   ExpectArchiveHolds(dir / "My Photos.v2.tar.xz", item);
   EXPECT_EQ(std::vector<std::string>({"Empty/"}), Members(dir / "Empty.tar.xz"));
@@ -268,10 +276,15 @@ TEST_F(ArchiveRun, RealFileCompresses) {
 }
 
 TEST_F(ArchiveRun, NamesOutsideTheOldCodePages) {
-  std::string name = "Fotos \xc3\x9cn\xc3\xaf" "c\xc3\xb8" "d\xc3\xa9 \xd0\xb6 \xe6\x97\xa5";
+  std::string name =
+      "Fotos \xc3\x9cn\xc3\xaf"
+      "c\xc3\xb8"
+      "d\xc3\xa9 \xd0\xb6 \xe6\x97\xa5";
   MakeDir(dir / name);
   WriteText(dir / name + kSep + "\xe2\x82\xac.txt", "euro");
-  std::string emoji = "\xf0\x9f\x93\xb7 \xd0\xbd\xd0\xbe\xd1\x82\xd1\x8b \xe2\x9c\x93.txt";  // a camera, Cyrillic, a check mark
+  std::string emoji =
+      "\xf0\x9f\x93\xb7 \xd0\xbd\xd0\xbe\xd1\x82\xd1\x8b \xe2\x9c\x93.txt";  // a camera, Cyrillic,
+                                                                             // a check mark
   WriteText(dir / emoji, "notes");
   ASSERT_EQ(0, Arkiva(dir / name, kReal));
   ASSERT_EQ(0, Arkiva(dir / emoji, kReal));
@@ -325,7 +338,8 @@ TEST_F(ArchiveRun, ARealTarThatFailsIsNeverCompressed) {
   MakeDir(dir / "data");
   WriteText(dir / "data\\a", "readable");
   WriteText(dir / "data\\locked", "held open");
-  HANDLE held = CreateFileA((dir / "data\\locked").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+  HANDLE held =
+      CreateFileA((dir / "data\\locked").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
   ASSERT_NE(INVALID_HANDLE_VALUE, held);
   EXPECT_EQ(1, Arkiva(dir / "data", kReal));
   CloseHandle(held);
@@ -350,8 +364,13 @@ TEST_F(ArchiveRun, APlantedTarInTheBrowsedFolderIsNotRun) {
 #else
 // Every name Linux allows reaches tar and xz as it stands.
 TEST_F(ArchiveRun, AnyNameLinuxAllowsIsArchivedAsItIs) {
-  std::vector<std::string> names = {"My \"Photos\" | $HOME 'q'", "back\\slash\\", "line\nbreak",
-                                    "-n \xe2\x9c\x93", "@at", "a:b", "*"};
+  std::vector<std::string> names = {"My \"Photos\" | $HOME 'q'",
+                                    "back\\slash\\",
+                                    "line\nbreak",
+                                    "-n \xe2\x9c\x93",
+                                    "@at",
+                                    "a:b",
+                                    "*"};
   std::vector<std::string> items;
   for (const std::string& name : names) {
     MakeDir(dir / name);
@@ -484,7 +503,8 @@ TEST_F(Unreachable, ADeniedFolderIsReported) {
   if (RunShell("ls /proc/1/root/ >/dev/null", &out) == 0 || out.find("denied") == std::string::npos)
     GTEST_SKIP() << "no folder that Wine's root user may not enter";
   EXPECT_EQ(1, Arkiva("Z:\\proc\\1\\root\\tmp", kRecording));
-  EXPECT_EQ("Could not archive \"tmp\": access to it or to a folder on its path is denied.", message);
+  EXPECT_EQ("Could not archive \"tmp\": access to it or to a folder on its path is denied.",
+            message);
   EXPECT_TRUE(Records().empty());
 }
 #else
@@ -506,7 +526,9 @@ TEST_F(Unreachable, ADeniedFolderIsReported) {
                       &out);
   chmod((dir / "locked").c_str(), 0700);
   EXPECT_EQ(1, code) << out;
-  EXPECT_EQ("arkiva: Could not archive \"inside\": access to it or to a folder on its path is denied.\n", out);
+  EXPECT_EQ(
+      "arkiva: Could not archive \"inside\": access to it or to a folder on its path is denied.\n",
+      out);
   EXPECT_FALSE(PathExists(dir / "locked/inside.tar"));
 }
 #endif
@@ -517,8 +539,8 @@ TEST(XzBlockSize, SeveralBlocksAThreadWithinTheDictionaryAndXzsOwn) {
   const uint64_t MiB = 1 << 20;
   EXPECT_EQ(8 * MiB, XzBlockSize(64000000, 2));  // 8 blocks: four a core
   EXPECT_EQ(13 * MiB, XzBlockSize(100 * MiB, 2));
-  EXPECT_EQ(8 * MiB, XzBlockSize(1 * MiB, 2));    // never below the dictionary
-  EXPECT_EQ(0u, XzBlockSize(190 * MiB, 2));       // xz's own 24 MiB
+  EXPECT_EQ(8 * MiB, XzBlockSize(1 * MiB, 2));  // never below the dictionary
+  EXPECT_EQ(0u, XzBlockSize(190 * MiB, 2));     // xz's own 24 MiB
   EXPECT_EQ(0u, XzBlockSize(256000000, 2));
   EXPECT_EQ(8 * MiB, XzBlockSize(256000000, 8));  // more cores, smaller blocks
   EXPECT_EQ(0u, XzBlockSize(64000000, 1));        // one thread: one block
@@ -556,7 +578,7 @@ TEST_F(ArchiveRun, XzGetsEveryCoreUnlessTheUserSaysOtherwise) {
   };
 
   ASSERT_EQ(0, Arkiva(dir / "f", kRecording));  // (the double leaves f.tar)
-  EXPECT_EQ("<unset>", xz_defaults(0));          // tar: not its business
+  EXPECT_EQ("<unset>", xz_defaults(0));         // tar: not its business
   std::string ours = xz_defaults(1);
   EXPECT_EQ(0u, ours.find("-T0 --memlimit-compress=")) << ours;
   ASSERT_EQ(0, compress_file({}));

@@ -71,7 +71,8 @@ class ArchiveRun : public ::testing::Test {
 #else
     if (programs == kRecording)
       MakeRecordingDoubles();
-    env.insert(env.begin(), "PATH=" + (programs == kRecording ? dir / "bin:" : "") + "/usr/bin:/bin");
+    env.insert(env.begin(),
+               "PATH=" + (programs == kRecording ? dir / "bin:" : "") + "/usr/bin:/bin");
     env.insert(env.begin(), "WAYLAND_DISPLAY=");
     env.insert(env.begin(), "DISPLAY=");
     std::vector<std::string> argv = {BuildPath("arkiva")};
@@ -108,7 +109,10 @@ class ArchiveRun : public ::testing::Test {
                 "for last; do :; done\n"
                 "size=32; [ -z \"$ARKIVA_RECORD_XZ_PARTIAL\" ] || size=12\n"
                 "if [ \"${0##*/}\" = xz ] && [ \"$code\" = 0 ]; then\n"
-                "  printf '\\375\\067\\172\\130\\132\\000\\000\\004\\346\\326\\264\\106\\000\\000\\000\\000\\034\\337\\104\\041\\037\\266\\363\\175\\001\\000\\000\\000\\000\\004\\131\\132' | head -c $size >\"$last.xz\"\n"
+                "  printf "
+                "'\\375\\067\\172\\130\\132\\000\\000\\004\\346\\326\\264\\106\\000\\000\\000\\000"
+                "\\034\\337\\104\\041\\037\\266\\363\\175\\001\\000\\000\\000\\000\\004\\131\\132' "
+                "| head -c $size >\"$last.xz\"\n"
                 "fi\n"
                 "exit $code\n");
       chmod((dir / (std::string("bin/") + name)).c_str(), 0755);
@@ -134,9 +138,10 @@ class ArchiveRun : public ::testing::Test {
     EXPECT_EQ(BuildPath("recbin/" + program + ".exe"), record[0]);
     EXPECT_EQ("\"" + program + "\" " + line, record[1]);
     EXPECT_EQ(folder, record[2]);
-    // tar: STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES (its error pipe), SW_HIDE,
-    // a console of its own that is never shown; xz: SW_SHOWNORMAL and a console.
-    EXPECT_EQ(hidden ? "257" : "1", record[3]);
+    // STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES: tar's error pipe, SW_HIDE, a
+    // console of its own that is never shown; xz's streams in arkiva's console,
+    // SW_SHOWNORMAL.
+    EXPECT_EQ("257", record[3]);
     EXPECT_EQ(hidden ? "0" : "1", record[4]);
     EXPECT_EQ("1", record[5]);
 #else
@@ -160,8 +165,10 @@ class ArchiveRun : public ::testing::Test {
   // Sorted member names of an archive, listed by the real tar.
   std::vector<std::string> Members(const std::string& archive) {
     std::string out;
-    EXPECT_EQ(0, RunShell("m=$(tar -tJf '" + UnixPath(archive) + "') && printf '%s\\n' \"$m\" | sort",
-                          &out)) << out;
+    EXPECT_EQ(
+        0,
+        RunShell("m=$(tar -tJf '" + UnixPath(archive) + "') && printf '%s\\n' \"$m\" | sort", &out))
+        << out;
     return Lines(out);
   }
 
@@ -173,14 +180,16 @@ class ArchiveRun : public ::testing::Test {
     std::string diff;
 #ifndef _WIN32
     // Any name Linux allows, passed through the environment.
-    EXPECT_EQ(0, RunArgv({"/bin/sh", "-c", "tar -xJf \"$A\" -C \"$O\" && diff -r \"$O/$N\" \"$F\" 2>&1"},
-                         "", &diff, {"A=" + archive, "O=" + out.path, "N=" + name, "F=" + folder}))
+    EXPECT_EQ(
+        0, RunArgv({"/bin/sh", "-c", "tar -xJf \"$A\" -C \"$O\" && diff -r \"$O/$N\" \"$F\" 2>&1"},
+                   "", &diff, {"A=" + archive, "O=" + out.path, "N=" + name, "F=" + folder}))
         << diff;
     return;
 #endif
-    EXPECT_EQ(0, RunShell("tar -xJf '" + UnixPath(archive) + "' -C '" + UnixPath(out.path) +
-                              "' && diff -r '" + UnixPath(out / name) + "' '" + UnixPath(folder) + "'",
-                          &diff))
+    EXPECT_EQ(0,
+              RunShell("tar -xJf '" + UnixPath(archive) + "' -C '" + UnixPath(out.path) +
+                           "' && diff -r '" + UnixPath(out / name) + "' '" + UnixPath(folder) + "'",
+                       &diff))
         << diff;
   }
 
@@ -188,8 +197,8 @@ class ArchiveRun : public ::testing::Test {
   ScratchDir io;  // what the runs print, away from the items
   std::string log = dir / "record.log";
   std::function<void(unsigned long)> on_start;  // learns each run's process id
-  std::string message;      // what the last Arkiva() run told the user
-  bool error_icon = false;  // Windows: its box had the error icon
+  std::string message;                          // what the last Arkiva() run told the user
+  bool error_icon = false;                      // Windows: its box had the error icon
 };
 
 #ifdef _WIN32

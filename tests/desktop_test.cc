@@ -114,14 +114,16 @@ class DesktopEntries : public ::testing::Test {
 
   std::string KdeString(const std::string& path, const char* group, const char* key) {
     std::string out;
-    EXPECT_EQ(0, RunArgv({"kreadconfig5", "--file", path, "--group", group, "--key", key}, "", &out));
+    EXPECT_EQ(0,
+              RunArgv({"kreadconfig5", "--file", path, "--group", group, "--key", key}, "", &out));
     return out.substr(0, out.find('\n'));
   }
 
   // The text of each <tag> of Thunar's actions named `name`.
   std::vector<std::string> ThunarField(const std::string& name, const char* tag) {
     std::vector<std::string> found;
-    xmlDocPtr doc = xmlReadFile((home + "/.config/Thunar/uca.xml").c_str(), nullptr, XML_PARSE_NONET);
+    xmlDocPtr doc =
+        xmlReadFile((home + "/.config/Thunar/uca.xml").c_str(), nullptr, XML_PARSE_NONET);
     if (!doc)
       return {"<not XML>"};
     xmlXPathContextPtr context = xmlXPathNewContext(doc);
@@ -162,10 +164,11 @@ TEST_F(DesktopEntries, EachEntryArchivesTheSelectionAsItsManagerRunsIt) {
   MakeDir(dir / "etc/Thunar");
   ASSERT_EQ(0, rename((dir / "etc/uca-system.xml").c_str(), (dir / "etc/Thunar/uca.xml").c_str()));
   ASSERT_EQ(0, AsUser({program})) << said;
-  EXPECT_EQ("Create tar.gz: Create tar.gz Context Menu Setup OK\nCreate tar.xz is now in GNOME Files "
-            "(under Scripts), Caja (under Scripts), Dolphin, Nemo, PCManFM, PCManFM-Qt, "
-            "caja-actions and Thunar.\n",
-            said);
+  EXPECT_EQ(
+      "Create tar.gz: Create tar.gz Context Menu Setup OK\nCreate tar.xz is now in GNOME Files "
+      "(under Scripts), Caja (under Scripts), Dolphin, Nemo, PCManFM, PCManFM-Qt, "
+      "caja-actions and Thunar.\n",
+      said);
 
   // The scripts: run in the folder shown, with the names, and the paths in
   // the manager's variable.
@@ -199,7 +202,8 @@ TEST_F(DesktopEntries, EachEntryArchivesTheSelectionAsItsManagerRunsIt) {
   std::string libfm = data + "/file-manager/actions/arkiva-create-tar-xz.desktop";
   EXPECT_EQ("Action", KeyFileString(libfm, "Desktop Entry", "Type"));
   EXPECT_EQ("all;", KeyFileString(libfm, "Desktop Entry", "Profiles"));
-  EXPECT_EQ("inode/directory;all/allfiles;", KeyFileString(libfm, "X-Action-Profile all", "MimeTypes"));
+  EXPECT_EQ("inode/directory;all/allfiles;",
+            KeyFileString(libfm, "X-Action-Profile all", "MimeTypes"));
   ExpectCommandArchives("libfm", KeyFileString(libfm, "X-Action-Profile all", "Exec"));
 
   // Thunar: the system's actions are kept in the user's new list.
@@ -247,7 +251,9 @@ TEST_F(DesktopEntries, SecondSetupUsersFilesAndRemoval) {
   WriteText(data + "/nautilus/scripts/Create tar.xz", "#!/bin/sh\necho mine\n");
   EXPECT_EQ(1, AsUser({program}));
   EXPECT_EQ(0u, said.find("Create tar.gz: Create tar.gz Context Menu Setup failed\nGNOME Files "
-                          "(under Scripts): " + data + "/nautilus/scripts/Create tar.xz: a file of "
+                          "(under Scripts): " +
+                          data +
+                          "/nautilus/scripts/Create tar.xz: a file of "
                           "that name that arkiva did not write is there; it was left as it is.\n"
                           "Create tar.xz is now in Caja"))
       << said;

@@ -12,12 +12,44 @@ namespace {
 // Names Windows allows, drawn from blanks, dots, a leading '-' or '@',
 // punctuation and letters outside ASCII, with trailing blanks and dots.
 std::vector<std::string> GeneratedNames(int count) {
-  const std::vector<std::string> pieces = {
-      "a", "Z", "0", " ", "  ", ".", "..", "-", "--", "@", "#", "&", "(", ")", "%", "!", "^",
-      "=", "+", ",", ";", "[", "]", "{", "}", "~", "`", "'", "$", "\xc3\xa9", "\xd0\xb6",
-      "\xe6\x97\xa5", "\xf0\x9f\x93\xa6", "tar", ".tar", "x z"};
-  std::vector<std::string> names = {"-", "@", "-v", "--files=list.txt", "@list", "a ", "a.",
-                                    " a", "..x", "-d. ", "\xc3\xa9t\xc3\xa9 ", "%1", "a  b"};
+  const std::vector<std::string> pieces = {"a",
+                                           "Z",
+                                           "0",
+                                           " ",
+                                           "  ",
+                                           ".",
+                                           "..",
+                                           "-",
+                                           "--",
+                                           "@",
+                                           "#",
+                                           "&",
+                                           "(",
+                                           ")",
+                                           "%",
+                                           "!",
+                                           "^",
+                                           "=",
+                                           "+",
+                                           ",",
+                                           ";",
+                                           "[",
+                                           "]",
+                                           "{",
+                                           "}",
+                                           "~",
+                                           "`",
+                                           "'",
+                                           "$",
+                                           "\xc3\xa9",
+                                           "\xd0\xb6",
+                                           "\xe6\x97\xa5",
+                                           "\xf0\x9f\x93\xa6",
+                                           "tar",
+                                           ".tar",
+                                           "x z"};
+  std::vector<std::string> names = {"-",  "@",   "-v",   "--files=list.txt",   "@list", "a ",  "a.",
+                                    " a", "..x", "-d. ", "\xc3\xa9t\xc3\xa9 ", "%1",    "a  b"};
   uint32_t x = 2024;
   while (static_cast<int>(names.size()) < count) {
     std::string name;

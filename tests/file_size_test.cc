@@ -1,4 +1,5 @@
 #include "host/file_size.h"
+#include "host/whole_file.h"
 
 #include <filesystem>
 
@@ -38,7 +39,7 @@ TEST(QueryFileSize, FoldersWithAnyTrailingSeparators) {
 #ifdef _WIN32
   const char* tails[] = {"", "\\", "/", "//", "\\/\\"};
 #else
-  const char* tails[] = {"", "/", "//"};  // a backslash is part of a Linux name
+  const char* tails[] = {"", "/", "//"};          // a backslash is part of a Linux name
 #endif
   for (const char* tail : tails)
     EXPECT_EQ(kSizeFolder, QueryFileSize((dir / "sub dir" + tail).c_str())) << tail;

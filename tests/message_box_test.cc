@@ -17,7 +17,9 @@ HWND MakeWindow(DWORD ex_style, bool visible) {
   return w;
 }
 
-bool Topmost(HWND w) { return GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST; }
+bool Topmost(HWND w) {
+  return GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST;
+}
 
 }  // namespace
 

@@ -78,8 +78,10 @@ class NautilusModule : public ::testing::Test {
   void SetUp() override {
     handle = dlopen(ARKIVA_NAUTILUS_MODULE, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(nullptr, handle) << dlerror();
-    auto initialize = reinterpret_cast<void (*)(GTypeModule*)>(dlsym(handle, "nautilus_module_initialize"));
-    auto list_types = reinterpret_cast<void (*)(const GType**, int*)>(dlsym(handle, "nautilus_module_list_types"));
+    auto initialize =
+        reinterpret_cast<void (*)(GTypeModule*)>(dlsym(handle, "nautilus_module_initialize"));
+    auto list_types = reinterpret_cast<void (*)(const GType**, int*)>(
+        dlsym(handle, "nautilus_module_list_types"));
     ASSERT_NE(nullptr, initialize);
     ASSERT_NE(nullptr, list_types);
     ASSERT_NE(nullptr, dlsym(handle, "nautilus_module_shutdown"));
@@ -135,15 +137,17 @@ TEST_F(NautilusModule, LocalSelectionGetsTheTopLevelItemWhichArchivesIt) {
 
   // The start is detached: wait for the archives, as a user would.
   for (int i = 0; i < 600 && !(PathExists(folder + ".tar.xz") && PathExists(file + ".xz") &&
-                               !PathExists(file)); ++i)
+                               !PathExists(file));
+       ++i)
     usleep(100 * 1000);
   std::string out;
   MakeDir(dir / "out");
-  EXPECT_EQ(0, RunArgv({"/bin/sh", "-c",
-                        "tar -xJf \"$1.tar.xz\" -C \"$2\" && cat \"$2/$(basename \"$1\")/inside\" && "
-                        "xz -dc \"$3.xz\"",
-                        "sh", folder, dir / "out", file},
-                       "", &out))
+  EXPECT_EQ(0,
+            RunArgv({"/bin/sh", "-c",
+                     "tar -xJf \"$1.tar.xz\" -C \"$2\" && cat \"$2/$(basename \"$1\")/inside\" && "
+                     "xz -dc \"$3.xz\"",
+                     "sh", folder, dir / "out", file},
+                    "", &out))
       << out;
   EXPECT_EQ("insidea file", out);
 }

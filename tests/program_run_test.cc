@@ -22,8 +22,12 @@ TEST(DescribeFailure, NamesTheProgramAndTheCause) {
   EXPECT_EQ("xz could not be started: it is not on PATH.",
             DescribeFailure("xz", {ProgramRun::kNotStarted, 0, "it is not on PATH."}));
   EXPECT_EQ("tar failed (exit code 2).", DescribeFailure("tar", {ProgramRun::kExited, 2, ""}));
-  EXPECT_EQ("tar failed (exit code 2):\ntar: x: Cannot open\ntar: Error exit delayed from previous errors.",
-            DescribeFailure("tar", {ProgramRun::kExited, 2,
-                                    "tar: x: Cannot open\ntar: Error exit delayed from previous errors."}));
-  EXPECT_EQ("xz was ended from outside (signal 9).", DescribeFailure("xz", {ProgramRun::kEnded, 9, ""}));
+  EXPECT_EQ(
+      "tar failed (exit code 2):\ntar: x: Cannot open\ntar: Error exit delayed from previous "
+      "errors.",
+      DescribeFailure("tar",
+                      {ProgramRun::kExited, 2,
+                       "tar: x: Cannot open\ntar: Error exit delayed from previous errors."}));
+  EXPECT_EQ("xz was ended from outside (signal 9).",
+            DescribeFailure("xz", {ProgramRun::kEnded, 9, ""}));
 }

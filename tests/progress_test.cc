@@ -44,9 +44,7 @@ class SlowTar : public ArchiveRun {
   // Waits (up to 30 s) until the double's Name.tar holds at least `bytes`.
   void AwaitTarSize(uintmax_t bytes) {
     std::error_code error;
-    for (int i = 0; i < 1500 && !(std::filesystem::file_size(tar, error) >= bytes &&
-                                  !error);
-         ++i)
+    for (int i = 0; i < 1500 && !(std::filesystem::file_size(tar, error) >= bytes && !error); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 
@@ -69,7 +67,8 @@ struct DialogView {
 BOOL CALLBACK ReadStaticText(HWND child, LPARAM param) {
   char cls[32], text[512];
   GetClassNameA(child, cls, sizeof(cls));
-  if (lstrcmpiA(cls, "Static") == 0 && IsWindowVisible(child) && GetWindowTextA(child, text, sizeof(text)) > 0)
+  if (lstrcmpiA(cls, "Static") == 0 && IsWindowVisible(child) &&
+      GetWindowTextA(child, text, sizeof(text)) > 0)
     reinterpret_cast<DialogView*>(param)->lines.push_back(text);
   return TRUE;
 }
@@ -79,16 +78,18 @@ DialogView FindProgressDialog(DWORD pid) {
     DWORD pid;
     HWND found;
   } search = {pid, NULL};
-  EnumWindows([](HWND window, LPARAM param) -> BOOL {
-    auto* s = reinterpret_cast<Search*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != s->pid || !IsWindowVisible(window) ||
-        !FindWindowExA(window, NULL, "msctls_progress32", NULL))
-      return TRUE;
-    s->found = window;
-    return FALSE;
-  }, reinterpret_cast<LPARAM>(&search));
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != s->pid || !IsWindowVisible(window) ||
+            !FindWindowExA(window, NULL, "msctls_progress32", NULL))
+          return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
   DialogView view;
   if (!search.found)
     return view;
@@ -160,8 +161,8 @@ TEST_F(SlowTar, AProgressLineOnlyOnATerminal) {
   std::string command = "'" + BuildPath("arkiva") + "' '" + folder + "'";
   EXPECT_EQ(0, RunArgv({"script", "-qec", command, "/dev/null"}, "", &out,
                        {"PATH=" + dir / "bin:/usr/bin:/bin", "ARKIVA_RECORD=" + log,
-                        "ARKIVA_RECORD_WRITE=" + tar, "ARKIVA_RECORD_GROW=20", "DISPLAY=",
-                        "WAYLAND_DISPLAY="}));
+                        "ARKIVA_RECORD_WRITE=" + tar, "ARKIVA_RECORD_GROW=20",
+                        "DISPLAY=", "WAYLAND_DISPLAY="}));
   EXPECT_NE(std::string::npos, out.find("\rtar: ")) << out;
   EXPECT_NE(std::string::npos, out.find(" of 4.0 MB  ")) << out;
   EXPECT_NE(std::string::npos, out.find("\r\033[K")) << out;
@@ -169,7 +170,8 @@ TEST_F(SlowTar, AProgressLineOnlyOnATerminal) {
   // Standard error a file: nothing but what tar and xz said.
   std::filesystem::remove(tar);  // the double's xz leaves it, and its own output
   std::filesystem::remove(tar + ".xz");
-  ASSERT_EQ(0, Arkiva(folder, kRecording, "", {"ARKIVA_RECORD_WRITE=" + tar, "ARKIVA_RECORD_GROW=20"}));
+  ASSERT_EQ(
+      0, Arkiva(folder, kRecording, "", {"ARKIVA_RECORD_WRITE=" + tar, "ARKIVA_RECORD_GROW=20"}));
   EXPECT_EQ("", ReadText(io / "stderr.txt"));
 }
 

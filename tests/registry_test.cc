@@ -92,10 +92,14 @@ class RegistryTest : public ::testing::Test {
     base = "HKEY_CURRENT_USER\\" + scratch;
   }
 #ifdef _WIN32
-  void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, scratch.c_str()); }
+  void TearDown() override {
+    RegDeleteTreeA(HKEY_CURRENT_USER, scratch.c_str());
+  }
 #endif
 
-  std::string Value(const std::string& key, const char* name) { return RegistryValueText(key, name); }
+  std::string Value(const std::string& key, const char* name) {
+    return RegistryValueText(key, name);
+  }
 
   ScratchDir dir;
   std::string scratch, base;
@@ -148,7 +152,7 @@ TEST_F(RegistryTest, KeyTreesAreRemovedWithEverythingBelow) {
   EXPECT_EQ(0, RegistryKeyExists(key.c_str(), "."));
   EXPECT_EQ(0, RegistryKeyExists((key + "\\a\\b").c_str(), "."));
   EXPECT_EQ(1, RegistryKeyExists((base + "\\Treetop").c_str(), "."));  // a sibling stays
-  EXPECT_EQ(1, RegistryDeleteKeyTree(key.c_str(), "."));  // already gone
+  EXPECT_EQ(1, RegistryDeleteKeyTree(key.c_str(), "."));               // already gone
   EXPECT_EQ(0, RegistryDeleteKeyTree("HKEY_CURRENT_USER\\", "."));
   EXPECT_EQ(0, RegistryDeleteKeyTree("HKEY_CURRENT_USER", "."));
 }
@@ -173,7 +177,7 @@ TEST_F(RegistryTest, MachineNamesOtherThanDotConnect) {
   char name[MAX_COMPUTERNAME_LENGTH + 1];
   DWORD size = sizeof(name);
   GetComputerNameA(name, &size);
-  EXPECT_EQ(1, RegistryCreateKey(key.c_str(), ""));   // the empty name is this machine
+  EXPECT_EQ(1, RegistryCreateKey(key.c_str(), ""));  // the empty name is this machine
   EXPECT_EQ(1, RegistryKeyExists(key.c_str(), name));
   EXPECT_EQ(0, RegistryKeyExists(key.c_str(), ".."));  // unreachable
   EXPECT_EQ(0, RegistryKeyExists(key.c_str(), " ."));
@@ -201,8 +205,9 @@ TEST_F(RegistryTest, NoHandleIsLeftOpen) {
 }
 #else
 TEST_F(RegistryTest, StoreFileIsAReadableRegistryExport) {
-  ASSERT_EQ(1, RegistryCreateAndSetValue("HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\command",
-                                         "", "\"/usr/bin/arkiva\" \"%1\"", 1, "."));
+  ASSERT_EQ(1,
+            RegistryCreateAndSetValue("HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\command",
+                                      "", "\"/usr/bin/arkiva\" \"%1\"", 1, "."));
   ASSERT_EQ(1, RegistryCreateAndSetValue("hkey_current_user\\Software\\Ark", "n", "$2a", 4, "."));
   ASSERT_EQ(1, RegistrySetValue("HKEY_CURRENT_USER\\software\\ark", "b", "0aff", 3, "."));
   ASSERT_EQ(1, RegistrySetValue("HKEY_CURRENT_USER\\Software\\Ark", "e", "%P%", 2, "."));
@@ -228,12 +233,14 @@ TEST_F(RegistryTest, StoreFileIsAReadableRegistryExport) {
 
 TEST(RegistryStore, TypesBeyondNineRoundTripInHex) {
   // Found by fuzzing: hex(N) carries the type in hexadecimal.
-  std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_USERS\\x]\n\"q\"=hex(b):01,02\n";
+  std::string text =
+      "Windows Registry Editor Version 5.00\n\n[HKEY_USERS\\x]\n\"q\"=hex(b):01,02\n";
   RegistryStore store;
   ASSERT_TRUE(ParseRegistryStore(text, &store));
   EXPECT_EQ(11u, store.keys[0].values[0].type);
   EXPECT_EQ(text, FormatRegistryStore(store));
-  EXPECT_FALSE(ParseRegistryStore(text.substr(0, text.find("hex(b)")) + "hex(123456789):00\n", &store));
+  EXPECT_FALSE(
+      ParseRegistryStore(text.substr(0, text.find("hex(b)")) + "hex(123456789):00\n", &store));
 }
 
 TEST_F(RegistryTest, ADamagedStoreIsNeverOverwritten) {
@@ -241,8 +248,11 @@ TEST_F(RegistryTest, ADamagedStoreIsNeverOverwritten) {
   std::string file = dir / "store/registry.reg";
   std::string good = ReadText(file);
   for (const std::string& damaged :
-       {good.substr(0, good.size() - 3), std::string("\x7f" "ELF\0\1\2", 7), std::string(),
-        good + "garbage line\n", good + "[-HKEY_CURRENT_USER\\x]\n"}) {
+       {good.substr(0, good.size() - 3),
+        std::string("\x7f"
+                    "ELF\0\1\2",
+                    7),
+        std::string(), good + "garbage line\n", good + "[-HKEY_CURRENT_USER\\x]\n"}) {
     WriteText(file, damaged);
     std::string why;
     EXPECT_EQ(0, RegistryCreateKey((base + "\\other").c_str(), ".", &why));
@@ -263,7 +273,8 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
   for (int i = 0; i < 8; ++i)
     for (int j = 0; j < 10; ++j)
       EXPECT_EQ("1:" + std::to_string(i) + std::string(1, '\0'),
-                Value("HKEY_CURRENT_USER\\Software\\Writer" + std::to_string(i) + "\\k" + std::to_string(j),
+                Value("HKEY_CURRENT_USER\\Software\\Writer" + std::to_string(i) + "\\k" +
+                          std::to_string(j),
                       "v"));
 }
 
@@ -294,8 +305,10 @@ TEST_F(RegistryTest, WinesRegImportReadsTheStore) {
   if (!PathExists(prefix + "/system.reg")) {
     prefix = BuildPath("wineprefix");
     if (!PathExists(prefix + "/system.reg")) {
-      ASSERT_EQ(0, RunShell("WINEPREFIX='" + prefix + "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' "
-                            "setarch $(uname -m) -R wineboot -i && WINEPREFIX='" + prefix + "' wineserver -w"));
+      ASSERT_EQ(0, RunShell("WINEPREFIX='" + prefix +
+                            "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' "
+                            "setarch $(uname -m) -R wineboot -i && WINEPREFIX='" +
+                            prefix + "' wineserver -w"));
     }
   }
   std::string key = "HKEY_CURRENT_USER\\Software\\ArkivaImport" + std::to_string(getpid());

@@ -33,7 +33,8 @@ TEST_F(ArkivaLoad, SixteenFoldersAtOnce) {
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, DETACHED_PROCESS, NULL, NULL, &si, &pi));
+    ASSERT_TRUE(
+        CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, DETACHED_PROCESS, NULL, NULL, &si, &pi));
     started.push_back(pi);
   }
   for (PROCESS_INFORMATION& pi : started) {
@@ -46,18 +47,21 @@ TEST_F(ArkivaLoad, SixteenFoldersAtOnce) {
   }
 #else
   for (int i = 0; i < 16; ++i)
-    script += "PATH=/usr/bin:/bin '" + BuildPath("arkiva") + "' '" + dir / ("item " + std::to_string(i)) +
-              "' 2>/dev/null & ";
+    script += "PATH=/usr/bin:/bin '" + BuildPath("arkiva") + "' '" +
+              dir / ("item " + std::to_string(i)) + "' 2>/dev/null & ";
   ASSERT_EQ(0, RunShell(script + "wait"));
 #endif
   for (int i = 0; i < 16; ++i) {
     std::string name = "item " + std::to_string(i);
     EXPECT_FALSE(PathExists(dir / (name + ".tar"))) << name;
-    EXPECT_EQ(std::vector<std::string>({name + "/", name + "/data.txt"}), Members(dir / (name + ".tar.xz")));
+    EXPECT_EQ(std::vector<std::string>({name + "/", name + "/data.txt"}),
+              Members(dir / (name + ".tar.xz")));
     std::string out;
     std::string archive = UnixPath(dir / (name + ".tar.xz"));
     ASSERT_EQ(0, RunShell("tar -xOJf '" + archive + "' >'" + archive + ".out' && wc -c <'" +
-                          archive + ".out'", &out)) << out;
+                              archive + ".out'",
+                          &out))
+        << out;
     EXPECT_EQ(std::to_string(200000 + i) + "\n", out) << name;
   }
 }
@@ -75,10 +79,13 @@ TEST_F(ArkivaLoad, TwoHundredFoldersWithFewDescriptors) {
   }
   std::string out;
   EXPECT_EQ(0, RunShell("ulimit -n 32 && DISPLAY= WAYLAND_DISPLAY= '" + BuildPath("arkiva") + "'" +
-                            items + " 2>&1", &out)) << out;
+                            items + " 2>&1",
+                        &out))
+      << out;
   for (int i = 0; i < 200; i += 199)
-    EXPECT_EQ(std::vector<std::string>({"f" + std::to_string(i) + "/", "f" + std::to_string(i) + "/a"}),
-              Members(dir / ("f" + std::to_string(i) + ".tar.xz")));
+    EXPECT_EQ(
+        std::vector<std::string>({"f" + std::to_string(i) + "/", "f" + std::to_string(i) + "/a"}),
+        Members(dir / ("f" + std::to_string(i) + ".tar.xz")));
   ASSERT_EQ(0, RunShell("ls '" + dir.path + "' | grep -c 'tar.xz$'", &out));
   EXPECT_EQ("200\n", out);
 }
@@ -199,7 +206,9 @@ TEST_F(TwoStarts, OnOneFile) {
     std::string out;
     WriteText(io / "noise", noise);
     ASSERT_EQ(0, RunShell("xz -dc '" + UnixPath(dir / "notes.bin.xz") + "' | cmp - '" +
-                              UnixPath(io / "noise") + "'", &out)) << out;
+                              UnixPath(io / "noise") + "'",
+                          &out))
+        << out;
     std::remove((dir / "notes.bin.xz").c_str());
   }
 }
@@ -230,15 +239,16 @@ TEST_F(ArkivaFaults, TarFailingMidwayIsNeverCompressed) {
   chmod((dir / "data/secret").c_str(), 0);
   chmod((dir / "registry.reg").c_str(), 0644);
   std::string out;
-  int code = RunShell("DISPLAY= WAYLAND_DISPLAY= ARKIVA_REGISTRY='" + dir / "registry.reg" + "' " + as_user + "'" +
-                          BuildPath("arkiva") + "' '" + dir / "data" + "'",
+  int code = RunShell("DISPLAY= WAYLAND_DISPLAY= ARKIVA_REGISTRY='" + dir / "registry.reg" + "' " +
+                          as_user + "'" + BuildPath("arkiva") + "' '" + dir / "data" + "'",
                       &out);
   EXPECT_EQ(1, code) << out;
   EXPECT_FALSE(PathExists(dir / "data.tar.xz"));
   EXPECT_FALSE(PathExists(dir / "data.tar"));
   EXPECT_EQ("readable", ReadText(dir / "data/a"));
   // tar's own words reach the user.
-  EXPECT_NE(std::string::npos, out.find("arkiva: Could not archive \"data\": tar failed (exit code 2):\n"))
+  EXPECT_NE(std::string::npos,
+            out.find("arkiva: Could not archive \"data\": tar failed (exit code 2):\n"))
       << out;
   EXPECT_NE(std::string::npos, out.find("secret")) << out;
 }
@@ -270,20 +280,24 @@ TEST(ArkivaStoreLoad, EightFirstStartsAtOnce) {
   std::string store = dir / "registry.reg";
   std::string script;
   for (int i = 0; i < 8; ++i)
-    script += "ARKIVA_REGISTRY='" + store + "' HOME='" + dir.path + "' XDG_DATA_HOME= XDG_CONFIG_HOME= "
-              "DISPLAY= WAYLAND_DISPLAY= '" + BuildPath("arkiva") +
-              "' </dev/null 2>/dev/null & ";
+    script += "ARKIVA_REGISTRY='" + store + "' HOME='" + dir.path +
+              "' XDG_DATA_HOME= XDG_CONFIG_HOME= "
+              "DISPLAY= WAYLAND_DISPLAY= '" +
+              BuildPath("arkiva") + "' </dev/null 2>/dev/null & ";
   ASSERT_EQ(0, RunShell(script + "wait"));
   RegistryStore parsed;
   ASSERT_TRUE(ParseRegistryStore(ReadText(store), &parsed));
   std::string command = "\"" + BuildPath("arkiva") + "\" \"%1\"" + std::string(1, '\0');
-  for (const char* key : {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Directory\\shell\\Create tar.xz\\command",
-                          "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\Create tar.xz\\command"}) {
+  for (const char* key :
+       {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Directory\\shell\\Create tar.xz\\command",
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\Create tar.xz\\command"}) {
     RegistryKey* found = FindRegistryKey(&parsed, key);
     ASSERT_NE(nullptr, found) << key;
     ASSERT_EQ(1u, found->values.size());
     EXPECT_EQ(command, found->values[0].data);
   }
-  ASSERT_NE(nullptr, FindRegistryKey(&parsed, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\Create tar.xz"));
+  ASSERT_NE(
+      nullptr,
+      FindRegistryKey(&parsed, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\Create tar.xz"));
 }
 #endif

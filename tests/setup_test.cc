@@ -17,7 +17,8 @@ namespace {
 
 const char kFolderCommand[] = "HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\command";
 const char kFileKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\Create tar.xz";
-const char kFileCommand[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\Create tar.xz\\command";
+const char kFileCommand[] =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\*\\shell\\Create tar.xz\\command";
 
 }  // namespace
 
@@ -66,8 +67,8 @@ class SetupRun : public ::testing::Test {
     std::string parent(path, strrchr(path, '\\') - path);
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(root, parent.c_str(), &key));
     RegCloseKey(key);
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
-                                             NULL, &key, NULL));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path, 0, NULL, REG_OPTION_VOLATILE,
+                                             KEY_ALL_ACCESS, NULL, &key, NULL));
     RegCloseKey(key);
   }
 #endif
@@ -93,7 +94,9 @@ class SetupRun : public ::testing::Test {
 #endif
   }
 
-  std::string Value(const char* key, const char* name) { return RegistryValueText(key, name); }
+  std::string Value(const char* key, const char* name) {
+    return RegistryValueText(key, name);
+  }
 
   int ValueCount(const char* key) {
 #ifdef _WIN32
@@ -125,8 +128,8 @@ class SetupRun : public ::testing::Test {
     (void)store;
     BoxWatch watch("Create tar.gz");
     std::string line = "\"" + arkiva + "\"" + (argument.empty() ? "" : " \"" + argument + "\"");
-    *exit_code = RunCommandLine(line, "", nullptr, {},
-                                [&](unsigned long pid) { watch.AddProcess(pid); });
+    *exit_code =
+        RunCommandLine(line, "", nullptr, {}, [&](unsigned long pid) { watch.AddProcess(pid); });
     const BoxWatch::Seen& seen = watch.Stop();
     if (!seen.found)
       return "no box";
@@ -135,8 +138,8 @@ class SetupRun : public ::testing::Test {
     std::string out;
     std::string env = store.empty() ? "" : "ARKIVA_REGISTRY='" + store + "' ";
     std::string quoted = argument.empty() ? "" : " '" + argument + "'";
-    *exit_code = RunShell(env + "DISPLAY= WAYLAND_DISPLAY= '" + arkiva + "'" + quoted + " </dev/null",
-                          &out);
+    *exit_code =
+        RunShell(env + "DISPLAY= WAYLAND_DISPLAY= '" + arkiva + "'" + quoted + " </dev/null", &out);
     // Without a display the box is "title: text" on standard error.
     size_t colon = out.find(": ");
     if (colon == std::string::npos)
@@ -157,7 +160,8 @@ class SetupRun : public ::testing::Test {
       return -1;
     command.replace(at, 2, item);
 #ifdef _WIN32
-    return RunCommandLine(command, "", nullptr, {"PATH=" + BuildPath("realbin") + ";C:\\windows\\system32"});
+    return RunCommandLine(command, "", nullptr,
+                          {"PATH=" + BuildPath("realbin") + ";C:\\windows\\system32"});
 #else
     return RunArgv(SplitCommandLine(command.c_str()), "", nullptr);
 #endif
@@ -199,7 +203,8 @@ TEST_F(SetupRun, LaterStartsArchiveThroughTheRegisteredCommands) {
   WriteText(dir / "My Folder.d/inside.txt", "content");
   WriteText(dir / "file one.txt", "abc");
   EXPECT_EQ(0, ShellStart(kFolderCommand, folder));
-  EXPECT_EQ(0, ShellStart("HKEY_CLASSES_ROOT\\*\\shell\\Create tar.xz\\command", dir / "file one.txt"));
+  EXPECT_EQ(
+      0, ShellStart("HKEY_CLASSES_ROOT\\*\\shell\\Create tar.xz\\command", dir / "file one.txt"));
   EXPECT_TRUE(PathExists(dir / "My Folder.d.tar.xz"));
   EXPECT_FALSE(PathExists(dir / "My Folder.d.tar"));
   std::string out;
@@ -273,11 +278,12 @@ TEST_F(SetupRun, WithoutRightsForAllUsersTheEntryIsThisUsers) {
   int exit_code = -1;
   std::string box = FirstStart(dir.path, &exit_code);
   EXPECT_EQ(0, exit_code);
-  std::string first = "Create tar.gz|Create tar.gz Context Menu Setup OK\nSet up for this user only: " +
-                      std::string(kFolderCommand) + " could not be written for all users: ";
+  std::string first =
+      "Create tar.gz|Create tar.gz Context Menu Setup OK\nSet up for this user only: " +
+      std::string(kFolderCommand) + " could not be written for all users: ";
   EXPECT_EQ(first, box.substr(0, first.size())) << box;
   EXPECT_GT(box.size(), first.size() + 10) << box;  // the system's reason
-  EXPECT_EQ("|", box.substr(box.rfind('|')));        // no error icon
+  EXPECT_EQ("|", box.substr(box.rfind('|')));       // no error icon
 
   std::string command = "1:\"" + arkiva + "\" \"%1\"" + std::string(1, '\0');
   const char kUserFolderCommand[] =
@@ -318,18 +324,20 @@ TEST_F(SetupRun, AFailedSetupSaysWhichKeyAndWhy) {
   MakeVolatile(HKEY_LOCAL_MACHINE, "Software\\Classes\\*\\shell\\Create tar.xz");
   MakeVolatile(HKEY_CURRENT_USER, "Software\\Classes\\*\\shell\\Create tar.xz");
   std::string box = FirstStart(dir.path, &exit_code);
-  EXPECT_EQ(std::string("Create tar.gz|Create tar.gz Context Menu Setup failed\n") + kFileCommand + ": ",
-            box.substr(0, box.find(": ") + 2));
+  EXPECT_EQ(
+      std::string("Create tar.gz|Create tar.gz Context Menu Setup failed\n") + kFileCommand + ": ",
+      box.substr(0, box.find(": ") + 2));
   EXPECT_EQ("|error", box.substr(box.rfind('|')));
   EXPECT_GT(box.size(), 120u) << box;  // the system's reason follows
   // Nothing half-written that the next start would take for a finished setup.
   EXPECT_EQ(0, RegistryKeyExists(kFolderMenuKey, "."));
   EXPECT_EQ(0, RegistryKeyExists(kFolderCommand, "."));
-  EXPECT_EQ(0, RegistryKeyExists("HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz", "."));
+  EXPECT_EQ(0, RegistryKeyExists(
+                   "HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz", "."));
 #else
   std::string box = FirstStart(dir.path, &exit_code, "/dev/null/arkiva/registry.reg");
-  EXPECT_EQ(std::string("Create tar.gz|Create tar.gz Context Menu Setup failed\n") + kFolderCommand +
-                ": /dev/null/arkiva/registry.reg.lock: Not a directory|",
+  EXPECT_EQ(std::string("Create tar.gz|Create tar.gz Context Menu Setup failed\n") +
+                kFolderCommand + ": /dev/null/arkiva/registry.reg.lock: Not a directory|",
             box);
 #endif
   EXPECT_EQ(1, exit_code);

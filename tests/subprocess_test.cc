@@ -25,12 +25,15 @@ struct Talker {
 
 Talker Talking(const std::string& words, int code, const std::string& log) {
 #ifdef _WIN32
-  return {"tar", {}, {"ARKIVA_RECORD=" + log, "ARKIVA_RECORD_STDERR=" + words,
-                      "ARKIVA_RECORD_EXIT=" + std::to_string(code)}};
+  return {"tar",
+          {},
+          {"ARKIVA_RECORD=" + log, "ARKIVA_RECORD_STDERR=" + words,
+           "ARKIVA_RECORD_EXIT=" + std::to_string(code)}};
 #else
   (void)log;
-  return {"sh", {"-c", {"echo \"" + words + "\" \"${XZ_DEFAULTS-<unset>}\" >&2; exit " +
-                        std::to_string(code)}},
+  return {"sh",
+          {"-c",
+           {"echo \"" + words + "\" \"${XZ_DEFAULTS-<unset>}\" >&2; exit " + std::to_string(code)}},
           {}};
 #endif
 }

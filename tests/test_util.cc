@@ -131,7 +131,9 @@ bool PathExists(const std::string& path) {
   return fs::exists(path, ignored);
 }
 
-void MakeDir(const std::string& path) { fs::create_directories(path); }
+void MakeDir(const std::string& path) {
+  fs::create_directories(path);
+}
 #endif
 
 std::string Noise(size_t size, uint32_t seed) {
@@ -204,9 +206,9 @@ int RunCommandLine(const std::string& line, const std::string& cwd, std::string*
   std::string mutable_line = line;
   std::string block = env.empty() ? std::string() : EnvironmentBlock(env);
   // Detached, as the shell starts programs: no console to inherit.
-  BOOL ok = CreateProcessA(NULL, &mutable_line[0], NULL, NULL, TRUE, DETACHED_PROCESS,
-                           env.empty() ? NULL : &block[0], cwd.empty() ? NULL : cwd.c_str(),
-                           &si, &pi);
+  BOOL ok =
+      CreateProcessA(NULL, &mutable_line[0], NULL, NULL, TRUE, DETACHED_PROCESS,
+                     env.empty() ? NULL : &block[0], cwd.empty() ? NULL : cwd.c_str(), &si, &pi);
   CloseHandle(write_end);
   if (ok && started)
     started(pi.dwProcessId);
@@ -322,7 +324,8 @@ bool EndChildProgram(unsigned long parent, const std::string& name) {
   entry.dwSize = sizeof(entry);
   bool ended = false;
   for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    if (entry.th32ParentProcessID != parent || _stricmp(entry.szExeFile, (name + ".exe").c_str()) != 0)
+    if (entry.th32ParentProcessID != parent ||
+        _stricmp(entry.szExeFile, (name + ".exe").c_str()) != 0)
       continue;
     HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
     ended = process && TerminateProcess(process, 0);

@@ -13,7 +13,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string name(reinterpret_cast<const char*>(data), size);
   for (char c : name)
-    if (static_cast<unsigned char>(c) < 0x20 || std::string("\\/:*?\"<>|").find(c) != std::string::npos)
+    if (static_cast<unsigned char>(c) < 0x20 ||
+        std::string("\\/:*?\"<>|").find(c) != std::string::npos)
       return 0;
   for (bool posix : {false, true}) {
     ArchiveLines folder = BuildArchiveLines(name, true, posix);
@@ -24,9 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!operand.empty() && (operand[0] == '-' || operand[0] == '@'))
       abort();
     using Args = std::vector<std::string>;
-    if (SplitCommandLine(("\"tar\" " + ArgumentLine(folder.tar)).c_str()) != Args{"tar", "cf", operand + ".tar", operand})
+    if (SplitCommandLine(("\"tar\" " + ArgumentLine(folder.tar)).c_str()) !=
+        Args{"tar", "cf", operand + ".tar", operand})
       abort();
-    if (SplitCommandLine(("\"xz\" " + ArgumentLine(folder.xz)).c_str()) != Args{"xz", "-zv", operand + ".tar"})
+    if (SplitCommandLine(("\"xz\" " + ArgumentLine(folder.xz)).c_str()) !=
+        Args{"xz", "-zv", operand + ".tar"})
       abort();
     if (SplitCommandLine(("\"xz\" " + ArgumentLine(file.xz)).c_str()) != Args{"xz", "-zv", operand})
       abort();

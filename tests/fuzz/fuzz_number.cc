@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   text = text.c_str();
   int64_t value = ReadRegistryNumber(text.c_str());
-  if (ReadRegistryNumber(("-" + text).c_str()) != static_cast<int64_t>(0 - static_cast<uint64_t>(value)) &&
+  if (ReadRegistryNumber(("-" + text).c_str()) !=
+          static_cast<int64_t>(0 - static_cast<uint64_t>(value)) &&
       !text.empty() && text[0] != '-' && text[0] != '+' && text[0] != ' ' && text[0] != '\t')
     abort();
   size_t decimal = text.find_first_not_of("0123456789");
@@ -33,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (static_cast<uint64_t>(ReadRegistryNumber(digits.c_str())) != Reference(digits, 10))
     abort();
   if (digits.size() <= 19 && !digits.empty() &&
-      static_cast<uint64_t>(ReadRegistryNumber(digits.c_str())) != strtoull(digits.c_str(), nullptr, 10))
+      static_cast<uint64_t>(ReadRegistryNumber(digits.c_str())) !=
+          strtoull(digits.c_str(), nullptr, 10))
     abort();
   std::string hex = text.substr(0, text.find_first_not_of("0123456789abcdefABCDEF"));
   if (static_cast<uint64_t>(ReadRegistryNumber(("$" + hex).c_str())) != Reference(hex, 16))

@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string subkey = in.ConsumeRandomLengthString(40);
     std::string path;
     if (!StorableName(subkey) || subkey.find('\0') != std::string::npos ||
-        !ParseRegistryKeyPath((std::string(kRoots[in.ConsumeIntegralInRange(0, 4)]) + "\\" + subkey).c_str()) ||
+        !ParseRegistryKeyPath(
+            (std::string(kRoots[in.ConsumeIntegralInRange(0, 4)]) + "\\" + subkey).c_str()) ||
         !StoreKeyPath(RegistryRoot, RegistrySubKey, &path))
       continue;
     AddRegistryKey(&built, path);
