@@ -596,7 +596,12 @@ TEST_F(ArchiveRun, XzGetsEveryCoreUnlessTheUserSaysOtherwise) {
   ASSERT_EQ(0, Arkiva(dir / "big", kRecording));
   std::remove((dir / "big.xz").c_str());
   ASSERT_EQ(0, Arkiva(std::vector<std::string>{dir / "file", dir / "big"}, kRecording));
-  EXPECT_EQ(xz_defaults(5), xz_defaults(7));
+  // (The memory limit is shared among the arkiva runs on the machine.)
+  auto block = [&](size_t launch) {
+    std::string options = xz_defaults(launch);
+    return options.substr(std::min(options.find(" --block-size"), options.size()));
+  };
+  EXPECT_EQ(block(5), block(7));
   std::remove((dir / "file.xz").c_str());
   std::remove((dir / "big.xz").c_str());
   ASSERT_EQ(0, Arkiva(std::vector<std::string>{dir / "file", dir / "big"}, kRecording, "",
