@@ -7,9 +7,13 @@
 // One start runs one mode, chosen afresh from the registry: Setup mode while
 // the folder menu key is absent (the first start), Archive mode after. A
 // start without an argument sets up again when the registered menu needs it.
+// The Linux desktop entries start "arkiva -- PATHS": that is never setup,
+// and without a path (a manager in the Trash has none to give) does nothing.
 int main(int argc, char** argv) {
   StartRuntime(argc, argv);
-  bool setup = !MenuIsRegistered() || (ProgramArgumentCount() == 0 && MenuNeedsSetup());
+  bool from_entry = SkipArgument("--");
+  bool setup =
+      !from_entry && (!MenuIsRegistered() || (ProgramArgumentCount() == 0 && MenuNeedsSetup()));
   int exit_code = setup ? RegisterContextMenu(OwnProgramPath()) : CreateArchive();
   EndRuntime(exit_code);
 }

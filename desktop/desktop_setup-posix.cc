@@ -3,11 +3,21 @@
 #include <errno.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "desktop/entry_file.h"
 #include "host/environment.h"
 #include "host/system_error.h"
 #include "host/whole_file.h"
+
+// Set by the build: where the package puts GNOME Files' module, and where
+// caja-actions keeps its own.
+#ifndef ARKIVA_INSTALLED_NAUTILUS_MODULE
+#define ARKIVA_INSTALLED_NAUTILUS_MODULE ""
+#endif
+#ifndef ARKIVA_CAJA_ACTIONS_MODULE
+#define ARKIVA_CAJA_ACTIONS_MODULE ""
+#endif
 
 namespace {
 
@@ -71,6 +81,18 @@ bool HasSystemEntry(const EntryFile& file, const std::string& user_data,
   return false;
 }
 
+// Takes away arkiva's own file at `path`, where a manager no longer needs it.
+void RemoveOwnEntryFile(const std::string& path) {
+  std::string text;
+  int error = 0;
+  if (ReadWholeFile(path, &text, &error) && text.find(kWrittenByArkiva) != std::string::npos)
+    unlink(path.c_str());
+}
+
+bool Installed(const char* path) {
+  return *path && access(path, F_OK) == 0;
+}
+
 // Thunar's list: the user's, else the system's first, with arkiva's action.
 std::string PlaceThunarAction(const std::string& config_home,
                               const std::vector<std::string>& config_dirs,
@@ -114,22 +136,38 @@ DesktopSetup SetUpDesktopEntries(const std::string& program) {
     else
       setup.failures.push_back(managers + ": " + path + ": " + why);
   };
+  // The scripts' earlier name, which GNOME Files and Caja never showed.
+  RemoveOwnEntryFile(data_home + "/nautilus/scripts/" + kEntryLabel);
+  RemoveOwnEntryFile(config_home + "/caja/scripts/" + kEntryLabel);
+  // One entry per manager: GNOME Files shows the package's module, and Caja
+  // with caja-actions the file-manager action (listed with PCManFM's), so
+  // their scripts would be second ones; one setup wrote before is taken away.
   struct {
     const char* managers;
     EntryFile file;
     bool has_system_place;
+    bool shown_otherwise;
+    const char* shown_as;
   } entries[] = {
-      {"GNOME Files (under Scripts)", NautilusScript(data_home, program), false},
-      {"Caja (under Scripts)", CajaScript(config_home, program), false},
-      {"Dolphin", DolphinServiceMenu(data_home, program), true},
-      {"Nemo", NemoAction(data_home, program), true},
-      {"PCManFM, PCManFM-Qt, caja-actions", FileManagerAction(data_home, program), true},
+      {"GNOME Files (under Scripts)", NautilusScript(data_home, program), false,
+       Installed(ARKIVA_INSTALLED_NAUTILUS_MODULE), "GNOME Files (system-wide)"},
+      {"Caja (under Scripts)", CajaScript(config_home, program), false,
+       Installed(ARKIVA_CAJA_ACTIONS_MODULE), nullptr},
+      {"Dolphin", DolphinServiceMenu(data_home, program), true, false, nullptr},
+      {"Nemo", NemoAction(data_home, program), true, false, nullptr},
+      {"PCManFM, PCManFM-Qt, caja-actions", FileManagerAction(data_home, program), true, false,
+       nullptr},
   };
   for (const auto& entry : entries) {
-    if (entry.has_system_place && HasSystemEntry(entry.file, data_home, data_dirs))
+    if (entry.shown_otherwise) {
+      RemoveOwnEntryFile(entry.file.path);
+      if (entry.shown_as)
+        setup.set_up.push_back(entry.shown_as);
+    } else if (entry.has_system_place && HasSystemEntry(entry.file, data_home, data_dirs)) {
       setup.set_up.push_back(std::string(entry.managers) + " (system-wide)");
-    else
+    } else {
       note(entry.managers, entry.file.path, PlaceEntryFile(entry.file));
+    }
   }
   std::string thunar_path;
   std::string why = PlaceThunarAction(config_home, config_dirs, program, &thunar_path);

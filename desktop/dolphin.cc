@@ -2,6 +2,7 @@
 
 // A service menu, as KDE Frameworks 5.85 and later read them from
 // kio/servicemenus; KIO runs only those marked executable.
+// clang-format off: one line of the file a line here
 EntryFile DolphinServiceMenu(const std::string& data_dir, const std::string& program) {
   return {data_dir + "/kio/servicemenus/" + kEntryFileStem + ".desktop",
           "# " + std::string(kWrittenByArkiva) +
@@ -20,3 +21,4 @@ EntryFile DolphinServiceMenu(const std::string& data_dir, const std::string& pro
               KeyFileValue(EntryCommand(program)) + "\n",
           true};
 }
+// clang-format on

@@ -2,6 +2,7 @@
 
 const char kWrittenByArkiva[] = "Written by arkiva's setup";
 const char kEntryFileStem[] = "arkiva-create-tar-xz";
+const char kEntryDescription[] = "Pack the selection into .tar.xz archives beside it";
 
 std::string ShellWord(const std::string& text) {
   const char kSafe[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/._+-,=";
@@ -18,7 +19,7 @@ std::string EntryCommand(const std::string& program) {
   std::string escaped;
   for (char c : ShellWord(program))
     escaped += c == '%' ? std::string("%%") : std::string(1, c);
-  return escaped + " %F";
+  return escaped + " -- %F";
 }
 
 std::string KeyFileValue(const std::string& value) {

@@ -25,13 +25,27 @@ extern const char kWrittenByArkiva[];
 // The file name of the key-file entries (Dolphin, Nemo, file-manager actions).
 extern const char kEntryFileStem[];
 
+// What the entry does, in words for users: the managers that show a
+// description (Thunar in its status bar, Nemo, caja-actions, PCManFM as a
+// tooltip) show this.
+extern const char kEntryDescription[];
+
+// The scripts' file name, which is also their label. GNOME Files and Caja
+// list a script only when GIO types it as a program, and GIO types by the
+// name's ending first: "Create tar.xz" reads as an xz file. "Create tar.xz
+// archive" has no ending GIO knows, so its first line types it as a shell
+// script.
+extern const char kScriptName[];
+
 // `text` as one word for a POSIX shell, GLib's g_shell_parse_argv and KDE's
 // KShell alike: as it is when it holds only safe characters, else in single
 // quotes ('\'' for a quote).
 std::string ShellWord(const std::string& text);
 
-// The command of a key-file or XML entry: the program, then the field code
-// for all the selected paths, which each manager quotes one by one.
+// The command of a key-file or XML entry: the program, "--", then the field
+// code for all the selected paths, which each manager quotes one by one.
+// After "--" arkiva never sets up, so a manager that has no path to give
+// (the Trash) starts nothing at all.
 std::string EntryCommand(const std::string& program);
 
 // `value` written as a key-file value (GLib's GKeyFile, KDE's KConfig):

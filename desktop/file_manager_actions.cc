@@ -2,7 +2,10 @@
 
 // The file-manager actions that PCManFM, PCManFM-Qt (libfm) and
 // caja-actions read. libfm-qt skips a file without Type=Action; the first
-// field code decides whether one run takes every item (%F).
+// field code decides whether one run takes every item (%F). Schemes=file
+// keeps it to local files: libfm shows it in the Trash otherwise, where it
+// can start nothing.
+// clang-format off: one line of the file a line here
 EntryFile FileManagerAction(const std::string& data_dir, const std::string& program) {
   return {data_dir + "/file-manager/actions/" + kEntryFileStem + ".desktop",
           "# " + std::string(kWrittenByArkiva) +
@@ -12,12 +15,17 @@ EntryFile FileManagerAction(const std::string& data_dir, const std::string& prog
               "Name=" +
               kEntryLabel +
               "\n"
+              "Tooltip=" +
+              kEntryDescription +
+              "\n"
               "Icon=package-x-generic\n"
               "Profiles=all;\n"
               "\n"
               "[X-Action-Profile all]\n"
               "MimeTypes=inode/directory;all/allfiles;\n"
+              "Schemes=file;\n"
               "Exec=" +
               KeyFileValue(EntryCommand(program)) + "\n",
           false};
 }
+// clang-format on

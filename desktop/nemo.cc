@@ -1,6 +1,8 @@
 #include "desktop/entry_file.h"
 
-// A Nemo action: "any" extension takes folders and every file.
+// A Nemo action: "any" extension takes folders and every file; only where
+// the folder shown is local (not the Trash, where %F would give nothing).
+// clang-format off: one line of the file a line here
 EntryFile NemoAction(const std::string& data_dir, const std::string& program) {
   return {data_dir + "/nemo/actions/" + kEntryFileStem + ".nemo_action",
           "# " + std::string(kWrittenByArkiva) +
@@ -9,12 +11,16 @@ EntryFile NemoAction(const std::string& data_dir, const std::string& program) {
               "Name=" +
               kEntryLabel +
               "\n"
-              "Comment=Pack the selection into .tar.xz archives beside it\n"
+              "Comment=" +
+              kEntryDescription +
+              "\n"
               "Icon-Name=package-x-generic\n"
               "Exec=" +
               KeyFileValue(EntryCommand(program)) +
               "\n"
               "Selection=notnone\n"
-              "Extensions=any;\n",
+              "Extensions=any;\n"
+              "UriScheme=file\n",
           false};
 }
+// clang-format on

@@ -28,6 +28,9 @@ std::string XmlText(const std::string& text) {
 
 // Thunar's own layout: one element a line, so that arkiva's action is a
 // block of lines that remove-menu can take out again with the same rule.
+// Its unique id marks it as arkiva's; Thunar shows the description in its
+// status bar, so that is for users.
+// clang-format off: one line of the file a line here
 std::string ActionBlock(const std::string& program) {
   return "<action>\n"
          "\t<icon>package-x-generic</icon>\n"
@@ -42,8 +45,8 @@ std::string ActionBlock(const std::string& program) {
          XmlText(EntryCommand(program)) +
          "</command>\n"
          "\t<description>" +
-         kWrittenByArkiva +
-         "; packaging/linux/remove-menu removes it</description>\n"
+         kEntryDescription +
+         "</description>\n"
          "\t<range></range>\n"
          "\t<patterns>*</patterns>\n"
          "\t<directories/>\n"
@@ -54,6 +57,7 @@ std::string ActionBlock(const std::string& program) {
          "\t<video-files/>\n"
          "</action>\n";
 }
+// clang-format on
 
 std::string Trimmed(const std::string& line) {
   size_t start = line.find_first_not_of(" \t\r");

@@ -19,6 +19,14 @@ std::string ProgramArgument() {
   return g_arguments[g_argument_counter++];
 }
 
+bool SkipArgument(const std::string& text) {
+  if (static_cast<size_t>(g_argument_counter) >= g_arguments.size() ||
+      g_arguments[g_argument_counter] != text)
+    return false;
+  ++g_argument_counter;
+  return true;
+}
+
 int ProgramArgumentCount() {
   return static_cast<int>(g_arguments.size()) - g_argument_counter;
 }

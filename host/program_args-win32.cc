@@ -20,6 +20,15 @@ std::string ProgramArgument() {
   return tokens[wanted];
 }
 
+bool SkipArgument(const std::string& text) {
+  std::vector<std::string> tokens = SplitCommandLine(GetCommandLineA());
+  size_t wanted = static_cast<size_t>(g_argument_counter) + 1;
+  if (wanted >= tokens.size() || tokens[wanted] != text)
+    return false;
+  ++g_argument_counter;
+  return true;
+}
+
 int ProgramArgumentCount() {
   int tokens = static_cast<int>(SplitCommandLine(GetCommandLineA()).size());
   return tokens > g_argument_counter + 1 ? tokens - g_argument_counter - 1 : 0;

@@ -18,6 +18,9 @@ void InitProgramArguments(int argc, char** argv);
 // Each argument returned advances a process-wide counter.
 std::string ProgramArgument();
 
+// When the next argument is exactly `text`, hands it out and returns true.
+bool SkipArgument(const std::string& text);
+
 // How many arguments ProgramArgument has still to hand out.
 int ProgramArgumentCount();
 

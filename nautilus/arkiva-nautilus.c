@@ -49,6 +49,7 @@ static void StartArkiva(NautilusMenuItem* item, gpointer user_data) {
   const char* const* paths = g_object_get_data(G_OBJECT(item), "arkiva-paths");
   GStrvBuilder* builder = g_strv_builder_new();
   g_strv_builder_add(builder, ARKIVA_PROGRAM);
+  g_strv_builder_add(builder, "--"); /* paths follow, never setup */
   g_strv_builder_addv(builder, (const char**)paths);
   GStrv argv = g_strv_builder_end(builder);
   g_strv_builder_unref(builder);
