@@ -4,6 +4,8 @@
 #   ./dev.sh run PATH    install what is missing, build the native program, run it on PATH
 #   ./dev.sh package     build the release zip and MSI, build/windows/arkiva-<version>-win64.{zip,msi},
 #                        and the Debian package, build/native/arkiva_<version>-1_amd64.deb
+#   ./dev.sh desktop-test  the entries in Debian's own file managers, right-clicked under
+#                        Xvfb: per user, then from the package (installed, then purged)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -12,9 +14,16 @@ PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix
           clang-14 libclang-rt-14-dev unzip dpkg-dev make patch wixl
           pkg-config liblzma-dev libxml2-dev libglib2.0-dev libkf5config-bin libnautilus-extension-dev lintian)
 
+# What the desktop test needs: the managers themselves, with what each needs
+# to show entries (libfm-modules for PCManFM, caja-actions for Caja's
+# actions), and AT-SPI to find the menu items.
+DESKTOP_PACKAGES=(thunar pcmanfm libfm-modules nemo caja caja-actions nautilus
+                  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus dbus-x11 xdotool
+                  imagemagick libglib2.0-bin)
+
 install_missing() {
   local missing=()
-  for p in "${PACKAGES[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
   done
   if [ ${#missing[@]} -gt 0 ]; then
@@ -33,7 +42,7 @@ build() {
 
 case "${1:-}" in
   test)
-    install_missing
+    install_missing "${PACKAGES[@]}"
     build native
     build windows
     status=0
@@ -44,19 +53,34 @@ case "${1:-}" in
     ;;
   run)
     shift
-    install_missing
+    install_missing "${PACKAGES[@]}"
     build native >/dev/null
     exec build/native/arkiva "$@"
     ;;
   package)
-    install_missing
+    install_missing "${PACKAGES[@]}"
     build windows >/dev/null
     cmake --build --preset windows --target package msi
     build native >/dev/null
     cmake --build --preset native --target package
     ;;
+  desktop-test)
+    install_missing "${PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}"
+    build native >/dev/null
+    status=0
+    /usr/bin/python3 tests/desktop/managers.py build/native/arkiva || status=1
+    if dpkg-query -W -f='${Status}' arkiva 2>/dev/null | grep -q "ok installed"; then
+      echo "dev.sh: arkiva is installed on this machine already; the package's entries are not checked"
+    else
+      cmake --build --preset native --target package >/dev/null
+      dpkg -i build/native/arkiva_*-1_amd64.deb >/dev/null
+      /usr/bin/python3 tests/desktop/managers.py /usr/bin/arkiva --package || status=1
+      dpkg --purge arkiva >/dev/null
+    fi
+    exit $status
+    ;;
   *)
-    echo "usage: ./dev.sh test | ./dev.sh run PATH | ./dev.sh package" >&2
+    echo "usage: ./dev.sh test | ./dev.sh run PATH | ./dev.sh package | ./dev.sh desktop-test" >&2
     exit 2
     ;;
 esac

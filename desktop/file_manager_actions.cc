@@ -2,30 +2,26 @@
 
 // The file-manager actions that PCManFM, PCManFM-Qt (libfm) and
 // caja-actions read. libfm-qt skips a file without Type=Action; the first
-// field code decides whether one run takes every item (%F). Schemes=file
-// keeps it to local files: libfm shows it in the Trash otherwise, where it
-// can start nothing.
-// clang-format off: one line of the file a line here
+// field code decides whether one run takes every item (%F). Folders=/*
+// keeps it to items in local folders: libfm shows it in the Trash otherwise,
+// where it can start nothing. (Schemes=file would say so too, but any
+// Schemes line crashes PCManFM 1.3.2 as it opens a folder.) No Tooltip:
+// PCManFM shows it in place of the name.
+// clang-format off
+// (one line of the file a line here)
 EntryFile FileManagerAction(const std::string& data_dir, const std::string& program) {
   return {data_dir + "/file-manager/actions/" + kEntryFileStem + ".desktop",
-          "# " + std::string(kWrittenByArkiva) +
-              "; packaging/linux/remove-menu removes it.\n"
-              "[Desktop Entry]\n"
-              "Type=Action\n"
-              "Name=" +
-              kEntryLabel +
-              "\n"
-              "Tooltip=" +
-              kEntryDescription +
-              "\n"
-              "Icon=package-x-generic\n"
-              "Profiles=all;\n"
-              "\n"
-              "[X-Action-Profile all]\n"
-              "MimeTypes=inode/directory;all/allfiles;\n"
-              "Schemes=file;\n"
-              "Exec=" +
-              KeyFileValue(EntryCommand(program)) + "\n",
+          "# " + std::string(kWrittenByArkiva) + "; packaging/linux/remove-menu removes it.\n"
+          "[Desktop Entry]\n"
+          "Type=Action\n"
+          "Name=" + kEntryLabel + "\n"
+          "Icon=package-x-generic\n"
+          "Profiles=all;\n"
+          "\n"
+          "[X-Action-Profile all]\n"
+          "MimeTypes=inode/directory;all/allfiles;\n"
+          "Folders=/*;\n"
+          "Exec=" + KeyFileValue(EntryCommand(program)) + "\n",
           false};
 }
 // clang-format on

@@ -2,25 +2,19 @@
 
 // A Nemo action: "any" extension takes folders and every file; only where
 // the folder shown is local (not the Trash, where %F would give nothing).
-// clang-format off: one line of the file a line here
+// clang-format off
+// (one line of the file a line here)
 EntryFile NemoAction(const std::string& data_dir, const std::string& program) {
   return {data_dir + "/nemo/actions/" + kEntryFileStem + ".nemo_action",
-          "# " + std::string(kWrittenByArkiva) +
-              "; packaging/linux/remove-menu removes it.\n"
-              "[Nemo Action]\n"
-              "Name=" +
-              kEntryLabel +
-              "\n"
-              "Comment=" +
-              kEntryDescription +
-              "\n"
-              "Icon-Name=package-x-generic\n"
-              "Exec=" +
-              KeyFileValue(EntryCommand(program)) +
-              "\n"
-              "Selection=notnone\n"
-              "Extensions=any;\n"
-              "UriScheme=file\n",
+          "# " + std::string(kWrittenByArkiva) + "; packaging/linux/remove-menu removes it.\n"
+          "[Nemo Action]\n"
+          "Name=" + kEntryLabel + "\n"
+          "Comment=" + kEntryDescription + "\n"
+          "Icon-Name=package-x-generic\n"
+          "Exec=" + KeyFileValue(EntryCommand(program)) + "\n"
+          "Selection=notnone\n"
+          "Extensions=any;\n"
+          "UriScheme=file\n",
           false};
 }
 // clang-format on

@@ -8,18 +8,14 @@ namespace {
 // names as its arguments; they also list the paths, one a line, in a
 // variable, which a name with a line break would make ambiguous, so the
 // arguments are what the script passes on.
-// clang-format off: one line of the file a line here
+// clang-format off
+// (one line of the file a line here)
 EntryFile Script(const std::string& path, const std::string& program) {
   return {path,
           "#!/bin/sh\n"
-          "# " +
-              std::string(kEntryLabel) + ": " + kEntryDescription +
-              ".\n"
-              "# " +
-              kWrittenByArkiva +
-              "; packaging/linux/remove-menu removes it.\n"
-              "exec " +
-              ShellWord(program) + " -- \"$@\"\n",
+          "# " + std::string(kEntryLabel) + ": " + kEntryDescription + ".\n"
+          "# " + kWrittenByArkiva + "; packaging/linux/remove-menu removes it.\n"
+          "exec " + ShellWord(program) + " -- \"$@\"\n",
           true};
 }
 // clang-format on

@@ -30,23 +30,16 @@ std::string XmlText(const std::string& text) {
 // block of lines that remove-menu can take out again with the same rule.
 // Its unique id marks it as arkiva's; Thunar shows the description in its
 // status bar, so that is for users.
-// clang-format off: one line of the file a line here
+// clang-format off
+// (one line of the file a line here)
 std::string ActionBlock(const std::string& program) {
   return "<action>\n"
          "\t<icon>package-x-generic</icon>\n"
-         "\t<name>" +
-         std::string(kEntryLabel) +
-         "</name>\n"
+         "\t<name>" + std::string(kEntryLabel) + "</name>\n"
          "\t<submenu></submenu>\n"
-         "\t" +
-         kUniqueIdLine +
-         "\n"
-         "\t<command>" +
-         XmlText(EntryCommand(program)) +
-         "</command>\n"
-         "\t<description>" +
-         kEntryDescription +
-         "</description>\n"
+         "\t" + kUniqueIdLine + "\n"
+         "\t<command>" + XmlText(EntryCommand(program)) + "</command>\n"
+         "\t<description>" + kEntryDescription + "</description>\n"
          "\t<range></range>\n"
          "\t<patterns>*</patterns>\n"
          "\t<directories/>\n"

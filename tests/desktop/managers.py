@@ -1,0 +1,478 @@
+#!/usr/bin/python3
+"""arkiva's entries in the real file managers, as a user meets them.
+
+Each manager runs under its own Xvfb with a fresh HOME and a D-Bus session of
+its own (with the accessibility bus). The check opens the test folder in list
+view, right-clicks the folder and then the file, finds "Create tar.xz" in the
+menu through AT-SPI, chooses it, and checks the archives: xz -t, and the
+contents equal to what was selected. In the Trash it checks that no entry
+shows. It kills only the processes it started, by their ids.
+
+  managers.py ARKIVA [--package] [MANAGER...]
+
+ARKIVA is the program whose per-user entries are set up in each fresh home
+(a plain start); with --package, the installed package's entries are used
+and the plain start only adds what the package leaves to the user.
+Runs with Debian's python3 (python3-pyatspi). Dolphin is not driven here:
+in these sessions it does not join the accessibility bus.
+"""
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+FOLDER = 'My "Photos" $HOME'
+FILE = "notes \u2713.txt"
+LABEL = "Create tar.xz"
+SCRIPT = "Create tar.xz archive"
+TRASHED = "trashed.txt"
+
+CAJA_ACTIONS = "/usr/lib/x86_64-linux-gnu/caja/extensions-2.0/libcaja-actions-menu.so"
+
+# name: (command, AT-SPI application name, whether an entry in the Trash
+# fails the check). caja-actions shows file-manager actions in the Trash
+# whatever their conditions (Schemes= would keep them out, but crashes
+# PCManFM); choosing it there gives arkiva the trashed file's own path.
+MANAGERS = {
+    "thunar": (["thunar"], "thunar", True),
+    "pcmanfm": (["pcmanfm"], "pcmanfm", True),
+    "nemo": (["nemo"], "nemo", True),
+    "caja": (["caja", "--no-desktop"], "caja", False),
+    "nautilus": (["nautilus", "--new-window"], "org.gnome.Nautilus", True),
+}
+
+
+def entry_path(name, package):
+    """Where the user finds the entry: the submenu, if any, and the label."""
+    if name == "nautilus" and not package:
+        return "Scripts", SCRIPT
+    if name == "caja":
+        if os.path.exists(CAJA_ACTIONS):
+            return "Caja-Actions actions", LABEL
+        return "Scripts", SCRIPT
+    return None, LABEL
+
+
+class Failure(Exception):
+    pass
+
+
+def log(*words):
+    print(*words, flush=True)
+
+
+# ---------------------------------------------------------------- the outer run
+
+
+def fresh_home(root, name):
+    home = os.path.join(root, name)
+    os.makedirs(os.path.join(home, "run"), mode=0o700)
+    os.makedirs(os.path.join(home, ".local/share"))  # as in every home: the Trash goes there
+    items = os.path.join(home, "items")
+    os.makedirs(os.path.join(items, FOLDER, "inside"))
+    with open(os.path.join(items, FOLDER, "inside", "a.txt"), "w") as f:
+        f.write("in the folder\n")
+    with open(os.path.join(items, FILE), "w") as f:
+        f.write("a file of notes\n" * 100)
+    # List views, whose rows AT-SPI shows by name. PCManFM keeps its icon
+    # view: GTK 2's bridge hangs it in list view; its icons have no names,
+    # but come in order, the folder first.
+    config = os.path.join(home, ".config")
+    os.makedirs(os.path.join(config, "xfce4/xfconf/xfce-perchannel-xml"))
+    with open(os.path.join(config, "xfce4/xfconf/xfce-perchannel-xml/thunar.xml"), "w") as f:
+        f.write('<?xml version="1.0" encoding="UTF-8"?>\n<channel name="thunar" version="1.0">\n'
+                '  <property name="last-view" type="string" value="ThunarDetailsView"/>\n'
+                '  <property name="misc-show-delete-action" type="bool" value="true"/>\n'
+                '</channel>\n')
+    os.makedirs(os.path.join(config, "glib-2.0/settings"))
+    with open(os.path.join(config, "glib-2.0/settings/keyfile"), "w") as f:
+        for schema in ("org/gnome/nautilus/preferences", "org/nemo/preferences",
+                       "org/mate/caja/preferences"):
+            f.write("[%s]\ndefault-folder-viewer='list-view'\n" % schema)
+    return home
+
+
+def environment(home, display):
+    env = {
+        "PATH": "/usr/local/bin:/usr/bin:/bin",
+        "HOME": home,
+        "XDG_RUNTIME_DIR": os.path.join(home, "run"),
+        "DISPLAY": display,
+        "LANG": "C.UTF-8",
+        "GSETTINGS_BACKEND": "keyfile",
+        "QT_ACCESSIBILITY": "1",
+        "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
+        "QT_QPA_PLATFORM": "xcb",
+    }
+    return env
+
+
+def archived(items):
+    """Both archives are whole and hold exactly what was selected."""
+    folder = os.path.join(items, FOLDER)
+    out = tempfile.mkdtemp()
+    try:
+        subprocess.run(["xz", "-t", folder + ".tar.xz", os.path.join(items, FILE) + ".xz"],
+                       check=True)
+        subprocess.run(["tar", "-xJf", folder + ".tar.xz", "-C", out], check=True)
+        subprocess.run(["diff", "-r", os.path.join(out, FOLDER), folder], check=True)
+        data = subprocess.run(["xz", "-dc", os.path.join(items, FILE) + ".xz"], check=True,
+                              capture_output=True).stdout
+        if data != ("a file of notes\n" * 100).encode():
+            raise Failure("the file's archive holds other bytes")
+    except subprocess.CalledProcessError as e:
+        raise Failure("the archives are not sound: %s" % e)
+    finally:
+        shutil.rmtree(out)
+
+
+def run_manager(root, name, arkiva, package, display_number):
+    command, app, trash = MANAGERS[name]
+    home = fresh_home(root, name)
+    display = ":%d" % display_number
+    env = environment(home, display)
+    if name == "pcmanfm":
+        env["GTK_MODULES"] = "gail:atk-bridge"  # GTK 2; later GTKs have it built in
+    # With the package, only users of the managers that need an entry of
+    # their own start arkiva once (GNOME Files' to see that it adds no
+    # second one); the others have never set up.
+    if not package or name in ("thunar", "caja", "nautilus"):
+        # A plain start, without a display: the user's own entries.
+        setup_env = dict(env, DISPLAY="")
+        subprocess.run([arkiva], env=setup_env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x900x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        for _ in range(100):
+            if os.path.exists("/tmp/.X11-unix/X%d" % display_number):
+                break
+            time.sleep(0.05)
+        inner = [sys.executable, os.path.abspath(__file__), "--inner", name, home]
+        if package:
+            inner.append("--package")
+        result = subprocess.run(["dbus-run-session", "--"] + inner, env=env,
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                                timeout=240)
+        said = result.stdout
+        if result.returncode != 0:
+            why = [line[6:] for line in said.splitlines() if line.startswith("FAIL: ")]
+            raise Failure(why[0] if why else "the session ended with %d" % result.returncode)
+        archived(os.path.join(home, "items"))
+        if package and os.path.exists(os.path.join(home, ".config/arkiva")) and name not in (
+                "thunar", "caja", "nautilus"):
+            raise Failure("a start from the entry wrote arkiva's store into the home")
+        return [line for line in said.splitlines() if line.startswith("seen:")]
+    finally:
+        xvfb.terminate()
+        xvfb.wait()
+
+
+def outer(argv):
+    arkiva = os.path.abspath(argv[0])
+    keep = os.environ.get("ARKIVA_KEEP_HOMES")
+    package = "--package" in argv
+    names = [a for a in argv[1:] if a in MANAGERS] or list(MANAGERS)
+    root = tempfile.mkdtemp(prefix="arkiva-managers.")
+    failed = 0
+    try:
+        for number, name in enumerate(names):
+            start = time.time()
+            try:
+                seen = run_manager(root, name, arkiva, package, 70 + number)
+                log("ok      %-9s %5.1f s  %s" % (name, time.time() - start,
+                                                  "; ".join(s[6:] for s in seen)))
+            except (Failure, subprocess.TimeoutExpired) as e:
+                failed += 1
+                log("FAILED  %-9s %5.1f s  %s" % (name, time.time() - start, e))
+    finally:
+        if keep:
+            log("homes kept in", root)
+        else:
+            shutil.rmtree(root, ignore_errors=True)
+    return 1 if failed else 0
+
+
+# ---------------------------------------------------------------- inside the session
+
+
+def registered(app_name, seconds):
+    """Whether the application joins the accessibility bus in time. Asked by
+    a fresh process each time: a process's view of the bus does not learn of
+    a Qt application that joins after it first looked."""
+    probe = ("import pyatspi, sys\n"
+             "sys.exit(0 if any(a is not None and a.name.lower() == %r for a in "
+             "pyatspi.Registry.getDesktop(0)) else 1)\n" % app_name.lower())
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        if subprocess.run([sys.executable, "-c", probe], stderr=subprocess.DEVNULL).returncode == 0:
+            return True
+        time.sleep(0.5)
+    return False
+
+
+def inner(name, home, package):
+    command, app_name, trash = MANAGERS[name]
+    submenu, label = entry_path(name, package)
+    items = os.path.join(home, "items")
+    started = []
+
+    manager_log = open(os.path.join(home, "session.log"), "a")
+
+    def start(args):
+        process = subprocess.Popen(args, stdout=manager_log, stderr=manager_log,
+                                   start_new_session=True)
+        started.append(process)
+        return process
+
+    def walk(node, depth=0):
+        if node is None or depth > 50:
+            return
+        yield node
+        try:
+            for child in node:
+                yield from walk(child, depth + 1)
+        except Exception:
+            return
+
+    def application():
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is not None and app.name.lower() == app_name.lower():
+                return app
+        return None
+
+    def showing(node):
+        # GTK 4 says "visible" where the others say "showing".
+        try:
+            state = node.getState()
+            if state.contains(pyatspi.STATE_SHOWING):
+                return True
+            extents = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            return (state.contains(pyatspi.STATE_VISIBLE) and extents.width > 0 and
+                    extents.height > 0)
+        except Exception:
+            return False
+
+    def find(test, seconds=20):
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            app = application()
+            if app is not None:
+                for node in walk(app):
+                    try:
+                        if test(node):
+                            return node
+                    except Exception:
+                        pass
+            time.sleep(0.3)
+        return None
+
+    def center(node):
+        extents = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        return extents.x + extents.width // 2, extents.y + extents.height // 2
+
+    def click(node, button):
+        x, y = center(node)
+        subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", str(button)], check=True)
+
+    def choose(item):
+        """A menu item chosen through its own action: GTK 4 gives a popover's
+        items the main window's origin, so their extents cannot be clicked."""
+        try:
+            action = item.queryAction()
+            if action.nActions > 0:
+                action.doAction(0)
+                return
+        except NotImplementedError:
+            pass
+        click(item, 1)
+
+    def is_row(node, text):
+        return (node.name == text and
+                node.getRoleName() in ("table cell", "icon", "list item", "tree item", "label") and
+                showing(node))
+
+    def in_menu_bar(node):
+        while node is not None:
+            if node.getRoleName() == "menu bar":
+                return True
+            node = node.parent
+        return False
+
+    def menu_items(text=None):
+        """The items of the open context menu and its open submenus."""
+        app = application()
+        return [n for n in walk(app) if n.getRoleName() in ("menu item", "menu") and
+                (text is None or n.name == text) and showing(n) and
+                not in_menu_bar(n)] if app else []
+
+    def nth_icon(index):
+        app = application()
+        icons = [n for n in walk(app) if n.getRoleName() == "icon" and showing(n) and
+                 n.parent is not None and n.parent.getRoleName() == "layered pane"] if app else []
+        return icons[index] if len(icons) > index else None
+
+    def find_row(item, seconds=20):
+        if name == "pcmanfm":
+            # PCManFM's order: folders first, then by name.
+            names = sorted(os.listdir(items), key=lambda n: (
+                not os.path.isdir(os.path.join(items, n)), n.casefold()))
+            index = names.index(item) if item in names else 0  # the Trash: one
+            deadline = time.time() + seconds
+            while time.time() < deadline:
+                icon = nth_icon(index)
+                if icon is not None:
+                    return icon
+                time.sleep(0.3)
+            return None
+        return find(lambda n: is_row(n, item), seconds)
+
+    def context_menu(item):
+        row = find_row(item)
+        if row is None:
+            raise Failure("%s: no row for %r" % (name, item))
+        click(row, 1)
+        time.sleep(0.5)
+        click(row, 3)
+        time.sleep(1.0)
+
+    def choose_entry(item, target_archive):
+        for attempt in range(3):
+            context_menu(item)
+            if submenu:
+                opener = find(lambda n: n.name == submenu and showing(n) and
+                              n.getRoleName() in ("menu item", "menu") and not in_menu_bar(n), 5)
+                if opener is None:
+                    raise Failure("%s: no %s menu" % (name, submenu))
+                choose(opener)
+                time.sleep(0.8)
+            entry = find(lambda n: n.name == label and showing(n) and
+                         n.getRoleName() in ("menu item", "menu") and not in_menu_bar(n), 5)
+            if entry is not None:
+                if name == "nautilus" and package and menu_items("Scripts"):
+                    raise Failure("nautilus: a Scripts menu beside the package's entry")
+                entries = menu_items(LABEL) + menu_items(SCRIPT)
+                if len(entries) != 1:
+                    raise Failure("%s: %d entries in one menu: %s" % (name, len(entries), [
+                        (n.name, n.parent.name, n.parent.getRoleName()) for n in entries]))
+                print("seen: %s on %s" % (label, "folder" if item == FOLDER else "file"),
+                      flush=True)
+                choose(entry)
+                break
+            seen = [n.name for n in menu_items()]
+            subprocess.run(["import", "-window", "root", "/tmp/arkiva-%s-menu.png" % name])
+            subprocess.run(["xdotool", "key", "Escape"])
+            time.sleep(1)
+        else:
+            raise Failure("%s: no %r in the menu of %r, which holds %s" % (name, label, item, seen))
+        deadline = time.time() + 60
+        while time.time() < deadline and not os.path.exists(target_archive):
+            time.sleep(0.2)
+        time.sleep(1)
+        if not os.path.exists(target_archive):
+            raise Failure("%s: no %s" % (name, os.path.basename(target_archive)))
+
+    def check_trash():
+        """A trashed file's menu holds no entry: the manager has no path to
+        give there. Checked in a fresh window of the Trash alone."""
+        trashed = os.path.join(items, TRASHED)
+        with open(trashed, "w") as f:
+            f.write("trashed\n")
+        subprocess.run(["gio", "trash", trashed], check=True)
+        for process in started[1:]:
+            os.killpg(process.pid, signal.SIGTERM)
+            process.wait(10)
+        del started[1:]
+        start(command + ["trash:///"])
+        row = find_row(TRASHED, 30)
+        if row is None:
+            subprocess.run(["import", "-window", "root", "/tmp/arkiva-%s-trash.png" % name])
+            raise Failure("%s: the Trash did not show %s" % (name, TRASHED))
+        click(row, 1)
+        time.sleep(0.5)
+        click(row, 3)
+        opened = find(lambda n: n.getRoleName() in ("menu item", "menu") and showing(n) and
+                      not in_menu_bar(n) and n.name, 10)
+        if opened is None:
+            raise Failure("%s: no menu on the trashed file" % name)
+        time.sleep(1)
+        seen = [n.name for n in menu_items()]
+        if LABEL in seen or SCRIPT in seen:
+            if trash:
+                raise Failure("%s: the entry shows in the Trash: %s" % (name, seen))
+            print("seen: the entry in the Trash", flush=True)
+        else:
+            print("seen: no entry in the Trash", flush=True)
+        subprocess.run(["xdotool", "key", "Escape"])
+
+    try:
+        start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+        time.sleep(1)  # before a call on the bus would start a second launcher
+        # As a screen reader does: Qt joins the accessibility bus only then.
+        for _ in range(50):
+            enabled = subprocess.run(
+                ["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
+                 "/org/a11y/bus", "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status",
+                 "string:IsEnabled", "variant:boolean:true"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if enabled.returncode == 0:
+                break
+            time.sleep(0.1)
+        global pyatspi
+        for attempt in range(2):
+            window = start(command + [items])
+            if registered(app_name, 30):
+                import pyatspi
+                if find_row(FOLDER, 20) is not None:
+                    break
+            # GNOME Files sometimes stays at "Loading…": once more.
+            os.killpg(window.pid, signal.SIGTERM)
+            time.sleep(1)
+        else:
+            subprocess.run(["import", "-window", "root", "/tmp/arkiva-%s-start.png" % name])
+            import pyatspi
+            apps = [a.name for a in pyatspi.Registry.getDesktop(0) if a is not None]
+            app = application()
+            cells = [n.name for n in walk(app) if n.getRoleName() in (
+                "table cell", "icon", "list item", "label")][:30] if app else []
+            raise Failure("%s: the folder did not show; applications %s, cells %s" % (
+                name, apps, cells))
+        choose_entry(FOLDER, os.path.join(items, FOLDER + ".tar.xz"))
+        choose_entry(FILE, os.path.join(items, FILE + ".xz"))
+        # Wait for the file's archive to be whole.
+        for _ in range(100):
+            if not os.path.exists(os.path.join(items, FILE)):
+                break
+            time.sleep(0.1)
+        check_trash()
+    except Failure as e:
+        print("FAIL: %s" % e, flush=True)
+        return 1
+    finally:
+        for process in reversed(started):
+            try:
+                os.killpg(process.pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+        for process in started:
+            try:
+                process.wait(5)
+            except subprocess.TimeoutExpired:
+                os.killpg(process.pid, signal.SIGKILL)
+    return 0
+
+
+def main():
+    if len(sys.argv) > 1 and sys.argv[1] == "--inner":
+        return inner(sys.argv[2], sys.argv[3], "--package" in sys.argv)
+    if len(sys.argv) < 2:
+        print(__doc__)
+        return 2
+    return outer(sys.argv[1:])
+
+
+if __name__ == "__main__":
+    sys.exit(main())
