@@ -1,6 +1,10 @@
 #include "app/setup.h"
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 #include <string.h>
 
 #include "host/program_args.h"
@@ -174,9 +178,11 @@ class SetupRun : public ::testing::Test {
 #ifdef _WIN32
 const char kDesktopLine[] = "";
 #else
-const char kDesktopLine[] =
-    "\nCreate tar.xz is now in GNOME Files (under Scripts), Caja (under Scripts), Dolphin, Nemo, "
-    "PCManFM, PCManFM-Qt, caja-actions and Thunar.";
+// With caja-actions, Caja shows the file-manager action and gets no script.
+const std::string kDesktopLine =
+    std::string("\nCreate tar.xz is now in GNOME Files (under Scripts), ") +
+    (access(ARKIVA_CAJA_ACTIONS_MODULE, F_OK) == 0 ? "" : "Caja (under Scripts), ") +
+    "Dolphin, Nemo, PCManFM, PCManFM-Qt, caja-actions and Thunar.";
 #endif
 
 TEST_F(SetupRun, FirstStartRegistersTheMenuAndConfirms) {
