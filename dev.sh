@@ -47,6 +47,9 @@ case "${1:-}" in
     build windows
     status=0
     ctest --preset native || status=1
+    # The Wine prefix is made once, before the tests share it: a test that
+    # met a prefix still being made could hang on its way out.
+    xvfb-run -a build/windows/wine-run --version >/dev/null
     # One X display for every Windows test that opens a window.
     xvfb-run -a ctest --preset windows || status=1
     exit $status
