@@ -123,6 +123,17 @@ Subprocess::~Subprocess() {
     close(errors_read_);
 }
 
+void Subprocess::TakeErrors() {
+  char buffer[4096];
+  ssize_t got = read(errors_read_, buffer, sizeof(buffer));
+  if (got > 0) {
+    errors_.append(buffer, got);
+  } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+    close(errors_read_);  // every writer has gone: the child has ended
+    errors_read_ = -1;
+  }
+}
+
 bool Subprocess::Await(int milliseconds) {
   if (!started_ || finished_)
     return true;
@@ -136,14 +147,7 @@ bool Subprocess::Await(int milliseconds) {
     int ready = poll(&watch, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
     if (ready <= 0)
       return false;  // time is up, or a signal came
-    char buffer[4096];
-    ssize_t got = read(errors_read_, buffer, sizeof(buffer));
-    if (got > 0) {
-      errors_.append(buffer, got);
-    } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
-      close(errors_read_);
-      errors_read_ = -1;
-    }
+    TakeErrors();
   }
   // No pipe: look in short steps without reaping it.
   for (;;) {
@@ -165,16 +169,8 @@ void Subprocess::Stop() {
 
 SubprocessEnd Subprocess::Finish() {
   if (started_ && !finished_) {
-    while (errors_read_ >= 0) {
-      char buffer[4096];
-      ssize_t got = read(errors_read_, buffer, sizeof(buffer));
-      if (got > 0) {
-        errors_.append(buffer, got);
-      } else if (got == 0 || errno != EINTR) {
-        close(errors_read_);
-        errors_read_ = -1;
-      }
-    }
+    while (errors_read_ >= 0)
+      TakeErrors();
     while (waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
     }
     finished_ = true;

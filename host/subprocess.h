@@ -101,6 +101,8 @@ class Subprocess {
   int pid_ = -1;
   int errors_read_ = -1;
   int status_ = 0;
+  // One read of the error pipe; closes it at its end.
+  void TakeErrors();
 #endif
 };
 
