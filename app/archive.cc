@@ -26,8 +26,8 @@ const bool kPosixNames = false;
 const bool kPosixNames = true;
 #endif
 
-ArchiveStatus Archived() {
-  return {ArchiveStatus::kArchived, ""};
+ArchiveStatus Archived(const std::string& archive_name) {
+  return {ArchiveStatus::kArchived, archive_name};
 }
 ArchiveStatus Failed(const std::string& cause) {
   return {ArchiveStatus::kFailed, cause};
@@ -70,8 +70,8 @@ bool MayHaveLeftAPart(const ProgramRun& xz) {
   return false;
 }
 
-// xz's own words begin with its name; the console it shows on Windows also
-// holds its progress lines, which say nothing of why it failed.
+// xz's own words begin with its name; the rest of what it said are its
+// progress lines, which say nothing of why it failed.
 std::string XzMessages(const std::string& said) {
   std::string messages;
   for (size_t start = 0; start < said.size();) {
@@ -80,7 +80,24 @@ std::string XzMessages(const std::string& said) {
       messages += (messages.empty() ? "" : "\n") + said.substr(start, end - start);
     start = end + 1;
   }
-  return messages.empty() ? said : messages;
+  return messages;
+}
+
+// tar takes a small part of an item's time: it copies, where xz compresses.
+const double kTarShare = 0.05;
+
+// The part `from` to `to` of the item at `where` that one step takes.
+StepWatch Step(const ItemProgress& where, const char* program, const std::string& step, double from,
+               double to, uint64_t bytes, const std::string& output) {
+  double span = where.to - where.from;
+  return {where.progress,
+          {program, step, where.item, where.items, 0, 0, 0, 0},
+          from,
+          to,
+          where.from + from * span,
+          where.from + to * span,
+          bytes,
+          output};
 }
 
 ArchiveStatus XzStatus(ProgramRun xz, const std::string& output_name) {
@@ -104,16 +121,20 @@ ArchiveStatus XzStatus(ProgramRun xz, const std::string& output_name) {
 // and block the next run.
 ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder_part,
                     const std::string& input, const std::string& output,
-                    const std::string& output_name) {
+                    const std::string& output_name, const ItemProgress& where, double from) {
   if (Exists(output))
     return Failed(AlreadyThere(output_name));
   int64_t input_size = GrowingFileSize(input);
-  ChildEnvironment environment = XzEnvironment(input_size > 0 ? input_size : 0);
+  uint64_t input_bytes = input_size > 0 ? input_size : 0;
+  ChildEnvironment environment = XzEnvironment(input_bytes);
+  StepWatch watch =
+      Step(where, "xz", "Compressing \"" + output_name + "\"", from, 1, input_bytes, "");
   int64_t start = static_cast<int64_t>(time(nullptr));
-  ProgramRun xz = RunProgram("xz", arguments, folder_part, kShownWindow, environment);
+  ProgramRun xz = RunProgram("xz", arguments, folder_part, kShownWindow, environment,
+                             where.progress ? &watch : nullptr);
   bool whole = xz.outcome != ProgramRun::kNotStarted && IsWholeXzFile(output);
   if (xz.Succeeded() && whole)
-    return Archived();
+    return Archived(output_name);
   // A file system may keep times in steps of up to two seconds.
   if (MayHaveLeftAPart(xz) && !whole && FileModifiedTime(output) >= start - 2)
     RemoveClaimedFile(output);
@@ -123,7 +144,7 @@ ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder
 // tar into the claimed Name.tar, then xz, which replaces it with Name.tar.xz.
 // Whatever goes wrong, the Name.tar this run made is removed again.
 ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& name,
-                            const ArchiveLines& lines, const std::string& position) {
+                            const ArchiveLines& lines, const ItemProgress& where) {
   std::string tar_name = name + ".tar";
   std::string tar_path = folder_part + tar_name;
   if (Exists(tar_path + ".xz"))
@@ -134,24 +155,58 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
   if (claim.result == FileClaim::kFailed)
     return Failed("\"" + tar_name + "\" could not be created beside it: " + claim.reason);
 
-  OutputWatch watch{tar_path, ExpectedTarSize(TallyFolder(folder_part + name)),
-                    "Creating \"" + tar_name + "\"", position};
-  ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow, {}, &watch);
+  StepWatch watch = Step(where, "tar", "Creating \"" + tar_name + "\"", 0, kTarShare,
+                         ExpectedTarSize(TallyFolder(folder_part + name)), tar_path);
+  ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow, {},
+                              where.progress ? &watch : nullptr);
   ArchiveStatus status;
   if (tar.outcome == ProgramRun::kStopped)
     status = Cancelled();
   else if (!tar.Succeeded())
     status = Failed(DescribeFailure("tar", tar));
   else
-    status = RunXz(lines.xz, folder_part, tar_path, tar_path + ".xz", tar_name + ".xz");
+    status = RunXz(lines.xz, folder_part, tar_path, tar_path + ".xz", tar_name + ".xz", where,
+                   kTarShare);
   if (status.outcome != ArchiveStatus::kArchived)
     RemoveClaimedFile(tar_path);
   return status;
 }
 
 ArchiveStatus CompressFile(const std::string& folder_part, const std::string& name,
-                           const ArchiveLines& lines) {
-  return RunXz(lines.xz, folder_part, folder_part + name, folder_part + name + ".xz", name + ".xz");
+                           const ArchiveLines& lines, const ItemProgress& where) {
+  return RunXz(lines.xz, folder_part, folder_part + name, folder_part + name + ".xz", name + ".xz",
+               where, 0);
+}
+
+// Where each item's share of the run begins, and 1 after the last: shares
+// go by size, as xz's time does. A lone item needs no walk.
+std::vector<double> ItemShares(const std::vector<std::string>& items) {
+  std::vector<double> weights;
+  double all = 0;
+  for (const std::string& item : items) {
+    int64_t size = items.size() > 1 ? QueryFileSize(item.c_str()) : 1;
+    double weight = size == kSizeFolder ? TallyFolder(item).bytes : size > 0 ? size : 0;
+    weights.push_back(weight + 1);
+    all += weight + 1;
+  }
+  std::vector<double> starts{0};
+  for (double weight : weights)
+    starts.push_back(starts.back() + weight / all);
+  starts.back() = 1;
+  return starts;
+}
+
+// What the notice at the end says of the archives a run made.
+std::string CreatedNotice(const std::vector<std::string>& archives) {
+  if (archives.size() == 1)
+    return "Created \"" + archives[0] + "\"";
+  return "Created " + std::to_string(archives.size()) + " archives";
+}
+std::string CreatedDetails(const std::vector<std::string>& archives) {
+  std::string details;
+  for (size_t i = 0; archives.size() > 1 && i < archives.size(); ++i)
+    details += (i ? "\n\"" : "\"") + archives[i] + "\"";
+  return details;
 }
 
 }  // namespace
@@ -174,7 +229,7 @@ std::string ItemName(const std::string& argument) {
   return name.empty() ? argument : name;
 }
 
-ArchiveStatus ArchiveItem(const std::string& argument, const std::string& position) {
+ArchiveStatus ArchiveItem(const std::string& argument, const ItemProgress& where) {
   if (argument.empty())
     return {ArchiveStatus::kNothingToDo, ""};
   // tar and xz could not reach a path beyond the programs' limit, whether or
@@ -209,8 +264,8 @@ ArchiveStatus ArchiveItem(const std::string& argument, const std::string& positi
   if (!too_long.empty())
     return Failed("the path of \"" + archive_name + "\" beside it would be " + too_long + ".");
   ArchiveLines lines = BuildArchiveLines(item.name, folder, kPosixNames);
-  return folder ? ArchiveFolder(item.folder, item.name, lines, position)
-                : CompressFile(item.folder, item.name, lines);
+  return folder ? ArchiveFolder(item.folder, item.name, lines, where)
+                : CompressFile(item.folder, item.name, lines, where);
 }
 
 int CreateArchive() {
@@ -218,18 +273,27 @@ int CreateArchive() {
   for (int i = ProgramArgumentCount(); i > 0; --i)
     items.push_back(ProgramArgument());
   CatchInterrupt();
+  std::vector<double> shares = ItemShares(items);
+  Progress* progress = BeginProgress();
   std::string failures;
+  std::vector<std::string> archives;
   bool cancelled = false;
   for (size_t i = 0; i < items.size() && !cancelled; ++i) {
-    std::string position =
-        items.size() > 1 ? std::to_string(i + 1) + " of " + std::to_string(items.size()) : "";
-    ArchiveStatus status = ArchiveItem(items[i], position);
+    ArchiveStatus status =
+        ArchiveItem(items[i], {progress, i + 1, items.size(), shares[i], shares[i + 1]});
     if (status.outcome == ArchiveStatus::kFailed)
       failures += (failures.empty() ? "" : "\n") + std::string("Could not archive \"") +
                   ItemName(items[i]) + "\": " + status.cause;
+    if (status.outcome == ArchiveStatus::kArchived)
+      archives.push_back(status.cause);
     cancelled = status.outcome == ArchiveStatus::kCancelled;
   }
+  bool succeeded = failures.empty() && !cancelled;
+  if (succeeded && !archives.empty())
+    EndProgress(progress, CreatedNotice(archives), CreatedDetails(archives));
+  else
+    EndProgress(progress);
   if (!failures.empty())
     ReportFailure(failures);
-  return failures.empty() && !cancelled ? 0 : 1;
+  return succeeded ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "host/progress.h"
 #include "host/subprocess.h"
 
 // The arguments that archive the item `name` (a bare name, no folder); on
@@ -24,6 +25,14 @@ ArchiveLines BuildArchiveLines(const std::string& name, bool folder, bool posix_
 struct ArchiveStatus {
   enum Outcome { kArchived, kNothingToDo, kFailed, kCancelled } outcome;
   std::string cause;  // kFailed: completes "Could not archive "Name": "
+                      // kArchived: the archive's name, "Name.tar.xz"
+};
+
+// Where an item stands in its run, for the run's progress display.
+struct ItemProgress {
+  Progress* progress;  // the run's display; null: none
+  size_t item, items;  // item 2 of 5
+  double from, to;     // its share of the whole run, 0 to 1
 };
 
 // Archives the folder or file `argument` names, in its parent folder. The
@@ -32,9 +41,10 @@ struct ArchiveStatus {
 // claimed first, so an existing Name.tar or Name.tar.xz
 // (or a file's name.xz) stops the run before anything starts; a run that
 // fails, or that the user cancels or interrupts, removes the Name.tar it made.
-// Nothing to do: no argument, a missing path, an empty file. `position` says
-// which of several items this is ("2 of 5"), for the progress display.
-ArchiveStatus ArchiveItem(const std::string& argument, const std::string& position = "");
+// Nothing to do: no argument, a missing path, an empty file. `where` is the
+// item's place in the run's progress.
+ArchiveStatus ArchiveItem(const std::string& argument,
+                          const ItemProgress& where = {nullptr, 1, 1, 0, 1});
 
 // The item as the user knows it, for reports: its name, or the whole
 // argument when it names a root.
@@ -43,8 +53,9 @@ std::string ItemName(const std::string& argument);
 // Archive mode: archives every item the program arguments name, one after
 // another in their order (Explorer passes one, Linux file managers the whole
 // selection), and tells the user once, at the end, of each that failed
-// (ReportFailure). Returns the process's exit code: 0 when every item was
-// archived or had nothing to do, 1 when one was not. A cancel or an
+// (ReportFailure). One progress display follows the whole run, and says
+// what it made at the end. Returns the process's exit code: 0 when every
+// item was archived or had nothing to do, 1 when one was not. A cancel or an
 // interrupt ends the run at once, without a further message.
 int CreateArchive();
 

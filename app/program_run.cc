@@ -1,12 +1,10 @@
 #include "app/program_run.h"
 
-#include <chrono>
 #include <vector>
 
-#include "host/entry_label.h"
+#include "app/xz_progress.h"
 #include "host/file_size.h"
 #include "host/interrupt.h"
-#include "host/progress.h"
 #include "host/system_error.h"
 
 namespace {
@@ -29,46 +27,62 @@ std::string NotStartedBecause(unsigned long error) {
 const size_t kTailLines = 10;
 const size_t kTailBytes = 1024;
 
-// A run that ends within this time shows no progress at all.
-const auto kQuietTime = std::chrono::seconds(1);
-// How often the watched file's size is read.
+// How often the display is brought up to date.
 const int kPollMilliseconds = 250;
 
-// Until the program has ended, its output can be a little larger than
+// Until the program has ended, tar's output can be a little larger than
 // expected (headers, padding) or smaller (files that shrank): never show it
 // as done before it is.
-uint64_t ShownSoFar(int64_t written, uint64_t total) {
-  uint64_t most = total - total / 100;
-  return written <= 0 ? 0 : static_cast<uint64_t>(written) < most ? written : most;
+double WrittenFraction(int64_t written, uint64_t expected) {
+  if (written <= 0 || expected == 0)
+    return 0;
+  double fraction = static_cast<double>(written) / expected;
+  return fraction < 0.99 ? fraction : 0.99;
 }
 
-// Waits for the program, showing the progress of `watch` once the run is
-// no longer quick; stops it when the user cancels or interrupts. True when
-// it was stopped.
-bool WaitWatching(Subprocess* child, const OutputWatch* watch) {
-  auto start = std::chrono::steady_clock::now();
-  Progress* progress = watch ? BeginProgress(kEntryLabel, watch->line, watch->position) : nullptr;
-  bool stopped = false;
+// How far the step has come, 0 to 1: tar by what it wrote, xz by what it
+// said last. Asks xz for its next word.
+double StepFraction(Subprocess* child, const StepWatch& watch, double last) {
+  if (!watch.output.empty())
+    return WrittenFraction(GrowingFileSize(watch.output), watch.bytes);
+  double said = XzProgressFraction(child->ShownText());
+  AskXzProgress(child);
+  return said >= 0 ? said : last;
+}
+
+ProgressReport Report(const StepWatch& watch, double fraction) {
+  ProgressReport report = watch.report;
+  report.item_fraction = watch.item_from + fraction * (watch.item_to - watch.item_from);
+  report.overall_fraction = watch.overall_from + fraction * (watch.overall_to - watch.overall_from);
+  report.done = static_cast<uint64_t>(fraction * watch.bytes);
+  report.total = watch.bytes;
+  return report;
+}
+
+// Waits for the program while the display follows it; stops it when the
+// user cancels or interrupts. True when it was stopped.
+bool WaitWatching(Subprocess* child, const StepWatch* watch) {
+  double fraction = 0;
+  if (watch)
+    ShowProgress(watch->progress, Report(*watch, fraction));
   while (!child->Await(kPollMilliseconds)) {
-    if (Interrupted() || (progress && ProgressCancelled(progress))) {
+    if (Interrupted() || (watch && ProgressCancelled(watch->progress))) {
       child->Stop();
-      stopped = true;
-      break;
+      return true;
     }
-    if (progress && std::chrono::steady_clock::now() - start >= kQuietTime) {
-      uint64_t total = watch->expected_size ? watch->expected_size : 1;
-      ShowProgress(progress, ShownSoFar(GrowingFileSize(watch->path), total), total);
+    if (watch) {
+      fraction = StepFraction(child, *watch, fraction);
+      ShowProgress(watch->progress, Report(*watch, fraction));
     }
   }
-  EndProgress(progress);
-  return stopped;
+  return false;
 }
 
 }  // namespace
 
 ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
                       const std::string& folder, SubprocessWindow window,
-                      const ChildEnvironment& environment, const OutputWatch* watch) {
+                      const ChildEnvironment& environment, const StepWatch* watch) {
   Subprocess child(program, arguments, folder, window, environment);
   if (!child.Started())
     return {ProgramRun::kNotStarted, 0, NotStartedBecause(child.StartError())};

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "host/progress.h"
 #include "host/subprocess.h"
 
 // One run of tar or xz, waited for, and how it ended: one outcome, as the
@@ -25,23 +26,27 @@ struct ProgramRun {
   bool Succeeded() const { return outcome == kExited && code == 0; }
 };
 
-// The file a hidden run writes, watched for progress: a run that takes
-// longer than a second shows how far it has come, with a way to cancel.
-struct OutputWatch {
-  std::string path;
-  uint64_t expected_size;  // about what it will hold at the end
-  std::string line;        // what the run does, in words
-  std::string position;    // which of several items it is ("2 of 5"), or ""
+// A step of a run (tar, or xz) as the run's progress shows it: the program
+// runs while the display follows it, and Cancel stops it.
+struct StepWatch {
+  Progress* progress;               // the run's display
+  ProgressReport report;            // what the step is; the figures are filled in
+  double item_from, item_to;        // the step's share of its item, 0 to 1
+  double overall_from, overall_to;  // and of the whole run
+  uint64_t bytes;                   // what it goes through
+  // tar: the file it writes, measured by its size against `bytes`, about
+  // what it will hold. Empty: xz, which says how far it has come.
+  std::string output;
 };
 
 // Starts `program` with `arguments` in `folder`, with `environment` on top of
-// arkiva's own, and waits for it to end. A hidden run with a `watch` shows
-// its progress; it is stopped when the user cancels or
-// interrupts. A shown run gets the interrupt with the user's terminal (or
-// console), and counts as stopped when it comes.
+// arkiva's own, and waits for it to end. With a `watch` it shows its
+// progress, and it is stopped when the user cancels. It is stopped too when
+// the user interrupts; a shown run gets the interrupt with the user's
+// terminal (or console), and counts as stopped when it comes.
 ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
                       const std::string& folder, SubprocessWindow window,
-                      const ChildEnvironment& environment, const OutputWatch* watch = nullptr);
+                      const ChildEnvironment& environment, const StepWatch* watch = nullptr);
 
 // Why a run that did not succeed failed, in words for the user, such as
 // "tar failed (exit code 2):" followed by the last lines of its error output.

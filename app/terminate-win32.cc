@@ -9,6 +9,8 @@
 
 namespace __gnu_cxx {
 
-void __verbose_terminate_handler() { abort(); }
+void __verbose_terminate_handler() {
+  abort();
+}
 
 }  // namespace __gnu_cxx

@@ -3,12 +3,17 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "host/entry_label.h"
+
 struct Progress {
-  std::string title, line;
-  IProgressDialog* dialog;  // made by the first ShowProgress
+  ULONGLONG start;
+  IProgressDialog* dialog;  // made by the first report after the quiet second
 };
 
 namespace {
+
+// A run that ends within this time shows nothing at all.
+const ULONGLONG kQuietMilliseconds = 1000;
 
 std::wstring Wide(const std::string& text) {
   int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, NULL, 0);
@@ -19,14 +24,13 @@ std::wstring Wide(const std::string& text) {
 }
 
 // The shell's own dialog, on a thread of its own: it stays responsive while
-// this thread waits on tar.
-IProgressDialog* OpenDialog(const std::string& title, const std::string& line) {
+// this thread waits on tar and xz. It reckons the time left itself.
+IProgressDialog* OpenDialog() {
   IProgressDialog* dialog = nullptr;
   if (FAILED(CoCreateInstance(CLSID_ProgressDialog, NULL, CLSCTX_INPROC_SERVER, IID_IProgressDialog,
                               reinterpret_cast<void**>(&dialog))))
     return nullptr;
-  dialog->SetTitle(Wide(title).c_str());
-  dialog->SetLine(1, Wide(line).c_str(), FALSE, NULL);
+  dialog->SetTitle(Wide(kEntryLabel).c_str());
   if (FAILED(dialog->StartProgressDialog(NULL, NULL, PROGDLG_NORMAL | PROGDLG_AUTOTIME, NULL))) {
     dialog->Release();
     return nullptr;
@@ -36,25 +40,32 @@ IProgressDialog* OpenDialog(const std::string& title, const std::string& line) {
 
 }  // namespace
 
-Progress* BeginProgress(const std::string& title, const std::string& line,
-                        const std::string& position) {
-  return new Progress{title, position.empty() ? line : line + " (" + position + ")", nullptr};
+Progress* BeginProgress() {
+  return new Progress{GetTickCount64(), nullptr};
 }
 
-void ShowProgress(Progress* progress, uint64_t done, uint64_t total) {
+void ShowProgress(Progress* progress, const ProgressReport& report) {
+  if (GetTickCount64() - progress->start < kQuietMilliseconds)
+    return;
   if (!progress->dialog)
-    progress->dialog = OpenDialog(progress->title, progress->line);
+    progress->dialog = OpenDialog();
   if (!progress->dialog)
     return;
-  progress->dialog->SetLine(2, Wide(FormatDoneOfTotal(done, total)).c_str(), FALSE, NULL);
-  progress->dialog->SetProgress64(done, total);
+  std::string item = FormatItemOfItems(report);
+  std::string line = report.step + (item.empty() ? "" : " (" + item + ")");
+  progress->dialog->SetLine(1, Wide(line).c_str(), FALSE, NULL);
+  progress->dialog->SetLine(2, Wide(FormatDoneOfTotal(report.done, report.total)).c_str(), FALSE,
+                            NULL);
+  const ULONGLONG kSteps = 1000000;
+  progress->dialog->SetProgress64(static_cast<ULONGLONG>(report.overall_fraction * kSteps), kSteps);
 }
 
-bool ProgressCancelled(const Progress* progress) {
+bool ProgressCancelled(Progress* progress) {
   return progress->dialog && progress->dialog->HasUserCancelled();
 }
 
-void EndProgress(Progress* progress) {
+// Windows has no notice: the archive shows in Explorer's window.
+void EndProgress(Progress* progress, const std::string&, const std::string&) {
   if (progress && progress->dialog) {
     progress->dialog->StopProgressDialog();
     progress->dialog->Release();

@@ -28,3 +28,29 @@ std::string FormatProgressLine(uint64_t done, uint64_t total, double seconds) {
     line += "  " + FormatBytes(static_cast<uint64_t>(done / seconds)) + "/s";
   return line;
 }
+
+std::string FormatTimeLeft(double seconds, double fraction) {
+  // The first seconds and percent say little of the rest.
+  if (seconds < 2 || fraction < 0.01 || fraction >= 1)
+    return "";
+  double left = seconds * (1 - fraction) / fraction;
+  auto count = [](long n, const char* unit) {
+    return "about " + std::to_string(n) + " " + unit + (n == 1 ? "" : "s") + " left";
+  };
+  if (left < 55)
+    return count((static_cast<long>(left) / 5 + 1) * 5, "second");
+  if (left < 90 * 60)
+    return count(static_cast<long>(left / 60 + 0.5), "minute");
+  return count(static_cast<long>(left / 3600 + 0.5), "hour");
+}
+
+std::string FormatFigures(const ProgressReport& report, double seconds) {
+  std::string left = FormatTimeLeft(seconds, report.overall_fraction);
+  return FormatDoneOfTotal(report.done, report.total) + (left.empty() ? "" : ", " + left);
+}
+
+std::string FormatItemOfItems(const ProgressReport& report) {
+  if (report.items < 2)
+    return "";
+  return "item " + std::to_string(report.item) + " of " + std::to_string(report.items);
+}

@@ -5,7 +5,9 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdio.h>
 #include <string.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,7 +48,7 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 // The actions and attributes a start needs, each call checked: an error code,
 // 0 when all went well.
 int PrepareSpawn(posix_spawn_file_actions_t* actions, posix_spawnattr_t* attributes,
-                 const std::string& folder, bool hidden, int errors_write) {
+                 const std::string& folder, bool hidden, int errors_write, int input_read) {
   int failed = 0;
   if (!folder.empty())
     failed = posix_spawn_file_actions_addchdir_np(actions, folder.c_str());
@@ -54,7 +56,9 @@ int PrepareSpawn(posix_spawn_file_actions_t* actions, posix_spawnattr_t* attribu
     failed = posix_spawn_file_actions_addopen(actions, 0, "/dev/null", O_RDONLY, 0);
   if (!failed && hidden)
     failed = posix_spawnattr_setflags(attributes, POSIX_SPAWN_SETSID);
-  if (!failed && errors_write >= 0)
+  if (!failed && input_read >= 0)
+    failed = posix_spawn_file_actions_adddup2(actions, input_read, 0);
+  if (!failed)
     failed = posix_spawn_file_actions_adddup2(actions, errors_write, 2);
   return failed;
 }
@@ -77,17 +81,29 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
   args.insert(args.end(), arguments.operands.begin(), arguments.operands.end());
   std::vector<std::string> env = MergedEnvironment(environment);
 
-  // Standard error is read unless the user's terminal shows it.
-  bool hidden = window == kHiddenWindow;
-  int errors_write = -1;
-  if (hidden || !isatty(2)) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
+  // Standard error is always read: what a program says is kept for the
+  // user's report, and xz's progress lines become arkiva's display.
+  bool hidden = window != kShownWindow;
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) {
+    start_error_ = errno;
+    return;
+  }
+  errors_read_ = fds[0];
+  int errors_write = fds[1];
+  // A socket rather than a pipe: writing to a reader that has gone fails
+  // with EPIPE instead of raising SIGPIPE (MSG_NOSIGNAL).
+  int input_read = -1;
+  if (window == kFedWindow) {
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
       start_error_ = errno;
+      close(errors_write);
       return;
     }
-    errors_read_ = fds[0];
-    errors_write = fds[1];
+    input_ = fds[0];
+    input_read = fds[1];
+    fcntl(input_, F_SETFL, fcntl(input_, F_GETFL) | O_NONBLOCK);
+    shutdown(input_, SHUT_RD);
   }
 
   posix_spawn_file_actions_t actions;
@@ -96,7 +112,7 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
   if (!failed) {
     failed = posix_spawnattr_init(&attributes);
     if (!failed) {
-      failed = PrepareSpawn(&actions, &attributes, folder, hidden, errors_write);
+      failed = PrepareSpawn(&actions, &attributes, folder, hidden, errors_write, input_read);
       pid_t pid = -1;
       if (!failed) {
         std::vector<char*> argv = Pointers(args), envp = Pointers(env);
@@ -108,8 +124,9 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
     }
     posix_spawn_file_actions_destroy(&actions);
   }
-  if (errors_write >= 0)
-    close(errors_write);
+  close(errors_write);
+  if (input_read >= 0)
+    close(input_read);
   started_ = !failed;
   start_error_ = failed;
 }
@@ -121,6 +138,7 @@ Subprocess::~Subprocess() {
   }
   if (errors_read_ >= 0)
     close(errors_read_);
+  CloseInput();
 }
 
 void Subprocess::TakeErrors() {
@@ -178,6 +196,49 @@ SubprocessEnd Subprocess::Finish() {
   if (WIFSIGNALED(status_))
     return {SubprocessEnd::kSignalled, WTERMSIG(status_)};
   return {SubprocessEnd::kExited, WIFEXITED(status_) ? WEXITSTATUS(status_) : 0};
+}
+
+bool Subprocess::Feed(const std::string& text) {
+  input_waiting_ += text;
+  while (input_ >= 0 && !input_waiting_.empty()) {
+    ssize_t sent = send(input_, input_waiting_.data(), input_waiting_.size(), MSG_NOSIGNAL);
+    if (sent > 0)
+      input_waiting_.erase(0, sent);
+    else if (errno == EAGAIN || errno == EWOULDBLOCK)
+      return true;  // it is busy: the rest goes next time
+    else if (errno != EINTR)
+      CloseInput();
+  }
+  return input_ >= 0;
+}
+
+void Subprocess::CloseInput() {
+  if (input_ >= 0)
+    close(input_);
+  input_ = -1;
+}
+
+bool Subprocess::SignalIfCaught(int signal) {
+  if (!started_ || finished_)
+    return false;
+  // SigCgt is the mask of the signals the process has a handler for, in hex,
+  // signal n at bit n - 1.
+  FILE* status = fopen(("/proc/" + std::to_string(pid_) + "/status").c_str(), "r");
+  if (!status)
+    return false;
+  char line[256];
+  unsigned long long caught = 0;
+  bool found = false;
+  while (!found && fgets(line, sizeof(line), status))
+    found = sscanf(line, "SigCgt: %llx", &caught) == 1;
+  fclose(status);
+  if (!found || !(caught & (1ull << (signal - 1))))
+    return false;
+  return kill(pid_, signal) == 0;
+}
+
+std::string Subprocess::ShownText() const {
+  return errors_;
 }
 
 unsigned long Subprocess::Id() const {

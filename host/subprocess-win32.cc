@@ -240,6 +240,10 @@ SubprocessEnd Subprocess::Finish() {
   return {SubprocessEnd::kExited, static_cast<int>(code)};
 }
 
+std::string Subprocess::ShownText() const {
+  return owns_console_ ? ConsoleText() : errors_;
+}
+
 unsigned long Subprocess::Id() const {
   return id_;
 }

@@ -23,14 +23,17 @@ typedef std::vector<std::string> ChildEnvironment;
 enum SubprocessWindow {
   // In view of the user, where the program reports as it goes (xz -v).
   // Windows: a console, which this process owns, so that what the program
-  // wrote there can still be read once it has ended. POSIX: the user's
-  // terminal when standard error is one; otherwise its standard error is
-  // read, as for a hidden run.
+  // wrote there can still be read while it runs and once it has ended.
+  // POSIX: the user's terminal, whose interrupt it gets; its standard error
+  // is read, and arkiva shows its progress.
   kShownWindow,
   // No window (Windows) or terminal (POSIX: no input and a session of its
   // own, so it gets no signal of the user's terminal); its standard error is
   // read through a pipe.
   kHiddenWindow,
+  // POSIX: a window program of arkiva's own, started as a hidden one and fed
+  // through its standard input (Feed).
+  kFedWindow,
 };
 
 // How a child ended.
@@ -84,8 +87,26 @@ class Subprocess {
   // console), so far.
   const std::string& ErrorOutput() const { return errors_; }
 
+  // What the child has shown so far: Windows, a shown child's console as it
+  // stands; otherwise its error output.
+  std::string ShownText() const;
+
   // The process id, for the rig's tests.
   unsigned long Id() const;
+
+#ifndef _WIN32
+  // kFedWindow: passes `text` on to the child's standard input without
+  // waiting; what the child cannot take yet goes with the next call. False
+  // once the child has stopped reading.
+  bool Feed(const std::string& text);
+  // Ends the child's input: it reads the end of its input next.
+  void CloseInput();
+
+  // Sends `signal` only once the child has its own handler for it, which a
+  // program installs some time after its start: before that, a signal such
+  // as SIGUSR1 would end it. True when it was sent.
+  bool SignalIfCaught(int signal);
+#endif
 
  private:
   bool started_ = false;
@@ -101,6 +122,8 @@ class Subprocess {
   int pid_ = -1;
   int errors_read_ = -1;
   int status_ = 0;
+  int input_ = -1;             // kFedWindow: this end of its standard input
+  std::string input_waiting_;  // what it has not taken yet
   // One read of the error pipe; closes it at its end.
   void TakeErrors();
 #endif

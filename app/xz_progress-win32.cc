@@ -1,0 +1,3 @@
+#include "app/xz_progress.h"
+
+void AskXzProgress(Subprocess*) {}

@@ -1,0 +1,268 @@
+#!/usr/bin/python3
+"""The progress window as a user meets it on the Linux desktop.
+
+arkiva runs under an Xvfb of this test's own and the D-Bus session it is
+started in (dbus-run-session), where a stand-in notification service records
+what it is told. Windows are found by their title with xdotool; Cancel is
+pressed with the keyboard, as a user would.
+
+Usage: dbus-run-session -- /usr/bin/python3 progress_window.py BUILD_DIR
+ARKIVA_SHOTS=DIR keeps a screenshot of each window seen there.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+import gi
+
+gi.require_version("Gio", "2.0")
+from gi.repository import Gio, GLib  # noqa: E402
+
+BUILD = os.path.abspath(sys.argv.pop(1))
+TITLE = "Create tar.xz"
+NOTICES = []  # (summary, body) of each Notify call
+
+NOTIFICATIONS_XML = """<node><interface name="org.freedesktop.Notifications">
+<method name="Notify"><arg type="s"/><arg type="u"/><arg type="s"/><arg type="s"/>
+<arg type="s"/><arg type="as"/><arg type="a{sv}"/><arg type="i"/>
+<arg type="u" direction="out"/></method>
+<method name="GetCapabilities"><arg type="as" direction="out"/></method>
+<method name="GetServerInformation"><arg type="s" direction="out"/><arg type="s" direction="out"/>
+<arg type="s" direction="out"/><arg type="s" direction="out"/></method>
+</interface></node>"""
+
+
+def serve_notifications():
+    def on_call(_bus, _sender, _path, _interface, method, params, invocation):
+        if method == "Notify":
+            NOTICES.append((params[3], params[4]))
+            invocation.return_value(GLib.Variant("(u)", (len(NOTICES),)))
+        elif method == "GetCapabilities":
+            invocation.return_value(GLib.Variant("(as)", (["body"],)))
+        else:
+            invocation.return_value(GLib.Variant("(ssss)", ("stand-in", "test", "1", "1.2")))
+
+    bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+    node = Gio.DBusNodeInfo.new_for_xml(NOTIFICATIONS_XML)
+    bus.register_object("/org/freedesktop/Notifications", node.interfaces[0], on_call)
+    Gio.bus_own_name_on_connection(bus, "org.freedesktop.Notifications",
+                                   Gio.BusNameOwnerFlags.NONE, None, None)
+    threading.Thread(target=GLib.MainLoop().run, daemon=True).start()
+
+
+def start_display():
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24",
+                             "-nolisten", "tcp"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    os.environ["DISPLAY"] = ":" + xvfb.stdout.readline().decode().strip()
+    os.environ.pop("WAYLAND_DISPLAY", None)
+    return xvfb
+
+
+def windows():
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Create tar\\.xz$"],
+                           capture_output=True, text=True)
+    return found.stdout.split()
+
+
+def noise(path, megabytes):
+    with open(path, "wb") as f:
+        f.write(os.urandom(megabytes << 20))
+
+
+class Run:
+    """One start of arkiva, watched: every window it shows, and when."""
+
+    def __init__(self, program, items, path=None):
+        env = dict(os.environ, PATH=path or "/usr/bin:/bin", NO_AT_BRIDGE="1")
+        self.process = subprocess.Popen([program, "--", *items], env=env,
+                                        stderr=subprocess.PIPE, text=True)
+        self.seen = []  # window ids, in the order first seen
+        self.watcher = threading.Thread(target=self._watch)
+        self.watcher.start()
+
+    def _watch(self):
+        while self.process.poll() is None:
+            for window in windows():
+                if window not in self.seen:
+                    self.seen.append(window)
+                    shots = os.environ.get("ARKIVA_SHOTS")
+                    if shots:
+                        subprocess.run(["import", "-window", "root",
+                                        os.path.join(shots, "window-%d.png" % time.time())])
+            time.sleep(0.05)
+
+    def await_window(self, seconds=30):
+        for _ in range(int(seconds * 20)):
+            if self.seen and self.process.poll() is None:
+                return self.seen[0]
+            time.sleep(0.05)
+        raise AssertionError("no window within %d s" % seconds)
+
+    def press(self, key):
+        subprocess.run(["xdotool", "windowfocus", "--sync", self.await_window(), "key", key],
+                       check=True)
+
+    def wait(self):
+        self.errors = self.process.communicate(timeout=300)[1]
+        self.watcher.join()
+        return self.process.returncode
+
+
+class ProgressWindow(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="arkiva-progress-")
+        self.arkiva = os.path.join(BUILD, "arkiva")
+        NOTICES.clear()
+
+    def tearDown(self):
+        shutil.rmtree(self.dir)
+
+    def path(self, *parts):
+        return os.path.join(self.dir, *parts)
+
+    def folder(self, name, megabytes):
+        os.makedirs(self.path(name))
+        noise(self.path(name, "data.bin"), megabytes)
+        return self.path(name)
+
+    def assertArchiveHolds(self, archive, folder):
+        subprocess.run(["xz", "-t", archive], check=True)
+        out = self.path("out")
+        os.makedirs(out)
+        subprocess.run(["tar", "-xJf", archive, "-C", out], check=True)
+        subprocess.run(["diff", "-r", folder, os.path.join(out, os.path.basename(folder))],
+                       check=True)
+        shutil.rmtree(out)
+
+    def assertNothingOfTheRunLeft(self, name):
+        self.assertEqual([], [f for f in os.listdir(self.dir) if f.startswith(name + ".")])
+        running = subprocess.run(["pgrep", "-f", self.dir], capture_output=True, text=True)
+        self.assertEqual("", running.stdout)
+
+    def test_a_big_folder_shows_one_window_then_one_notice(self):
+        photos = self.folder("Photos", 40)
+        run = Run(self.arkiva, [photos])
+        self.assertEqual(0, run.wait(), run.errors)
+        self.assertEqual(1, len(run.seen))
+        self.assertEqual([], windows())
+        self.assertArchiveHolds(self.path("Photos.tar.xz"), photos)
+        self.assertEqual([('Created "Photos.tar.xz"', "")], NOTICES)
+
+    def test_cancel_during_tar_and_during_xz(self):
+        # A tar that writes slowly (640 KB/s), so that Cancel comes during it.
+        os.makedirs(self.path("bin"))
+        with open(self.path("bin", "tar"), "w") as f:
+            f.write('#!/bin/sh\n: >"$2"\nfor i in $(seq 300); do\n'
+                    '  sleep 0.1; head -c 65536 /dev/zero >>"$2"\ndone\n')
+        os.chmod(self.path("bin", "tar"), 0o755)
+        slow = self.folder("Slow", 20)
+        run = Run(self.arkiva, [slow], path=self.path("bin") + ":/usr/bin:/bin")
+        run.press("Return")  # the Cancel button has the focus
+        self.assertEqual(1, run.wait())
+        self.assertNothingOfTheRunLeft("Slow")
+
+        shutil.rmtree(self.path("bin"))
+        big = self.folder("Big", 60)
+        run = Run(self.arkiva, [big])
+        for _ in range(600):
+            if os.path.exists(big + ".tar.xz"):
+                break
+            time.sleep(0.05)
+        run.press("Escape")
+        self.assertEqual(1, run.wait())
+        self.assertNothingOfTheRunLeft("Big")
+        self.assertEqual([], windows())  # no error box follows
+        self.assertEqual([], NOTICES)
+
+    def test_a_selection_has_one_window(self):
+        items = [self.folder("One", 12), self.folder("Two", 12), self.path("three.bin")]
+        noise(items[2], 12)
+        run = Run(self.arkiva, items)
+        self.assertEqual(0, run.wait(), run.errors)
+        self.assertEqual(1, len(run.seen))
+        self.assertEqual(('Created 3 archives', '"One.tar.xz"\n"Two.tar.xz"\n"three.bin.xz"'),
+                         NOTICES[0])
+        self.assertEqual(1, len(NOTICES))
+
+    def test_a_small_file_shows_nothing(self):
+        with open(self.path("note.txt"), "w") as f:
+            f.write("a few words\n")
+        run = Run(self.arkiva, [self.path("note.txt")])
+        self.assertEqual(0, run.wait(), run.errors)
+        self.assertEqual([], run.seen)
+        self.assertTrue(os.path.exists(self.path("note.txt.xz")))
+        self.assertEqual([], NOTICES)
+
+
+class WindowProtocol(unittest.TestCase):
+    """What arkiva writes to its window program, and to zenity where that is
+    missing, through stand-ins that record it."""
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="arkiva-protocol-")
+        self.arkiva = os.path.join(self.dir, "arkiva")
+        shutil.copy(os.path.join(BUILD, "arkiva"), self.arkiva)
+        os.makedirs(os.path.join(self.dir, "data"))
+        self.item = os.path.join(self.dir, "data", "big.bin")
+        noise(self.item, 30)
+
+    def tearDown(self):
+        shutil.rmtree(self.dir)
+
+    def stand_in(self, path, body):
+        with open(path, "w") as f:
+            f.write("#!/bin/sh\nprintf '%s\\n' \"$@\" >>\"" + self.dir + "/args\"\n" + body)
+        os.chmod(path, 0o755)
+
+    def read(self, name):
+        with open(os.path.join(self.dir, name)) as f:
+            return f.read()
+
+    def test_the_window_program_gets_settings_then_the_notice(self):
+        self.stand_in(os.path.join(self.dir, "arkiva-progress"), "cat >\"" + self.dir + "/lines\"\n")
+        run = Run(self.arkiva, [self.item])
+        self.assertEqual(0, run.wait(), run.errors)
+        self.assertEqual("Create tar.xz\n", self.read("args"))
+        lines = self.read("lines").splitlines()
+        self.assertEqual('step Compressing "big.bin.xz"', lines[0])
+        self.assertEqual("item ", lines[1])
+        bars = [float(line[4:]) for line in lines if line.startswith("bar ")]
+        self.assertEqual(sorted(bars), bars)
+        self.assertGreater(bars[-1], 0.3)
+        self.assertRegex(lines[4], r"^figures [\d.]+ [KM]B of 30\.0 MB")
+        self.assertEqual('notice Created "big.bin.xz"', lines[-1])
+
+    def test_the_window_programs_exit_1_cancels(self):
+        self.stand_in(os.path.join(self.dir, "arkiva-progress"), "head -n 5 >/dev/null\nexit 1\n")
+        run = Run(self.arkiva, [self.item])
+        self.assertEqual(1, run.wait())
+        self.assertEqual(["big.bin"], os.listdir(os.path.dirname(self.item)))
+
+    def test_zenity_where_the_window_program_is_missing(self):
+        os.makedirs(os.path.join(self.dir, "bin"))
+        self.stand_in(os.path.join(self.dir, "bin", "zenity"),
+                      "exec cat >>\"" + self.dir + "/lines\"\n")
+        run = Run(self.arkiva, [self.item], path=os.path.join(self.dir, "bin") + ":/usr/bin:/bin")
+        self.assertEqual(0, run.wait(), run.errors)
+        args = self.read("args").splitlines()
+        self.assertEqual(["--progress", "--percentage=0", "--width=460", "--title=Create tar.xz",
+                          "--text= ", "--notification", '--text=Created "big.bin.xz"'], args)
+        lines = self.read("lines").splitlines()
+        self.assertRegex(lines[0], r'^# Compressing "big\.bin\.xz"\\n[\d.]+ [KM]B of 30\.0 MB')
+        self.assertRegex(lines[1], r"^\d+$")
+
+
+if __name__ == "__main__":
+    xvfb = start_display()
+    serve_notifications()
+    try:
+        result = unittest.main(exit=False, verbosity=2).result
+    finally:
+        xvfb.terminate()
+    sys.exit(0 if result.wasSuccessful() else 1)
