@@ -279,6 +279,10 @@ int CreateArchive() {
   std::vector<std::string> archives;
   bool cancelled = false;
   for (size_t i = 0; i < items.size() && !cancelled; ++i) {
+    // A cancel between two items starts nothing more.
+    cancelled = ProgressCancelled(progress);
+    if (cancelled)
+      break;
     ArchiveStatus status =
         ArchiveItem(items[i], {progress, i + 1, items.size(), shares[i], shares[i + 1]});
     if (status.outcome == ArchiveStatus::kFailed)
