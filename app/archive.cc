@@ -268,10 +268,7 @@ ArchiveStatus ArchiveItem(const std::string& argument, const ItemProgress& where
                 : CompressFile(item.folder, item.name, lines, where);
 }
 
-int CreateArchive() {
-  std::vector<std::string> items;
-  for (int i = ProgramArgumentCount(); i > 0; --i)
-    items.push_back(ProgramArgument());
+int ArchiveItems(const std::vector<std::string>& items) {
   CatchInterrupt();
   std::vector<double> shares = ItemShares(items);
   Progress* progress = BeginProgress();
@@ -300,4 +297,11 @@ int CreateArchive() {
   if (!failures.empty())
     ReportFailure(failures);
   return succeeded ? 0 : 1;
+}
+
+int CreateArchive() {
+  std::vector<std::string> items;
+  for (int i = ProgramArgumentCount(); i > 0; --i)
+    items.push_back(ProgramArgument());
+  return ArchiveItems(items);
 }

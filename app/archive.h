@@ -2,6 +2,7 @@
 #define ARKIVA_APP_ARCHIVE_H_
 
 #include <string>
+#include <vector>
 
 #include "host/progress.h"
 #include "host/subprocess.h"
@@ -50,13 +51,16 @@ ArchiveStatus ArchiveItem(const std::string& argument,
 // argument when it names a root.
 std::string ItemName(const std::string& argument);
 
-// Archive mode: archives every item the program arguments name, one after
-// another in their order (Explorer passes one, Linux file managers the whole
-// selection), and tells the user once, at the end, of each that failed
-// (ReportFailure). One progress display follows the whole run, and says
-// what it made at the end. Returns the process's exit code: 0 when every
-// item was archived or had nothing to do, 1 when one was not. A cancel or an
-// interrupt ends the run at once, without a further message.
+// Archives `items` one after another in their order, and tells the user
+// once, at the end, of each that failed (ReportFailure). One progress
+// display follows the whole run, and says what it made at the end. Returns
+// the process's exit code: 0 when every item was archived or had nothing to
+// do (none given included), 1 when one was not. A cancel or an interrupt ends
+// the run at once, without a further message.
+int ArchiveItems(const std::vector<std::string>& items);
+
+// Archive mode: archives every item the program arguments name (Explorer's
+// command passes one, Linux file managers the whole selection).
 int CreateArchive();
 
 #endif  // ARKIVA_APP_ARCHIVE_H_

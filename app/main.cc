@@ -1,16 +1,22 @@
 #include "app/archive.h"
+#include "app/drop_target.h"
 #include "app/runtime.h"
 #include "app/setup.h"
 #include "host/program_args.h"
 #include "registry/registry.h"
 
-// One start runs one mode, chosen afresh from the registry: Setup mode while
+// A start by COM (Windows: arkiva.exe -Embedding) serves the verbs' drop
+// target and archives the selection Explorer drops on it; this is decided
+// first, so that the word is never taken for an item. Otherwise one start
+// runs one mode, chosen afresh from the registry: Setup mode while
 // the folder menu key is absent (the first start), Archive mode after. A
 // start without an argument sets up again when the registered menu needs it.
 // The Linux desktop entries start "arkiva -- PATHS": that is never setup,
 // and without a path (a manager in the Trash has none to give) does nothing.
 int main(int argc, char** argv) {
   StartRuntime(argc, argv);
+  if (StartedByCom())
+    EndRuntime(ArchiveItems(ReceiveDroppedItems()));
   bool from_entry = SkipArgument("--");
   bool setup =
       !from_entry && (!MenuIsRegistered() || (ProgramArgumentCount() == 0 && MenuNeedsSetup()));

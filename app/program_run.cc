@@ -27,8 +27,10 @@ std::string NotStartedBecause(unsigned long error) {
 const size_t kTailLines = 10;
 const size_t kTailBytes = 1024;
 
-// How often the display is brought up to date.
+// How often a Cancel is looked for, and how often, in polls, the display is
+// brought up to date: twice a second is smooth, and costs xz next to nothing.
 const int kPollMilliseconds = 250;
+const int kPollsPerShow = 2;
 
 // Until the program has ended, tar's output can be a little larger than
 // expected (headers, padding) or smaller (files that shrank): never show it
@@ -65,12 +67,12 @@ bool WaitWatching(Subprocess* child, const StepWatch* watch) {
   double fraction = 0;
   if (watch)
     ShowProgress(watch->progress, Report(*watch, fraction));
-  while (!child->Await(kPollMilliseconds)) {
+  for (int polls = 1; !child->Await(kPollMilliseconds); ++polls) {
     if (Interrupted() || (watch && ProgressCancelled(watch->progress))) {
       child->Stop();
       return true;
     }
-    if (watch) {
+    if (watch && polls % kPollsPerShow == 0) {
       fraction = StepFraction(child, *watch, fraction);
       ShowProgress(watch->progress, Report(*watch, fraction));
     }

@@ -14,9 +14,13 @@
 // Windows merges the user's classes into HKEY_CLASSES_ROOT for that user.
 #define USER_FOLDER_SHELL "HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\"
 #define USER_FILE_SHELL "HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\"
+#define DROP_TARGET_CLASS "{DEDB3083-EA15-42E5-A382-2D8761661176}"
+#define CLASSES "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\"
+#define USER_CLASSES "HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\"
 
 const char kFolderMenuKey[] = FOLDER_SHELL ARKIVA_ENTRY_LABEL;
 const char kUserFolderMenuKey[] = USER_FOLDER_SHELL ARKIVA_ENTRY_LABEL;
+const char kDropTargetClass[] = DROP_TARGET_CLASS;
 
 namespace {
 
@@ -31,18 +35,55 @@ const char kUserFileCommandKey[] = USER_FILE_SHELL ARKIVA_ENTRY_LABEL "\\command
 // stays as it is.
 const char kBoxTitle[] = "Create tar.gz";
 
+#ifdef _WIN32
+// Explorer hands a verb with a DropTarget the whole selection in one call;
+// Linux file managers pass it on the command line.
+const bool kVerbsHaveDropTarget = true;
+#else
+const bool kVerbsHaveDropTarget = false;
+#endif
+
 struct SetupStep {
-  const char* key;
-  const char* value;  // null: create the key only
+  std::string key;
+  const char* name;   // the value's name; "" for the key's default value
+  std::string value;  // with `name` null: create the key only
 };
+
+// Where one set of menu keys goes: for every user, or for this user only.
+struct MenuPlace {
+  const char* folder_verb;
+  const char* file_verb;
+  const char* drop_target_class;
+};
+const MenuPlace kMachine = {FOLDER_SHELL ARKIVA_ENTRY_LABEL, FILE_SHELL ARKIVA_ENTRY_LABEL,
+                            CLASSES DROP_TARGET_CLASS};
+const MenuPlace kUser = {USER_FOLDER_SHELL ARKIVA_ENTRY_LABEL, USER_FILE_SHELL ARKIVA_ENTRY_LABEL,
+                         USER_CLASSES DROP_TARGET_CLASS};
+
+// Beside each verb's command: the class that takes the whole selection, any
+// number of items (the Player model), which is arkiva.exe itself as a local
+// server, so that nothing is loaded into Explorer. The command stays for
+// every other caller.
+std::vector<SetupStep> DropTargetSteps(const MenuPlace& place, const std::string& program_path) {
+  if (!kVerbsHaveDropTarget)
+    return {};
+  std::string folder = place.folder_verb, file = place.file_verb, server = place.drop_target_class;
+  return {{server, "", kEntryLabel},
+          {server + "\\LocalServer32", "", "\"" + program_path + "\""},
+          {folder, "MultiSelectModel", "Player"},
+          {folder + "\\DropTarget", "Clsid", kDropTargetClass},
+          {file, "MultiSelectModel", "Player"},
+          {file + "\\DropTarget", "Clsid", kDropTargetClass}};
+}
 
 // Runs every step, even after a failure; the first failure's key and reason
 // land in *failed_key and *reason. True when all succeeded.
 bool WriteKeys(const std::vector<SetupStep>& steps, std::string* failed_key, std::string* reason) {
   for (const SetupStep& step : steps) {
     std::string why;
-    int ok = step.value ? RegistryCreateAndSetValue(step.key, "", step.value, 1, ".", &why)
-                        : RegistryCreateKey(step.key, ".", &why);
+    int ok = step.name ? RegistryCreateAndSetValue(step.key.c_str(), step.name, step.value.c_str(),
+                                                   1, ".", &why)
+                       : RegistryCreateKey(step.key.c_str(), ".", &why);
     if (!ok && failed_key->empty()) {
       *failed_key = step.key;
       *reason = why;
@@ -101,13 +142,15 @@ std::string MenuCommand(const std::string& program_path) {
 
 bool WriteMenuKeys(const std::string& program_path, std::string* failed_key, std::string* reason) {
   std::string command = MenuCommand(program_path);
-  return WriteKeys({{kFolderCommandKey, nullptr},
-                    {kFolderCommandKey, command.c_str()},
-                    {kFileMenuKey, nullptr},
-                    {kFileMenuKey, kEntryLabel},
-                    {kFileCommandKey, nullptr},
-                    {kFileCommandKey, command.c_str()}},
-                   failed_key, reason);
+  std::vector<SetupStep> steps = {{kFolderCommandKey, nullptr, ""},
+                                  {kFolderCommandKey, "", command},
+                                  {kFileMenuKey, nullptr, ""},
+                                  {kFileMenuKey, "", kEntryLabel},
+                                  {kFileCommandKey, nullptr, ""},
+                                  {kFileCommandKey, "", command}};
+  for (const SetupStep& step : DropTargetSteps(kMachine, program_path))
+    steps.push_back(step);
+  return WriteKeys(steps, failed_key, reason);
 }
 
 int RegisterContextMenu(const std::string& program_path) {
@@ -126,10 +169,12 @@ int RegisterContextMenu(const std::string& program_path) {
   // Without the rights for all users (a standard user, or an administrator
   // whose double-click runs unelevated), the entry can still be this user's.
   std::string user_failed_key, user_reason;
-  if (WriteKeys({{kUserFolderCommandKey, command.c_str()},
-                 {kUserFileMenuKey, kEntryLabel},
-                 {kUserFileCommandKey, command.c_str()}},
-                &user_failed_key, &user_reason)) {
+  std::vector<SetupStep> steps = {{kUserFolderCommandKey, "", command},
+                                  {kUserFileMenuKey, "", kEntryLabel},
+                                  {kUserFileCommandKey, "", command}};
+  for (const SetupStep& step : DropTargetSteps(kUser, program_path))
+    steps.push_back(step);
+  if (WriteKeys(steps, &user_failed_key, &user_reason)) {
     return ConfirmSetup(program_path, "\nSet up for this user only: " + failed_key +
                                           " could not be written for all users: " + reason);
   }

@@ -1,0 +1,190 @@
+#include "app/drop_target.h"
+
+#include <windows.h>
+#include <ole2.h>
+#include <shellapi.h>
+
+#include "app/setup.h"
+#include "host/program_args.h"
+
+namespace {
+
+// COM gives a server 60 s to register; one that nobody asks within this
+// time ends.
+const int kNobodyAskedSeconds = 30;
+// After the drop, how long Explorer has to let the object go.
+const int kLetGoSeconds = 5;
+
+struct Selection {
+  bool asked = false;    // an object was made
+  bool dropped = false;  // and a selection dropped on it
+  IUnknown* target = nullptr;  // while it lives
+  std::vector<std::string> items;
+};
+
+std::string Narrow(const std::wstring& wide) {
+  int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, NULL, 0, NULL, NULL);
+  std::string text(n > 0 ? n : 1, '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &text[0], n, NULL, NULL);
+  text.resize(strlen(text.c_str()));
+  return text;
+}
+
+// The file-system paths of a data object (CF_HDROP), in their order.
+std::vector<std::string> PathsOf(IDataObject* data) {
+  std::vector<std::string> paths;
+  FORMATETC format = {CF_HDROP, NULL, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM medium;
+  if (!data || FAILED(data->GetData(&format, &medium)))
+    return paths;
+  HDROP drop = static_cast<HDROP>(GlobalLock(medium.hGlobal));
+  if (drop) {
+    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, NULL, 0);
+    for (UINT i = 0; i < count; ++i) {
+      UINT length = DragQueryFileW(drop, i, NULL, 0);
+      std::wstring path(length + 1, L'\0');
+      DragQueryFileW(drop, i, &path[0], length + 1);
+      path.resize(length);
+      if (!path.empty())
+        paths.push_back(Narrow(path));
+    }
+    GlobalUnlock(medium.hGlobal);
+  }
+  ReleaseStgMedium(&medium);
+  return paths;
+}
+
+// The object Explorer drops the selection on. Drop copies the paths out and
+// returns at once: Explorer waits for it.
+class DropTarget : public IDropTarget {
+ public:
+  explicit DropTarget(Selection* selection) : selection_(selection) {
+    CoAddRefServerProcess();
+    selection_->target = this;
+  }
+  virtual ~DropTarget() { selection_->target = nullptr; }
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+    *object = iid == IID_IUnknown || iid == IID_IDropTarget ? this : nullptr;
+    if (!*object)
+      return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG left = --references_;
+    if (left == 0) {
+      delete this;
+      // The last object gone: COM takes no more requests, and the loop ends.
+      if (CoReleaseServerProcess() == 0)
+        PostQuitMessage(0);
+    }
+    return left;
+  }
+
+  STDMETHODIMP DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override {
+    *effect = DROPEFFECT_COPY;
+    return S_OK;
+  }
+  STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) override {
+    *effect = DROPEFFECT_COPY;
+    return S_OK;
+  }
+  STDMETHODIMP DragLeave() override { return S_OK; }
+  STDMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+    if (!selection_->dropped) {
+      selection_->items = PathsOf(data);
+      selection_->dropped = true;
+    }
+    *effect = DROPEFFECT_COPY;
+    return S_OK;
+  }
+
+ private:
+  ULONG references_ = 1;
+  Selection* selection_;
+};
+
+// Registered for one use (REGCLS_SINGLEUSE): a second selection starts a
+// process of its own.
+class DropTargetFactory : public IClassFactory {
+ public:
+  explicit DropTargetFactory(Selection* selection) : selection_(selection) {}
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+    *object = iid == IID_IUnknown || iid == IID_IClassFactory ? this : nullptr;
+    return *object ? S_OK : E_NOINTERFACE;
+  }
+  // It lives on this function's stack, for the whole service.
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+
+  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+    *object = nullptr;
+    if (outer)
+      return CLASS_E_NOAGGREGATION;
+    selection_->asked = true;
+    DropTarget* target = new DropTarget(selection_);
+    HRESULT result = target->QueryInterface(iid, object);
+    target->Release();
+    return result;
+  }
+  STDMETHODIMP LockServer(BOOL lock) override {
+    if (lock)
+      CoAddRefServerProcess();
+    else if (CoReleaseServerProcess() == 0)
+      PostQuitMessage(0);
+    return S_OK;
+  }
+
+ private:
+  Selection* selection_;
+};
+
+}  // namespace
+
+bool StartedByCom() {
+  for (const char* word :
+       {"-Embedding", "/Embedding", "-embedding", "/embedding", "-EMBEDDING", "/EMBEDDING"})
+    if (SkipArgument(word))
+      return true;
+  return false;
+}
+
+std::vector<std::string> ReceiveDroppedItems() {
+  Selection selection;
+  CLSID id;
+  std::wstring class_text(kDropTargetClass, kDropTargetClass + strlen(kDropTargetClass));
+  if (FAILED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)) ||
+      FAILED(CLSIDFromString(class_text.c_str(), &id)))
+    return {};
+  DropTargetFactory factory(&selection);
+  DWORD cookie = 0;
+  if (FAILED(CoRegisterClassObject(id, &factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie)))
+    return {};
+  // A tick a second: the loop also ends when nobody asks, or when Explorer
+  // keeps the object long after its drop.
+  UINT_PTR tick = SetTimer(NULL, 0, 1000, NULL);
+  int seconds = 0, since_drop = 0;
+  MSG message;
+  while (GetMessageW(&message, NULL, 0, 0) > 0) {
+    if (message.message == WM_TIMER && message.hwnd == NULL) {
+      ++seconds;
+      since_drop += selection.dropped ? 1 : 0;
+      if ((!selection.asked && seconds >= kNobodyAskedSeconds) || since_drop >= kLetGoSeconds)
+        break;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  KillTimer(NULL, tick);
+  CoRevokeClassObject(cookie);
+  // An object Explorer still holds is cut off: a later call fails at once
+  // instead of waiting for a thread that archives, and pumps no messages.
+  if (selection.target)
+    CoDisconnectObject(selection.target, 0);
+  while (PeekMessageW(&message, NULL, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
+  return selection.dropped ? selection.items : std::vector<std::string>();
+}

@@ -1,0 +1,176 @@
+// A selection dropped on the verbs' class, as Explorer hands over a
+// selection for a verb with a DropTarget. Wine's shell ignores such verbs, so
+// this test does Explorer's part: it reads the class from the verb, activates
+// it as a local server (COM starts arkiva.exe -Embedding), makes the data
+// object of the selection as a folder view does (GetUIObjectOf), calls
+// DragEnter and Drop, and lets go at once. Runs alone (SERIAL): it counts
+// every arkiva.exe there is.
+
+#include <windows.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <chrono>
+#include <set>
+#include <thread>
+
+#include "tests/arkiva_run.h"
+
+namespace {
+
+std::wstring Wide(const std::string& text) {
+  std::wstring wide(text.size() + 1, L'\0');
+  wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0],
+                                  static_cast<int>(wide.size())) -
+              1);
+  return wide;
+}
+
+std::set<DWORD> RunningArkivas() {
+  std::set<DWORD> ids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+    if (lstrcmpiA(entry.szExeFile, "arkiva.exe") == 0)
+      ids.insert(entry.th32ProcessID);
+  CloseHandle(snapshot);
+  return ids;
+}
+
+// The data object of `names` in `folder`, as Explorer's folder view makes it.
+IDataObject* SelectionData(const std::string& folder, const std::vector<std::string>& names) {
+  IShellFolder *desktop = nullptr, *parent = nullptr;
+  PIDLIST_RELATIVE folder_id = nullptr;
+  IDataObject* data = nullptr;
+  SHGetDesktopFolder(&desktop);
+  if (SUCCEEDED(desktop->ParseDisplayName(NULL, NULL, &Wide(folder)[0], NULL, &folder_id, NULL)) &&
+      SUCCEEDED(desktop->BindToObject(folder_id, NULL, IID_IShellFolder,
+                                      reinterpret_cast<void**>(&parent)))) {
+    std::vector<LPITEMIDLIST> children;
+    for (const std::string& name : names) {
+      LPITEMIDLIST child = nullptr;
+      if (SUCCEEDED(parent->ParseDisplayName(NULL, NULL, &Wide(name)[0], NULL, &child, NULL)))
+        children.push_back(child);
+    }
+    parent->GetUIObjectOf(NULL, static_cast<UINT>(children.size()),
+                          const_cast<LPCITEMIDLIST*>(children.data()), IID_IDataObject, NULL,
+                          reinterpret_cast<void**>(&data));
+    for (LPITEMIDLIST child : children)
+      CoTaskMemFree(child);
+    parent->Release();
+  }
+  CoTaskMemFree(folder_id);
+  desktop->Release();
+  return data;
+}
+
+class DropRun : public ArchiveRun {
+ protected:
+  void SetUp() override {
+    ArchiveRun::SetUp();
+    std::string failed_key, reason;
+    ASSERT_TRUE(WriteMenuKeys(BuildPath("arkiva.exe"), &failed_key, &reason)) << failed_key;
+    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+  }
+  void TearDown() override { CoUninitialize(); }
+
+  // Drops `names` (none: activates the class and lets it go without a
+  // drop), waits until no arkiva.exe runs, and returns every one seen.
+  std::set<DWORD> Drop(const std::string& folder, const std::vector<std::string>& names,
+                       Programs programs) {
+    // COM starts the server from this process, which it inherits.
+    std::string bin = BuildPath(programs == kRecording ? "recbin" : "realbin");
+    SetEnvironmentVariableA("PATH", (bin + ";C:\\windows\\system32;C:\\windows").c_str());
+    SetEnvironmentVariableA("ARKIVA_RECORD", log.c_str());
+    std::string clsid;
+    EXPECT_TRUE(RegistryReadText("HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\DropTarget",
+                                 "Clsid", ".", &clsid));
+    CLSID id;
+    IDropTarget* target = nullptr;
+    EXPECT_EQ(S_OK, CLSIDFromString(&Wide(clsid)[0], &id));
+    EXPECT_EQ(S_OK, CoCreateInstance(id, NULL, CLSCTX_LOCAL_SERVER, IID_IDropTarget,
+                                     reinterpret_cast<void**>(&target)));
+    std::set<DWORD> seen = RunningArkivas();
+    if (target && !names.empty()) {
+      IDataObject* data = SelectionData(folder, names);
+      EXPECT_TRUE(data);
+      POINTL point = {0, 0};
+      DWORD effect = DROPEFFECT_COPY;
+      EXPECT_EQ(S_OK, target->DragEnter(data, MK_LBUTTON, point, &effect));
+      auto start = std::chrono::steady_clock::now();
+      EXPECT_EQ(S_OK, target->Drop(data, 0, point, &effect));
+      printf("Drop returned after %lld ms\n",
+             static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now() - start)
+                                        .count()));
+      data->Release();
+    }
+    if (target)
+      target->Release();
+    for (int i = 0; i < 6000; ++i) {
+      std::set<DWORD> now = RunningArkivas();
+      if (now.empty())
+        break;
+      seen.insert(now.begin(), now.end());
+      Sleep(20);
+    }
+    return seen;
+  }
+
+  // A file's .xz, unpacked by the real (Linux) xz, holds `data`.
+  void ExpectXzHolds(const std::string& path, const std::string& data) {
+    WriteText(io / "expected", data);
+    std::string out;
+    EXPECT_EQ(0, RunShell("xz -dc '" + UnixPath(path) + "' | cmp - '" + UnixPath(io / "expected") + "'",
+                          &out))
+        << path << ": " << out;
+  }
+};
+
+TEST_F(DropRun, ASelectionIsArchivedWholeInOneProcess) {
+  const char* scripts[] = {"Zoë 日本 📷", "ноты ✓", "Ελληνικά", "עברית", "한국어", "ไทย"};
+  std::vector<std::string> names;
+  for (int i = 0; i < 40; ++i) {
+    names.push_back(std::string(scripts[i % 6]) + " " + std::to_string(i) + ".txt");
+    WriteText(dir / names.back(), Noise(1000 + i, i));
+  }
+  EXPECT_EQ(1u, Drop(dir.path, names, kReal).size());
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_FALSE(PathExists(dir / names[i]));
+    ExpectXzHolds(dir / (names[i] + ".xz"), Noise(1000 + i, i));
+  }
+
+  ScratchDir folders;
+  for (const char* name : {"Photos", "Zoë 日本 📷", "notes"}) {
+    MakeDir(folders / name);
+    WriteText(folders / name + "\\a.txt", name);
+  }
+  EXPECT_EQ(1u, Drop(folders.path, {"Photos", "Zoë 日本 📷", "notes"}, kReal).size());
+  for (const char* name : {"Photos", "Zoë 日本 📷", "notes"})
+    ExpectArchiveHolds(folders / (std::string(name) + ".tar.xz"), folders / name);
+}
+
+TEST_F(DropRun, ThreeHundredItemsInTheirOrder) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) {
+    names.push_back("f" + std::to_string(1000 + i) + ".txt");
+    WriteText(dir / names.back(), "x");
+  }
+  EXPECT_EQ(1u, Drop(dir.path, names, kRecording).size());
+  std::vector<std::vector<std::string>> records = Records();
+  ASSERT_EQ(300u, records.size());
+  for (int i = 0; i < 300; ++i)
+    EXPECT_EQ("\"xz\" -zv \"" + names[i] + "\"", records[i][1]);
+}
+
+TEST_F(DropRun, AnActivationWithoutADropLeavesNothing) {
+  WriteText(dir / "a.txt", "a");
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(1u, Drop(dir.path, {}, kRecording).size());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));  // not 30 s
+  EXPECT_TRUE(PathExists(dir / "a.txt"));
+  EXPECT_FALSE(PathExists(log));
+}
+
+}  // namespace
