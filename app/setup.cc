@@ -14,7 +14,11 @@
 // Windows merges the user's classes into HKEY_CLASSES_ROOT for that user.
 #define USER_FOLDER_SHELL "HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\"
 #define USER_FILE_SHELL "HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\"
-#define DROP_TARGET_CLASS "{DEDB3083-EA15-42E5-A382-2D8761661176}"
+#ifdef ARKIVA_DROP_TARGET_CLASS
+#define DROP_TARGET_CLASS ARKIVA_DROP_TARGET_CLASS
+#else
+#define DROP_TARGET_CLASS ""  // the Linux file managers have no use for it
+#endif
 #define CLASSES "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\"
 #define USER_CLASSES "HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\"
 

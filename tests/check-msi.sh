@@ -24,7 +24,8 @@ sed -i "s/Version=\"$version\"/Version=\"99.0.0\"/" "$work/msi-next/arkiva.wxs"
 boot_prefix
 installed=$WINEPREFIX/drive_c/Program\ Files/arkiva
 menu_keys() {
-  for key in 'HKCR\Directory\shell\Create tar.xz' 'HKLM\Software\Classes\*\shell\Create tar.xz'; do
+  for key in 'HKCR\Directory\shell\Create tar.xz' 'HKLM\Software\Classes\*\shell\Create tar.xz' \
+             'HKLM\Software\Classes\CLSID\{DEDB3083-EA15-42E5-A382-2D8761661176}'; do
     wine reg query "$key" /s 2>/dev/null | tr -d '\r' | grep -E '^(HKEY|    )' || true
   done
 }
@@ -35,12 +36,24 @@ wineserver -w
   || fail "installed: $(ls "$installed" | tr '\n' ' ')"
 cmp -s "$installed/arkiva.exe" "$build/arkiva.exe" || fail "the installed arkiva.exe is not the built one"
 command='"C:\Program Files\arkiva\arkiva.exe" "%1"'
-expected="HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\command
+class='{DEDB3083-EA15-42E5-A382-2D8761661176}'
+expected="HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz
+    MultiSelectModel    REG_SZ    Player
+HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\command
     (Default)    REG_SZ    $command
+HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\DropTarget
+    Clsid    REG_SZ    $class
 HKEY_LOCAL_MACHINE\\Software\\Classes\\*\\shell\\Create tar.xz
     (Default)    REG_SZ    Create tar.xz
+    MultiSelectModel    REG_SZ    Player
 HKEY_LOCAL_MACHINE\\Software\\Classes\\*\\shell\\Create tar.xz\\command
-    (Default)    REG_SZ    $command"
+    (Default)    REG_SZ    $command
+HKEY_LOCAL_MACHINE\\Software\\Classes\\*\\shell\\Create tar.xz\\DropTarget
+    Clsid    REG_SZ    $class
+HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\$class
+    (Default)    REG_SZ    Create tar.xz
+HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\$class\\LocalServer32
+    (Default)    REG_SZ    \"C:\\Program Files\\arkiva\\arkiva.exe\""
 [ "$(menu_keys)" = "$expected" ] || fail "keys after install:
 $(menu_keys)"
 

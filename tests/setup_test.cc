@@ -51,10 +51,26 @@ class SetupRun : public ::testing::Test {
     RemoveUserKeys();
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes\\Directory\\shell");
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Classes\\Directory\\shell");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string("Software\\Classes\\CLSID\\") + kDropTargetClass).c_str());
     RegistryCreateKey(kFolderMenuKey, ".");
   }
 
+  // Beside each verb's command, the class that takes the whole selection:
+  // this arkiva.exe as a local server. `classes` is where the keys are.
+  void ExpectDropTarget(const std::string& classes) {
+    std::string clsid = "1:" + std::string(kDropTargetClass) + std::string(1, '\0');
+    for (const char* verb : {"\\Directory\\shell\\Create tar.xz", "\\*\\shell\\Create tar.xz"}) {
+      EXPECT_EQ(std::string("1:Player\0", 9), Value((classes + verb).c_str(), "MultiSelectModel"));
+      EXPECT_EQ(clsid, Value((classes + verb + "\\DropTarget").c_str(), "Clsid"));
+    }
+    std::string server = classes + "\\CLSID\\" + kDropTargetClass;
+    EXPECT_EQ(std::string("1:Create tar.xz\0", 16), Value(server.c_str(), ""));
+    EXPECT_EQ("1:\"" + arkiva + "\"" + std::string(1, '\0'),
+              Value((server + "\\LocalServer32").c_str(), ""));
+  }
+
   void RemoveUserKeys() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\CLSID");
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\Directory\\shell\\Create tar.xz");
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Classes\\Directory\\shell\\Create tar.xz");
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\*\\shell\\Create tar.xz");
@@ -194,7 +210,12 @@ TEST_F(SetupRun, FirstStartRegistersTheMenuAndConfirms) {
   EXPECT_FALSE(PathExists(dir / "ignored.tar.xz"));
   std::string command = "1:\"" + arkiva + "\" \"%1\"" + std::string(1, '\0');
   EXPECT_EQ(1, RegistryKeyExists(kFolderMenuKey, "."));
+#ifdef _WIN32
+  EXPECT_EQ(1, ValueCount(kFolderMenuKey));  // no label: only MultiSelectModel
+  ExpectDropTarget("HKEY_CLASSES_ROOT");
+#else
   EXPECT_EQ(0, ValueCount(kFolderMenuKey));  // the folder verb key has no label
+#endif
   EXPECT_EQ(command, Value(kFolderCommand, ""));
   EXPECT_EQ(std::string("1:Create tar.xz\0", 16), Value(kFileKey, ""));
   EXPECT_EQ(command, Value(kFileCommand, ""));
@@ -266,6 +287,10 @@ TEST_F(SetupRun, AMovedProgramRepairsItsMenuAndASecondCopyLeavesItAlone) {
             FirstStart("", &exit_code));
   EXPECT_EQ(0, exit_code);
   EXPECT_EQ(second, RegisteredProgram());
+#ifdef _WIN32
+  arkiva = second;
+  ExpectDropTarget("HKEY_CLASSES_ROOT");  // the class names the copy that is there
+#endif
   MakeDir(dir / "data");
 #ifdef _WIN32
   WriteText(dir / "data\\f", "x");
@@ -299,9 +324,11 @@ TEST_F(SetupRun, WithoutRightsForAllUsersTheEntryIsThisUsers) {
       "HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\Create tar.xz\\command";
   EXPECT_EQ(command, Value(kUserFolderCommand, ""));
   EXPECT_EQ(1, ValueCount(kUserFolderCommand));
-  EXPECT_EQ(0, ValueCount("HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz"));
+  EXPECT_EQ(1, ValueCount("HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz"));
   EXPECT_EQ(std::string("1:Create tar.xz\0", 16), Value(kUserFileKey, ""));
-  EXPECT_EQ(1, ValueCount(kUserFileKey));
+  EXPECT_EQ(2, ValueCount(kUserFileKey));
+  // Read where they are, as Wine's COM reads no user's classes.
+  ExpectDropTarget("HKEY_CURRENT_USER\\Software\\Classes");
   EXPECT_EQ(command, Value(kUserFileCommand, ""));
   EXPECT_EQ(1, ValueCount(kUserFileCommand));
   // Nothing machine-wide is left behind.
