@@ -110,10 +110,12 @@ void ShowProgress(Progress* progress, const ProgressReport& report) {
 bool ProgressCancelled(Progress* progress) {
   if (progress->cancelled || !progress->window || !progress->window->Await(0))
     return progress->cancelled;
-  // Both windows exit 1 for Cancel; any other end (a lost display, a crash)
-  // takes the display away but leaves the run going.
+  // Both windows exit 1 for Cancel. Any other end (a crash, a display that
+  // could not be opened: arkiva-progress exits 3 for it) takes the display
+  // away but leaves the run going; zenity exits 1 for that too, and says so.
   SubprocessEnd end = progress->window->Finish();
-  progress->cancelled = end.outcome == SubprocessEnd::kExited && end.exit_code == 1;
+  bool no_display = progress->window->ErrorOutput().find("cannot open display") != std::string::npos;
+  progress->cancelled = end.outcome == SubprocessEnd::kExited && end.exit_code == 1 && !no_display;
   progress->window.reset();
   if (!progress->cancelled)
     progress->display = Progress::kNothing;

@@ -7,7 +7,8 @@
 #include "host/subprocess.h"
 
 // What arkiva tells the progress window on the desktop, a line at a time on
-// its standard input. The window ends with exit code 1 when the user cancels.
+// its standard input. The window ends with exit code 1 when the user cancels
+// (arkiva-progress: 3 when it cannot open the display).
 //
 // arkiva-progress (progress_window/) reads one setting a line, "name value",
 // and redraws:

@@ -3,7 +3,8 @@
 // (host/progress_window.h); at the end of that input the window closes,
 // delivers the notice it was given through the desktop's notification
 // service, and exits 0. Cancel, the close button and Escape exit 1 at once:
-// arkiva stops its run and cleans up.
+// arkiva stops its run and cleans up. A display that cannot be opened exits
+// 3, which is no cancel: the run goes on without a window.
 
 #include <gtk/gtk.h>
 #include <string.h>
@@ -140,7 +141,8 @@ static void Notify(const char *summary, const char *body) {
 }
 
 int main(int argc, char **argv) {
-  gtk_init(&argc, &argv);
+  if (!gtk_init_check(&argc, &argv))
+    return 3;
   View view = {0};
   view.notice = g_string_new("");
   view.details = g_string_new("");

@@ -190,6 +190,16 @@ class ProgressWindow(unittest.TestCase):
                          NOTICES[0])
         self.assertEqual(1, len(NOTICES))
 
+    def test_a_display_that_cannot_be_opened_cancels_nothing(self):
+        noise(self.path("big.bin"), 20)
+        os.environ["DISPLAY"], display = ":4321", os.environ["DISPLAY"]
+        try:
+            run = Run(self.arkiva, [self.path("big.bin")])
+            self.assertEqual(0, run.wait(), run.errors)
+        finally:
+            os.environ["DISPLAY"] = display
+        self.assertEqual(["big.bin.xz"], os.listdir(self.dir))
+
     def test_a_small_file_shows_nothing(self):
         with open(self.path("note.txt"), "w") as f:
             f.write("a few words\n")
