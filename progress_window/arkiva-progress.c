@@ -55,14 +55,15 @@ static void Build(View *view, const char *title) {
 
   GtkWidget *box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 8);
   gtk_container_add(GTK_CONTAINER(view->window), box);
+  // The step and its item's bar, then for a selection where the run stands.
   view->step = Label(box);
-  view->item = Label(box);
-  gtk_style_context_add_class(gtk_widget_get_style_context(view->item), "dim-label");
   view->bar = gtk_progress_bar_new();
   gtk_box_pack_start(GTK_BOX(box), view->bar, FALSE, FALSE, 0);
+  view->figures = Label(box);
+  view->item = Label(box);
+  gtk_style_context_add_class(gtk_widget_get_style_context(view->item), "dim-label");
   view->overall = gtk_progress_bar_new();
   gtk_box_pack_start(GTK_BOX(box), view->overall, FALSE, FALSE, 0);
-  view->figures = Label(box);
 
   GtkWidget *buttons = gtk_button_box_new(GTK_ORIENTATION_HORIZONTAL);
   gtk_button_box_set_layout(GTK_BUTTON_BOX(buttons), GTK_BUTTONBOX_END);
