@@ -26,6 +26,13 @@ expected=(/usr/bin/arkiva /usr/share/kio/servicemenus/arkiva-create-tar-xz.deskt
 if extensions=$(pkg-config --variable=extensiondir libnautilus-extension-4 2>/dev/null); then
   expected+=("$extensions/libarkiva-nautilus.so")
 fi
+if [ -x "$build/arkiva-progress" ]; then
+  # The progress window, where /usr/bin/arkiva looks (../libexec/arkiva);
+  # GTK only recommended: a desktop without it still archives.
+  expected+=(/usr/libexec/arkiva/arkiva-progress)
+  dpkg-deb -f "$deb" Recommends | grep -q "libgtk-3-0" || { echo "GTK is not recommended"; exit 1; }
+  ! dpkg-deb -f "$deb" Depends | grep -q "gtk" || { echo "the package depends on GTK"; exit 1; }
+fi
 for f in "${expected[@]}"; do
   grep -qxF "$f" "$work/contents" || { echo "not in the package: $f"; exit 1; }
 done
