@@ -16,8 +16,8 @@ const int kNobodyAskedSeconds = 30;
 const int kLetGoSeconds = 5;
 
 struct Selection {
-  bool asked = false;    // an object was made
-  bool dropped = false;  // and a selection dropped on it
+  bool asked = false;          // an object was made
+  bool dropped = false;        // and a selection dropped on it
   IUnknown* target = nullptr;  // while it lives
   std::vector<std::string> items;
 };

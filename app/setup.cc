@@ -146,12 +146,10 @@ std::string MenuCommand(const std::string& program_path) {
 
 bool WriteMenuKeys(const std::string& program_path, std::string* failed_key, std::string* reason) {
   std::string command = MenuCommand(program_path);
-  std::vector<SetupStep> steps = {{kFolderCommandKey, nullptr, ""},
-                                  {kFolderCommandKey, "", command},
-                                  {kFileMenuKey, nullptr, ""},
-                                  {kFileMenuKey, "", kEntryLabel},
-                                  {kFileCommandKey, nullptr, ""},
-                                  {kFileCommandKey, "", command}};
+  std::vector<SetupStep> steps = {
+      {kFolderCommandKey, nullptr, ""}, {kFolderCommandKey, "", command},
+      {kFileMenuKey, nullptr, ""},      {kFileMenuKey, "", kEntryLabel},
+      {kFileCommandKey, nullptr, ""},   {kFileCommandKey, "", command}};
   for (const SetupStep& step : DropTargetSteps(kMachine, program_path))
     steps.push_back(step);
   return WriteKeys(steps, failed_key, reason);

@@ -114,7 +114,8 @@ bool ProgressCancelled(Progress* progress) {
   // could not be opened: arkiva-progress exits 3 for it) takes the display
   // away but leaves the run going; zenity exits 1 for that too, and says so.
   SubprocessEnd end = progress->window->Finish();
-  bool no_display = progress->window->ErrorOutput().find("cannot open display") != std::string::npos;
+  bool no_display =
+      progress->window->ErrorOutput().find("cannot open display") != std::string::npos;
   progress->cancelled = end.outcome == SubprocessEnd::kExited && end.exit_code == 1 && !no_display;
   progress->window.reset();
   if (!progress->cancelled)

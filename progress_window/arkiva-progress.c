@@ -15,35 +15,37 @@ typedef struct {
   int exit_code;
 } View;
 
-static void Cancel(View *view) {
+static void Cancel(View* view) {
   view->exit_code = 1;
   gtk_main_quit();
 }
 
-static gboolean OnDelete(GtkWidget *widget G_GNUC_UNUSED, GdkEvent *event G_GNUC_UNUSED,
+static gboolean OnDelete(GtkWidget* widget G_GNUC_UNUSED, GdkEvent* event G_GNUC_UNUSED,
                          gpointer view) {
   Cancel(view);
   return TRUE;
 }
 
-static gboolean OnKey(GtkWidget *widget G_GNUC_UNUSED, GdkEventKey *event, gpointer view) {
+static gboolean OnKey(GtkWidget* widget G_GNUC_UNUSED, GdkEventKey* event, gpointer view) {
   if (event->keyval != GDK_KEY_Escape)
     return FALSE;
   Cancel(view);
   return TRUE;
 }
 
-static void OnCancel(GtkButton *button G_GNUC_UNUSED, gpointer view) { Cancel(view); }
+static void OnCancel(GtkButton* button G_GNUC_UNUSED, gpointer view) {
+  Cancel(view);
+}
 
-static GtkWidget *Label(GtkWidget *box) {
-  GtkWidget *label = gtk_label_new("");
+static GtkWidget* Label(GtkWidget* box) {
+  GtkWidget* label = gtk_label_new("");
   gtk_label_set_xalign(GTK_LABEL(label), 0);
   gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_MIDDLE);
   gtk_box_pack_start(GTK_BOX(box), label, FALSE, FALSE, 0);
   return label;
 }
 
-static void Build(View *view, const char *title) {
+static void Build(View* view, const char* title) {
   view->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(view->window), title);
   gtk_window_set_icon_name(GTK_WINDOW(view->window), "package-x-generic");
@@ -53,7 +55,7 @@ static void Build(View *view, const char *title) {
   g_signal_connect(view->window, "delete-event", G_CALLBACK(OnDelete), view);
   g_signal_connect(view->window, "key-press-event", G_CALLBACK(OnKey), view);
 
-  GtkWidget *box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 8);
+  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 8);
   gtk_container_add(GTK_CONTAINER(view->window), box);
   // The step and its item's bar, then for a selection where the run stands.
   view->step = Label(box);
@@ -65,9 +67,9 @@ static void Build(View *view, const char *title) {
   view->overall = gtk_progress_bar_new();
   gtk_box_pack_start(GTK_BOX(box), view->overall, FALSE, FALSE, 0);
 
-  GtkWidget *buttons = gtk_button_box_new(GTK_ORIENTATION_HORIZONTAL);
+  GtkWidget* buttons = gtk_button_box_new(GTK_ORIENTATION_HORIZONTAL);
   gtk_button_box_set_layout(GTK_BUTTON_BOX(buttons), GTK_BUTTONBOX_END);
-  GtkWidget *cancel = gtk_button_new_with_mnemonic("_Cancel");
+  GtkWidget* cancel = gtk_button_new_with_mnemonic("_Cancel");
   g_signal_connect(cancel, "clicked", G_CALLBACK(OnCancel), view);
   gtk_container_add(GTK_CONTAINER(buttons), cancel);
   gtk_box_pack_start(GTK_BOX(box), buttons, FALSE, FALSE, 6);
@@ -77,9 +79,9 @@ static void Build(View *view, const char *title) {
   gtk_widget_grab_focus(cancel);
 }
 
-static void Apply(View *view, const char *name, const char *value) {
+static void Apply(View* view, const char* name, const char* value) {
   if (strcmp(name, "step") == 0) {
-    char *markup = g_markup_printf_escaped("<b>%s</b>", value);
+    char* markup = g_markup_printf_escaped("<b>%s</b>", value);
     gtk_label_set_markup(GTK_LABEL(view->step), markup);
     g_free(markup);
   } else if (strcmp(name, "item") == 0) {
@@ -101,16 +103,16 @@ static void Apply(View *view, const char *name, const char *value) {
     gtk_widget_show(view->window);
 }
 
-static gboolean OnInput(GIOChannel *input, GIOCondition condition G_GNUC_UNUSED, gpointer data) {
-  View *view = data;
-  char *line = NULL;
+static gboolean OnInput(GIOChannel* input, GIOCondition condition G_GNUC_UNUSED, gpointer data) {
+  View* view = data;
+  char* line = NULL;
   gsize length = 0;
   GIOStatus status;
   while ((status = g_io_channel_read_line(input, &line, &length, NULL, NULL)) ==
          G_IO_STATUS_NORMAL) {
     g_strchomp(line);
-    char *valid = g_utf8_make_valid(line, -1);
-    char *space = strchr(valid, ' ');
+    char* valid = g_utf8_make_valid(line, -1);
+    char* space = strchr(valid, ' ');
     if (space) {
       *space = '\0';
       Apply(view, valid, space + 1);
@@ -126,22 +128,22 @@ static gboolean OnInput(GIOChannel *input, GIOCondition condition G_GNUC_UNUSED,
 
 // The notice goes before this program ends, so that it has reached the
 // notification service when arkiva exits.
-static void Notify(const char *summary, const char *body) {
-  GDBusConnection *bus = g_bus_get_sync(G_BUS_TYPE_SESSION, NULL, NULL);
+static void Notify(const char* summary, const char* body) {
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, NULL, NULL);
   if (!bus)
     return;
-  GVariant *reply = g_dbus_connection_call_sync(
+  GVariant* reply = g_dbus_connection_call_sync(
       bus, "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
       "org.freedesktop.Notifications", "Notify",
-      g_variant_new("(susssasa{sv}i)", "arkiva", 0, "package-x-generic", summary, body, NULL,
-                    NULL, -1),
+      g_variant_new("(susssasa{sv}i)", "arkiva", 0, "package-x-generic", summary, body, NULL, NULL,
+                    -1),
       NULL, G_DBUS_CALL_FLAGS_NONE, 3000, NULL, NULL);
   if (reply)
     g_variant_unref(reply);
   g_object_unref(bus);
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   if (!gtk_init_check(&argc, &argv))
     return 3;
   View view = {0};
@@ -149,7 +151,7 @@ int main(int argc, char **argv) {
   view.details = g_string_new("");
   Build(&view, argc > 1 ? argv[1] : "");
 
-  GIOChannel *input = g_io_channel_unix_new(0);
+  GIOChannel* input = g_io_channel_unix_new(0);
   g_io_channel_set_encoding(input, NULL, NULL);
   g_io_channel_set_flags(input, G_IO_FLAG_NONBLOCK, NULL);
   g_io_add_watch(input, G_IO_IN | G_IO_HUP | G_IO_ERR, OnInput, &view);

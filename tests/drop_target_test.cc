@@ -20,9 +20,9 @@ namespace {
 
 std::wstring Wide(const std::string& text) {
   std::wstring wide(text.size() + 1, L'\0');
-  wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0],
-                                  static_cast<int>(wide.size())) -
-              1);
+  wide.resize(
+      MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size())) -
+      1);
   return wide;
 }
 
@@ -110,7 +110,8 @@ class DropRun : public ArchiveRun {
       target->Release();
     // For the record, not a limit: how soon the first program starts.
     auto dropped = std::chrono::steady_clock::now();
-    for (int i = 0; i < 2000 && !names.empty() && !PathExists(log) && !RunningArkivas().empty(); ++i)
+    for (int i = 0; i < 2000 && !names.empty() && !PathExists(log) && !RunningArkivas().empty();
+         ++i)
       Sleep(5);
     if (PathExists(log))
       printf("the first program started %lld ms after the drop\n",
@@ -131,8 +132,9 @@ class DropRun : public ArchiveRun {
   void ExpectXzHolds(const std::string& path, const std::string& data) {
     WriteText(io / "expected", data);
     std::string out;
-    EXPECT_EQ(0, RunShell("xz -dc '" + UnixPath(path) + "' | cmp - '" + UnixPath(io / "expected") + "'",
-                          &out))
+    EXPECT_EQ(
+        0, RunShell("xz -dc '" + UnixPath(path) + "' | cmp - '" + UnixPath(io / "expected") + "'",
+                    &out))
         << path << ": " << out;
   }
 };

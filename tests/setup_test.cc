@@ -51,7 +51,8 @@ class SetupRun : public ::testing::Test {
     RemoveUserKeys();
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes\\Directory\\shell");
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Classes\\Directory\\shell");
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string("Software\\Classes\\CLSID\\") + kDropTargetClass).c_str());
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE,
+                   (std::string("Software\\Classes\\CLSID\\") + kDropTargetClass).c_str());
     RegistryCreateKey(kFolderMenuKey, ".");
   }
 
