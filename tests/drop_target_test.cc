@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "tests/arkiva_run.h"
+#include "tests/progress_dialog.h"
 
 namespace {
 
@@ -38,15 +39,21 @@ std::set<DWORD> RunningArkivas() {
   return ids;
 }
 
-// The data object of `names` in `folder`, as Explorer's folder view makes it.
+// The data object of `names` in `folder` (empty: the desktop), as Explorer's
+// folder view makes it.
 IDataObject* SelectionData(const std::string& folder, const std::vector<std::string>& names) {
   IShellFolder *desktop = nullptr, *parent = nullptr;
   PIDLIST_RELATIVE folder_id = nullptr;
   IDataObject* data = nullptr;
   SHGetDesktopFolder(&desktop);
-  if (SUCCEEDED(desktop->ParseDisplayName(NULL, NULL, &Wide(folder)[0], NULL, &folder_id, NULL)) &&
-      SUCCEEDED(desktop->BindToObject(folder_id, NULL, IID_IShellFolder,
-                                      reinterpret_cast<void**>(&parent)))) {
+  if (folder.empty()) {  // the desktop's own items
+    parent = desktop;
+    parent->AddRef();
+  } else if (SUCCEEDED(desktop->ParseDisplayName(NULL, NULL, &Wide(folder)[0], NULL, &folder_id,
+                                                 NULL))) {
+    desktop->BindToObject(folder_id, NULL, IID_IShellFolder, reinterpret_cast<void**>(&parent));
+  }
+  if (parent) {
     std::vector<LPITEMIDLIST> children;
     for (const std::string& name : names) {
       LPITEMIDLIST child = nullptr;
@@ -78,7 +85,8 @@ class DropRun : public ArchiveRun {
   // Drops `names` (none: activates the class and lets it go without a
   // drop), waits until no arkiva.exe runs, and returns every one seen.
   std::set<DWORD> Drop(const std::string& folder, const std::vector<std::string>& names,
-                       Programs programs) {
+                       Programs programs, const char* record_sleep = "") {
+    SetEnvironmentVariableA("ARKIVA_RECORD_SLEEP", record_sleep);
     // COM starts the server from this process, which it inherits.
     std::string bin = BuildPath(programs == kRecording ? "recbin" : "realbin");
     SetEnvironmentVariableA("PATH", (bin + ";C:\\windows\\system32;C:\\windows").c_str());
@@ -175,6 +183,30 @@ TEST_F(DropRun, ThreeHundredItemsInTheirOrder) {
     EXPECT_EQ("\"xz\" -zv \"" + names[i] + "\"", records[i][1]);
 }
 
+TEST_F(DropRun, OneDialogForTheSelectionWhoseCancelStopsTheRest) {
+  for (const char* name : {"A", "B", "C"}) {
+    MakeDir(dir / name);
+    WriteText(dir / name + "\\a.txt", name);
+  }
+  DialogView seen;
+  std::thread user([&] {
+    for (int i = 0; i < 1500 && !(seen.found && seen.lines.size() >= 2); ++i) {
+      Sleep(20);
+      std::set<DWORD> running = RunningArkivas();
+      seen = running.empty() ? DialogView() : FindProgressDialog(*running.begin());
+    }
+    PostMessageA(seen.cancel, BM_CLICK, 0, 0);
+  });
+  // Each program takes 3 s: the dialog shows during A's tar.
+  EXPECT_EQ(1u, Drop(dir.path, {"A", "B", "C"}, kRecording, "3000").size());
+  user.join();
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ("Creating \"A.tar\" (item 1 of 3)", seen.lines[0]);
+  EXPECT_EQ(1u, Records().size());  // A's tar, stopped; no xz, nothing of B or C
+  EXPECT_FALSE(PathExists(dir / "A.tar"));
+  EXPECT_FALSE(PathExists(dir / "B.tar"));
+}
+
 TEST_F(DropRun, AnActivationWithoutADropLeavesNothing) {
   WriteText(dir / "a.txt", "a");
   auto start = std::chrono::steady_clock::now();
@@ -182,6 +214,38 @@ TEST_F(DropRun, AnActivationWithoutADropLeavesNothing) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));  // not 30 s
   EXPECT_TRUE(PathExists(dir / "a.txt"));
   EXPECT_FALSE(PathExists(log));
+
+  // What is no file-system path (This PC): nothing runs.
+  EXPECT_EQ(1u, Drop("", {"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}"}, kRecording).size());
+  EXPECT_FALSE(PathExists(log));
+}
+
+TEST_F(DropRun, TwoSelectionsAtOnceAreTwoProcesses) {
+  WriteText(dir / "a.txt", "a");
+  WriteText(dir / "b.txt", "b");
+  SetEnvironmentVariableA("PATH", (BuildPath("recbin") + ";C:\\windows\\system32").c_str());
+  SetEnvironmentVariableA("ARKIVA_RECORD", log.c_str());
+  CLSID id;
+  CLSIDFromString(&Wide(kDropTargetClass)[0], &id);
+  IDropTarget *first = nullptr, *second = nullptr;
+  ASSERT_EQ(S_OK, CoCreateInstance(id, NULL, CLSCTX_LOCAL_SERVER, IID_IDropTarget,
+                                   reinterpret_cast<void**>(&first)));
+  ASSERT_EQ(S_OK, CoCreateInstance(id, NULL, CLSCTX_LOCAL_SERVER, IID_IDropTarget,
+                                   reinterpret_cast<void**>(&second)));
+  EXPECT_EQ(2u, RunningArkivas().size());
+  POINTL point = {0, 0};
+  DWORD effect = DROPEFFECT_COPY;
+  IDataObject* a = SelectionData(dir.path, {"a.txt"});
+  IDataObject* b = SelectionData(dir.path, {"b.txt"});
+  EXPECT_EQ(S_OK, first->Drop(a, 0, point, &effect));
+  EXPECT_EQ(S_OK, second->Drop(b, 0, point, &effect));
+  for (IUnknown* done : std::initializer_list<IUnknown*>{a, b, first, second})
+    done->Release();
+  for (int i = 0; i < 3000 && !RunningArkivas().empty(); ++i)
+    Sleep(20);
+  EXPECT_EQ(2u, Records().size());
+  EXPECT_TRUE(PathExists(dir / "a.txt.xz"));
+  EXPECT_TRUE(PathExists(dir / "b.txt.xz"));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "tests/arkiva_run.h"
 
 #ifdef _WIN32
-#include <commctrl.h>
+#include "tests/progress_dialog.h"
 #else
 #include <signal.h>
 #endif
@@ -54,56 +54,6 @@ class SlowTar : public ArchiveRun {
 };
 
 #ifdef _WIN32
-
-// arkiva's progress dialog as a user sees it.
-struct DialogView {
-  bool found = false;
-  std::string title;
-  std::vector<std::string> lines;  // its non-empty texts, top to bottom
-  unsigned position = 0, range = 0;
-  HWND cancel = NULL;
-};
-
-BOOL CALLBACK ReadStaticText(HWND child, LPARAM param) {
-  char cls[32], text[512];
-  GetClassNameA(child, cls, sizeof(cls));
-  if (lstrcmpiA(cls, "Static") == 0 && IsWindowVisible(child) &&
-      GetWindowTextA(child, text, sizeof(text)) > 0)
-    reinterpret_cast<DialogView*>(param)->lines.push_back(text);
-  return TRUE;
-}
-
-DialogView FindProgressDialog(DWORD pid) {
-  struct Search {
-    DWORD pid;
-    HWND found;
-  } search = {pid, NULL};
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != s->pid || !IsWindowVisible(window) ||
-            !FindWindowExA(window, NULL, "msctls_progress32", NULL))
-          return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  DialogView view;
-  if (!search.found)
-    return view;
-  view.found = true;
-  char title[256] = "";
-  GetWindowTextA(search.found, title, sizeof(title));
-  view.title = title;
-  EnumChildWindows(search.found, ReadStaticText, reinterpret_cast<LPARAM>(&view));
-  HWND bar = FindWindowExA(search.found, NULL, "msctls_progress32", NULL);
-  view.position = SendMessageA(bar, PBM_GETPOS, 0, 0);
-  view.range = SendMessageA(bar, PBM_GETRANGE, FALSE, 0);
-  view.cancel = GetDlgItem(search.found, IDCANCEL);
-  return view;
-}
 
 TEST_F(SlowTar, TheDialogShowsTarsProgressAndCancelStopsIt) {
   DialogView first, later, again;
