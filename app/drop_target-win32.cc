@@ -145,11 +145,13 @@ class DropTargetFactory : public IClassFactory {
 }  // namespace
 
 bool StartedByCom() {
-  for (const char* word :
-       {"-Embedding", "/Embedding", "-embedding", "/embedding", "-EMBEDDING", "/EMBEDDING"})
-    if (SkipArgument(word))
-      return true;
-  return false;
+  // Asked first, before any argument is handed out: the first one.
+  std::vector<std::string> tokens = SplitCommandLine(GetCommandLineA());
+  if (tokens.size() < 2)
+    return false;
+  const char* word = tokens[1].c_str();
+  bool embedding = lstrcmpiA(word, "-Embedding") == 0 || lstrcmpiA(word, "/Embedding") == 0;
+  return embedding && SkipArgument(tokens[1]);
 }
 
 std::vector<std::string> ReceiveDroppedItems() {
