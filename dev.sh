@@ -48,14 +48,14 @@ case "${1:-}" in
     build windows
     status=0
     ctest --preset native || status=1
-    # One X display for every Windows test that opens a window. The Wine
-    # prefix is made and started in it once, before the tests share it: a
-    # test that met a prefix still being made could hang on its way out.
-    # Wine 8 still, rarely, leaves a finished test process hanging on its
-    # way out (a test that printed OK, then timed out): a test that timed
-    # out runs once more; one that fails, or hangs twice, fails the run.
-    xvfb-run -a bash -c 'build/windows/wine-run cmd /c exit 0 >/dev/null 2>&1
-                         ctest --preset windows --repeat after-timeout:2' || status=1
+    # The Wine prefix is made once, before the tests share it: a test that
+    # met a prefix still being made could hang on its way out.
+    xvfb-run -a build/windows/wine-run --version >/dev/null
+    # One X display for every Windows test that opens a window. Wine 8 still,
+    # rarely, leaves a finished test process hanging on its way out (a test
+    # that printed OK, then timed out): a test that timed out runs once more;
+    # one that fails, or hangs twice, fails the run.
+    xvfb-run -a ctest --preset windows --repeat after-timeout:2 || status=1
     exit $status
     ;;
   run)
