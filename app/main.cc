@@ -17,6 +17,9 @@ int main(int argc, char** argv) {
   StartRuntime(argc, argv);
   if (StartedByCom())
     EndRuntime(ArchiveItems(ReceiveDroppedItems()));
+  int installer_step = RunInstallerStep();
+  if (installer_step >= 0)
+    EndRuntime(installer_step);
   bool from_entry = SkipArgument("--");
   bool setup =
       !from_entry && (!MenuIsRegistered() || (ProgramArgumentCount() == 0 && MenuNeedsSetup()));

@@ -6,6 +6,7 @@
 #include "host/message_box.h"
 #include "host/program_args.h"
 #include "registry/registry.h"
+#include "windows11/menu_package.h"
 
 #include <vector>
 
@@ -38,13 +39,17 @@ const char kUserFileCommandKey[] = USER_FILE_SHELL ARKIVA_ENTRY_LABEL "\\command
 // users have seen, and scripts may wait for, since the first release; it
 // stays as it is.
 const char kBoxTitle[] = "Create tar.gz";
+// Keeps a verb off every menu, and there for callers.
+const char kHiddenVerbValue[] = "ProgrammaticAccessOnly";
 
 #ifdef _WIN32
 // Explorer hands a verb with a DropTarget the whole selection in one call;
 // Linux file managers pass it on the command line.
 const bool kVerbsHaveDropTarget = true;
+const bool kHasInstaller = true;  // the MSI, whose steps arkiva.exe runs
 #else
 const bool kVerbsHaveDropTarget = false;
+const bool kHasInstaller = false;
 #endif
 
 struct SetupStep {
@@ -80,6 +85,17 @@ std::vector<SetupStep> DropTargetSteps(const MenuPlace& place, const std::string
           {file + "\\DropTarget", "Clsid", kDropTargetClass}};
 }
 
+// The verbs for this user only, under HKEY_CURRENT_USER\Software\Classes.
+std::vector<SetupStep> UserSteps(const std::string& program_path) {
+  std::string command = MenuCommand(program_path);
+  std::vector<SetupStep> steps = {{kUserFolderCommandKey, "", command},
+                                  {kUserFileMenuKey, "", kEntryLabel},
+                                  {kUserFileCommandKey, "", command}};
+  for (const SetupStep& step : DropTargetSteps(kUser, program_path))
+    steps.push_back(step);
+  return steps;
+}
+
 // Runs every step, even after a failure; the first failure's key and reason
 // land in *failed_key and *reason. True when all succeeded.
 bool WriteKeys(const std::vector<SetupStep>& steps, std::string* failed_key, std::string* reason) {
@@ -94,6 +110,39 @@ bool WriteKeys(const std::vector<SetupStep>& steps, std::string* failed_key, std
     }
   }
   return failed_key->empty();
+}
+
+// Windows 11: once the package puts the entry on the first menu, the static
+// verbs would show it a second time under "Show more options". They are
+// written for this user with ProgrammaticAccessOnly, which keeps them off
+// the menus and there for every other caller (the package's command drops
+// the selection on their class). HKEY_CLASSES_ROOT takes a user's key
+// before the machine's, so other users, for whom the package is not
+// registered, keep the machine-wide verbs as they are.
+PackageRegistration PutOnFirstMenu(const std::string& program_path) {
+  PackageRegistration registration =
+      RegisterMenuPackage(program_path.substr(0, program_path.find_last_of("\\/")));
+  if (registration.outcome != PackageRegistration::kRegistered)
+    return registration;
+  std::vector<SetupStep> steps = UserSteps(program_path);
+  steps.push_back({kUserFolderMenuKey, kHiddenVerbValue, ""});
+  steps.push_back({kUserFileMenuKey, kHiddenVerbValue, ""});
+  std::string failed_key, reason;
+  // A verb that could not be hidden only shows twice.
+  WriteKeys(steps, &failed_key, &reason);
+  return registration;
+}
+
+// The setup box's line for Windows 11's first menu; nothing elsewhere.
+std::string FirstMenuNote(const std::string& program_path) {
+  if (!HasPackagedMenu())
+    return "";
+  PackageRegistration registration = PutOnFirstMenu(program_path);
+  if (registration.outcome == PackageRegistration::kRegistered)
+    return "\nCreate tar.xz is on the Windows 11 context menu.";
+  return "\nOn Windows 11 it is under \"Show more options\": its package could not be "
+         "registered: " +
+         registration.reason;
 }
 
 // Gives the Linux file managers the entry too (nothing on Windows) and
@@ -156,11 +205,10 @@ bool WriteMenuKeys(const std::string& program_path, std::string* failed_key, std
 }
 
 int RegisterContextMenu(const std::string& program_path) {
-  std::string command = MenuCommand(program_path);
   bool file_key_was_there = RegistryKeyExists(kFileMenuKey, ".");
   std::string failed_key, reason;
   if (WriteMenuKeys(program_path, &failed_key, &reason))
-    return ConfirmSetup(program_path, "");
+    return ConfirmSetup(program_path, FirstMenuNote(program_path));
   // Setup ran because the folder menu key was absent: take it away again, so
   // that the next start (with the rights it lacked) runs Setup mode once more
   // instead of taking a half-written registration for a finished one.
@@ -171,17 +219,37 @@ int RegisterContextMenu(const std::string& program_path) {
   // Without the rights for all users (a standard user, or an administrator
   // whose double-click runs unelevated), the entry can still be this user's.
   std::string user_failed_key, user_reason;
-  std::vector<SetupStep> steps = {{kUserFolderCommandKey, "", command},
-                                  {kUserFileMenuKey, "", kEntryLabel},
-                                  {kUserFileCommandKey, "", command}};
-  for (const SetupStep& step : DropTargetSteps(kUser, program_path))
-    steps.push_back(step);
-  if (WriteKeys(steps, &user_failed_key, &user_reason)) {
+  if (WriteKeys(UserSteps(program_path), &user_failed_key, &user_reason)) {
     return ConfirmSetup(program_path, "\nSet up for this user only: " + failed_key +
-                                          " could not be written for all users: " + reason);
+                                          " could not be written for all users: " + reason +
+                                          FirstMenuNote(program_path));
   }
   RegistryDeleteKeyTree(kUserFolderMenuKey, ".");
   std::string text = "Create tar.gz Context Menu Setup failed\n" + failed_key + ": " + reason;
   ShowMessageBox(kBoxTitle, text.c_str(), kBoxError);
   return 1;
+}
+
+int RunInstallerStep() {
+  if (!kHasInstaller)
+    return -1;
+  if (SkipArgument("--add-package")) {
+    if (!HasPackagedMenu())
+      return 0;
+    return PutOnFirstMenu(OwnProgramPath()).outcome == PackageRegistration::kRegistered ? 0 : 1;
+  }
+  if (!SkipArgument("--remove-package"))
+    return -1;
+  if (!HasPackagedMenu())
+    return 0;
+  PackageRegistration removal = RemoveMenuPackage();
+  // The user's verbs go too when they are the hidden ones written above, not
+  // a setup of the user's own.
+  std::string hidden;
+  if (RegistryReadText(kUserFolderMenuKey, kHiddenVerbValue, ".", &hidden)) {
+    RegistryDeleteKeyTree(kUserFolderMenuKey, ".");
+    RegistryDeleteKeyTree(kUserFileMenuKey, ".");
+    RegistryDeleteKeyTree(kUser.drop_target_class, ".");
+  }
+  return removal.outcome == PackageRegistration::kRegistered ? 0 : 1;
 }

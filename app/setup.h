@@ -48,8 +48,18 @@ bool WriteMenuKeys(const std::string& program_path, std::string* failed_key, std
 // still run, the folder menu key is removed again, and the keys are written
 // for the current user under HKEY_CURRENT_USER\Software\Classes instead; the
 // box then says "Setup OK" and, on a second line, that the entry is this
-// user's only and why. When those fail too, the box says which machine-wide
+// user's only and why. On Windows 11 the box has one more line: that the
+// entry is on the first context menu, or why it stays under "Show more
+// options". When those fail too, the box says which machine-wide
 // key failed and why, and the next start retries. Returns the exit code: 0 or 1.
 int RegisterContextMenu(const std::string& program_path);
+
+// Windows: the MSI's own steps, which it runs as the installing user, since
+// a package is registered per user. "arkiva.exe --add-package" puts the
+// entry on Windows 11's first menu as setup does; "--remove-package" takes
+// the package away, with the hidden verbs it left for this user. Nothing on
+// Windows 10. Returns the exit code, or -1 when the first argument names
+// neither (always on POSIX).
+int RunInstallerStep();
 
 #endif  // ARKIVA_APP_SETUP_H_

@@ -1,0 +1,329 @@
+// arkiva-shell.dll: "Create tar.xz" on Windows 11's first context menu.
+// That menu shows only commands of a packaged app, each an IExplorerCommand
+// in a DLL that Explorer loads into a surrogate (dllhost.exe). This one does
+// no archiving itself: Invoke hands the whole selection to one arkiva.exe,
+// through the class the static verbs name as their DropTarget, as Explorer
+// does for them, and returns at once.
+
+#include <windows.h>
+#include <ole2.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <string>
+#include <vector>
+
+#include "host/entry_label.h"
+
+#define WIDEN_(text) L##text
+#define WIDEN(text) WIDEN_(text)
+
+namespace {
+
+HMODULE g_module;
+// Objects alive and hand-overs under way: while any is, the DLL stays.
+LONG g_users;
+
+const wchar_t kCommandClass[] = WIDEN(ARKIVA_SHELL_COMMAND_CLASS);
+const wchar_t kDropTargetClass[] = WIDEN(ARKIVA_DROP_TARGET_CLASS);
+const wchar_t kTitle[] = WIDEN(ARKIVA_ENTRY_LABEL);
+
+HRESULT CopyOut(const std::wstring& text, LPWSTR* out) {
+  size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  *out = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+  if (!*out)
+    return E_OUTOFMEMORY;
+  memcpy(*out, text.c_str(), bytes);
+  return S_OK;
+}
+
+// arkiva.exe is installed beside this DLL.
+std::wstring ProgramBeside() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameW(g_module, &path[0], static_cast<DWORD>(path.size()));
+    if (n == 0)
+      return L"arkiva.exe";
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return path.substr(0, path.find_last_of(L'\\') + 1) + L"arkiva.exe";
+}
+
+// The selection as a drag and drop gives it: one CF_HDROP with every path.
+class DroppedFiles : public IDataObject {
+ public:
+  explicit DroppedFiles(const std::vector<std::wstring>& paths) : paths_(paths) {}
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+    *object = iid == IID_IUnknown || iid == IID_IDataObject ? this : nullptr;
+    if (!*object)
+      return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
+  STDMETHODIMP_(ULONG) Release() override {
+    LONG left = InterlockedDecrement(&references_);
+    if (left == 0)
+      delete this;
+    return left;
+  }
+
+  STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
+    HRESULT offered = QueryGetData(format);
+    if (offered != S_OK)
+      return offered;
+    size_t chars = 1;
+    for (const std::wstring& path : paths_)
+      chars += path.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    if (!memory)
+      return E_OUTOFMEMORY;
+    DROPFILES* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    wchar_t* at = reinterpret_cast<wchar_t*>(drop + 1);
+    for (const std::wstring& path : paths_) {
+      memcpy(at, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
+      at += path.size() + 1;
+    }
+    *at = L'\0';  // the list ends with an empty name
+    GlobalUnlock(memory);
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = memory;
+    medium->pUnkForRelease = nullptr;
+    return S_OK;
+  }
+  STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryGetData(FORMATETC* format) override {
+    if (format->cfFormat != CF_HDROP || format->dwAspect != DVASPECT_CONTENT)
+      return DV_E_FORMATETC;
+    return format->tymed & TYMED_HGLOBAL ? S_OK : DV_E_TYMED;
+  }
+  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+    out->ptd = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats) override {
+    FORMATETC offered = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    if (direction != DATADIR_GET)
+      return E_NOTIMPL;
+    return SHCreateStdEnumFmtEtc(1, &offered, formats);
+  }
+  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+    return OLE_E_ADVISENOTSUPPORTED;
+  }
+  STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+ private:
+  virtual ~DroppedFiles() {}
+  LONG references_ = 1;
+  std::vector<std::wstring> paths_;
+};
+
+void TellFailure(HRESULT result) {
+  wchar_t* words = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                 nullptr, static_cast<DWORD>(result), 0, reinterpret_cast<LPWSTR>(&words), 0,
+                 nullptr);
+  std::wstring text = L"arkiva.exe could not be started: ";
+  text += words ? words : L"error " + std::to_wstring(static_cast<unsigned long>(result));
+  LocalFree(words);
+  MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONERROR);
+}
+
+// Drops the selection on a new drop target of arkiva.exe's: COM starts one
+// arkiva.exe, which takes every path and archives once this lets go.
+HRESULT DropOnArkiva(const std::vector<std::wstring>& paths) {
+  CLSID id;
+  HRESULT result = CLSIDFromString(kDropTargetClass, &id);
+  IDropTarget* target = nullptr;
+  if (SUCCEEDED(result))
+    result = CoCreateInstance(id, nullptr, CLSCTX_LOCAL_SERVER, IID_IDropTarget,
+                              reinterpret_cast<void**>(&target));
+  if (FAILED(result))
+    return result;
+  DroppedFiles* data = new DroppedFiles(paths);
+  POINTL point = {0, 0};
+  DWORD effect = DROPEFFECT_COPY;
+  result = target->DragEnter(data, MK_LBUTTON, point, &effect);
+  if (SUCCEEDED(result)) {
+    effect = DROPEFFECT_COPY;
+    result = target->Drop(data, 0, point, &effect);
+  }
+  data->Release();
+  target->Release();
+  return result;
+}
+
+// The hand-over's own thread: starting arkiva.exe's server takes about a
+// second, which Explorer must not wait for. It holds the DLL until it ends.
+DWORD WINAPI HandOver(void* parameter) {
+  std::vector<std::wstring>* paths = static_cast<std::vector<std::wstring>*>(parameter);
+  if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+    HRESULT result = DropOnArkiva(*paths);
+    if (FAILED(result))
+      TellFailure(result);
+    CoUninitialize();
+  }
+  delete paths;
+  InterlockedDecrement(&g_users);
+  FreeLibraryAndExitThread(g_module, 0);
+}
+
+class CreateTarXz : public IExplorerCommand {
+ public:
+  CreateTarXz() { InterlockedIncrement(&g_users); }
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+    *object = iid == IID_IUnknown || iid == IID_IExplorerCommand ? this : nullptr;
+    if (!*object)
+      return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
+  STDMETHODIMP_(ULONG) Release() override {
+    LONG left = InterlockedDecrement(&references_);
+    if (left == 0)
+      delete this;
+    return left;
+  }
+
+  STDMETHODIMP GetTitle(IShellItemArray*, LPWSTR* title) override { return CopyOut(kTitle, title); }
+  STDMETHODIMP GetIcon(IShellItemArray*, LPWSTR* icon) override {
+    return CopyOut(ProgramBeside() + L",0", icon);
+  }
+  STDMETHODIMP GetToolTip(IShellItemArray*, LPWSTR* tip) override {
+    *tip = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetCanonicalName(GUID* name) override {
+    return CLSIDFromString(kCommandClass, name);
+  }
+  // Only items with a file-system path can be archived: not This PC, a
+  // phone, or what is inside a zip.
+  STDMETHODIMP GetState(IShellItemArray* items, BOOL, EXPCMDSTATE* state) override {
+    SFGAOF found = 0;
+    DWORD count = 0;
+    bool all_files = items && SUCCEEDED(items->GetCount(&count)) && count > 0 &&
+                     SUCCEEDED(items->GetAttributes(SIATTRIBFLAGS_AND, SFGAO_FILESYSTEM, &found)) &&
+                     (found & SFGAO_FILESYSTEM);
+    *state = all_files ? ECS_ENABLED : ECS_HIDDEN;
+    return S_OK;
+  }
+  STDMETHODIMP Invoke(IShellItemArray* items, IBindCtx*) override {
+    std::vector<std::wstring>* paths = new std::vector<std::wstring>(PathsOf(items));
+    HMODULE held = nullptr;
+    if (paths->empty() ||
+        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&HandOver), &held)) {
+      delete paths;
+      return S_OK;
+    }
+    InterlockedIncrement(&g_users);
+    HANDLE thread = CreateThread(nullptr, 0, HandOver, paths, 0, nullptr);
+    if (!thread) {
+      HRESULT result = HRESULT_FROM_WIN32(GetLastError());
+      delete paths;
+      InterlockedDecrement(&g_users);
+      FreeLibrary(held);
+      return result;
+    }
+    CloseHandle(thread);
+    return S_OK;
+  }
+  STDMETHODIMP GetFlags(EXPCMDFLAGS* flags) override {
+    *flags = ECF_DEFAULT;
+    return S_OK;
+  }
+  STDMETHODIMP EnumSubCommands(IEnumExplorerCommand** commands) override {
+    *commands = nullptr;
+    return E_NOTIMPL;
+  }
+
+ private:
+  virtual ~CreateTarXz() { InterlockedDecrement(&g_users); }
+
+  // Each item's file-system path, in the selection's order.
+  static std::vector<std::wstring> PathsOf(IShellItemArray* items) {
+    std::vector<std::wstring> paths;
+    DWORD count = 0;
+    if (!items || FAILED(items->GetCount(&count)))
+      return paths;
+    for (DWORD i = 0; i < count; ++i) {
+      IShellItem* item = nullptr;
+      LPWSTR path = nullptr;
+      if (SUCCEEDED(items->GetItemAt(i, &item)) &&
+          SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &path)) && path[0])
+        paths.push_back(path);
+      CoTaskMemFree(path);
+      if (item)
+        item->Release();
+    }
+    return paths;
+  }
+
+  LONG references_ = 1;
+};
+
+class Factory : public IClassFactory {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+    *object = iid == IID_IUnknown || iid == IID_IClassFactory ? this : nullptr;
+    if (!*object)
+      return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  // One for the DLL's whole life.
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+    *object = nullptr;
+    if (outer)
+      return CLASS_E_NOAGGREGATION;
+    CreateTarXz* command = new CreateTarXz();
+    HRESULT result = command->QueryInterface(iid, object);
+    command->Release();
+    return result;
+  }
+  STDMETHODIMP LockServer(BOOL lock) override {
+    if (lock)
+      InterlockedIncrement(&g_users);
+    else
+      InterlockedDecrement(&g_users);
+    return S_OK;
+  }
+};
+
+Factory g_factory;
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    g_module = instance;
+    DisableThreadLibraryCalls(instance);
+  }
+  return TRUE;
+}
+
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID id, REFIID iid, void** object) {
+  *object = nullptr;
+  CLSID ours;
+  if (FAILED(CLSIDFromString(kCommandClass, &ours)) || !IsEqualCLSID(id, ours))
+    return CLASS_E_CLASSNOTAVAILABLE;
+  return g_factory.QueryInterface(iid, object);
+}
+
+extern "C" HRESULT WINAPI DllCanUnloadNow() {
+  return g_users == 0 ? S_OK : S_FALSE;
+}

@@ -1,0 +1,14 @@
+#include "windows11/menu_package.h"
+
+// The Linux file managers have no packaged menu.
+bool HasPackagedMenu() {
+  return false;
+}
+
+PackageRegistration RegisterMenuPackage(const std::string&) {
+  return {PackageRegistration::kFailed, "only Windows 11 has such a menu."};
+}
+
+PackageRegistration RemoveMenuPackage() {
+  return {PackageRegistration::kRegistered, ""};
+}

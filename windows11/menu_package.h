@@ -1,0 +1,48 @@
+#ifndef ARKIVA_WINDOWS11_MENU_PACKAGE_H_
+#define ARKIVA_WINDOWS11_MENU_PACKAGE_H_
+
+#include <string>
+
+// Windows 11's first context menu shows only commands of packaged apps.
+// arkiva's is arkiva-shell.dll, which arkiva-shell.msix (a package with an
+// external location, signed) declares; registering that package for a user,
+// with arkiva's own folder as its external location, puts "Create tar.xz" on
+// that user's first menu. PowerShell's Add-AppxPackage registers it, run by
+// its full path, hidden. Windows 10 has no such menu, and nothing runs there.
+
+// The package's name, as its manifest declares it.
+extern const char kMenuPackageName[];
+extern const char kMenuPackageFile[];  // "arkiva-shell.msix", beside arkiva.exe
+
+// Whether this Windows has that menu: build 22000 or later, as the system
+// itself reports its build (Windows 11 still says version 6.3 elsewhere).
+// POSIX: never.
+bool HasPackagedMenu();
+
+struct PackageRegistration {
+  enum Outcome { kRegistered, kFailed } outcome;
+  std::string reason;  // kFailed: why, in PowerShell's words or the system's
+};
+
+// Registers the package in `folder` for this user, with `folder` as its
+// external location, after removing arkiva's package where an earlier
+// registration left it (a folder that was moved).
+PackageRegistration RegisterMenuPackage(const std::string& folder);
+
+// Removes arkiva's package for this user; a package that is not there is
+// removed too.
+PackageRegistration RemoveMenuPackage();
+
+// The PowerShell commands, each one -Command text. Paths go in single quotes,
+// in which PowerShell reads every kind of single quote (' and the typographic
+// ones) as the end unless it is doubled.
+std::string PowerShellQuoted(const std::string& text);
+std::string AddPackageCommand(const std::string& folder);
+std::string RemovePackageCommand();
+
+// Why a PowerShell command failed, from what it wrote to standard error:
+// the error's own lines, without the position and category lines that
+// follow them, joined into one.
+std::string PowerShellReason(const std::string& errors);
+
+#endif  // ARKIVA_WINDOWS11_MENU_PACKAGE_H_
