@@ -376,3 +376,122 @@ TEST_F(SetupRun, AFailedSetupSaysWhichKeyAndWhy) {
 #endif
   EXPECT_EQ(1, exit_code);
 }
+
+#ifdef _WIN32
+// Windows 11 as Wine can show it: the build the system reports, set where
+// Wine reads it, and a PowerShell stand-in that records its command line and
+// exits 0, or fails as Add-AppxPackage does for a signer that is not trusted.
+class Windows11Setup : public SetupRun {
+ protected:
+  const char* kVersionKey = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+  const std::string kPowerShellFolder = "C:\\windows\\system32\\WindowsPowerShell\\v1.0";
+
+  void SetUp() override {
+    SetupRun::SetUp();
+    for (const char* name : {"CurrentVersion", "CurrentBuildNumber"})
+      saved_version_.push_back(Value(("HKEY_LOCAL_MACHINE\\" + std::string(kVersionKey)).c_str(), name));
+    ASSERT_TRUE(MoveFileExA((kPowerShellFolder + "\\powershell.exe").c_str(),
+                            (kPowerShellFolder + "\\powershell.exe.stub").c_str(),
+                            MOVEFILE_REPLACE_EXISTING));
+    ASSERT_TRUE(CopyFileA(BuildPath("tests\\powershell_standin.exe").c_str(),
+                          (kPowerShellFolder + "\\powershell.exe").c_str(), FALSE));
+    // arkiva's folder as users name theirs, with both kinds of apostrophe.
+    std::string folder = dir / "O'Brien\xE2\x80\x99s tools";
+    MakeDir(folder);
+    arkiva = folder + "\\arkiva.exe";
+    ASSERT_TRUE(CopyFileA(BuildPath("arkiva.exe").c_str(), arkiva.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(BuildPath("arkiva-shell.msix").c_str(),
+                          (folder + "\\arkiva-shell.msix").c_str(), FALSE));
+  }
+  void TearDown() override {
+    std::string key = "HKEY_LOCAL_MACHINE\\" + std::string(kVersionKey);
+    RegistrySetValue(key.c_str(), "CurrentVersion", saved_version_[0].substr(2).c_str(), 1, ".");
+    RegistrySetValue(key.c_str(), "CurrentBuildNumber", saved_version_[1].substr(2).c_str(), 1,
+                     ".");
+    DeleteFileA((kPowerShellFolder + "\\record.txt").c_str());
+    DeleteFileA((kPowerShellFolder + "\\exit.txt").c_str());
+    MoveFileExA((kPowerShellFolder + "\\powershell.exe.stub").c_str(),
+                (kPowerShellFolder + "\\powershell.exe").c_str(), MOVEFILE_REPLACE_EXISTING);
+    SetupRun::TearDown();
+  }
+
+  void ReportBuild(const char* version, const char* build, int powershell_exit) {
+    std::string key = "HKEY_LOCAL_MACHINE\\" + std::string(kVersionKey);
+    ASSERT_EQ(1, RegistrySetValue(key.c_str(), "CurrentVersion", version, 1, "."));
+    ASSERT_EQ(1, RegistrySetValue(key.c_str(), "CurrentBuildNumber", build, 1, "."));
+    WriteText(kPowerShellFolder + "\\exit.txt", std::to_string(powershell_exit));
+    DeleteFileA((kPowerShellFolder + "\\record.txt").c_str());
+  }
+  std::string PowerShellRecord() {
+    std::string path = kPowerShellFolder + "\\record.txt";
+    return PathExists(path) ? ReadText(path) : "";
+  }
+  // ProgrammaticAccessOnly, an empty text, keeps a verb off the menus.
+  bool Hidden(const char* verb) {
+    return Value(verb, "ProgrammaticAccessOnly") == std::string("1:\0", 3);
+  }
+
+  std::vector<std::string> saved_version_;
+};
+
+const char kUserFolderVerb[] = "HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz";
+const char kUserFileVerb[] = "HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\Create tar.xz";
+const char kFolderVerb[] = "HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz";
+
+TEST_F(Windows11Setup, RegistersThePackageAndHidesTheStaticVerbsForThisUserOnly) {
+  ReportBuild("10.0", "22621", 0);
+  int exit_code = -1;
+  EXPECT_EQ("Create tar.gz|Create tar.gz Context Menu Setup OK\nCreate tar.xz is on the Windows "
+            "11 context menu.|",
+            FirstStart("", &exit_code));
+  EXPECT_EQ(0, exit_code);
+  std::string folder = dir / "O''Brien\xE2\x80\x99\xE2\x80\x99s tools";
+  EXPECT_EQ("\"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile "
+            "-NonInteractive -Command \"Get-AppxPackage -Name 'arkiva.shell' | "
+            "Remove-AppxPackage; Add-AppxPackage -Path '" +
+                folder + "\\arkiva-shell.msix' -ExternalLocation '" + folder + "'\"\n",
+            PowerShellRecord());
+  // The user's verbs, whole and hidden; the machine's stay for other users.
+  EXPECT_TRUE(Hidden(kUserFolderVerb));
+  EXPECT_TRUE(Hidden(kUserFileVerb));
+  ExpectDropTarget("HKEY_CURRENT_USER\\Software\\Classes");
+  EXPECT_EQ("1:\"" + arkiva + "\" \"%1\"" + std::string(1, '\0'),
+            Value((std::string(kUserFileVerb) + "\\command").c_str(), ""));
+  EXPECT_FALSE(Hidden(kFolderVerb));
+  EXPECT_FALSE(Hidden(kFileKey));
+
+  // The MSI's uninstall step takes the package and those verbs away.
+  EXPECT_EQ(0, RunCommandLine("\"" + arkiva + "\" --remove-package", "", nullptr));
+  EXPECT_EQ("\"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile "
+            "-NonInteractive -Command \"Get-AppxPackage -Name 'arkiva.shell' | "
+            "Remove-AppxPackage\"\n",
+            PowerShellRecord().substr(PowerShellRecord().find('\n') + 1));
+  EXPECT_EQ(0, RegistryKeyExists(kUserFolderVerb, "."));
+  EXPECT_EQ(0, RegistryKeyExists(kUserFileVerb, "."));
+  EXPECT_EQ(1, RegistryKeyExists(kFolderVerb, "."));
+}
+
+TEST_F(Windows11Setup, AFailedRegistrationKeepsTheStaticVerbsAndSaysWhy) {
+  ReportBuild("10.0", "22621", 1);
+  int exit_code = -1;
+  EXPECT_EQ("Create tar.gz|Create tar.gz Context Menu Setup OK\nOn Windows 11 it is under "
+            "\"Show more options\": its package could not be registered: Add-AppxPackage : "
+            "Deployment failed with HRESULT: 0x800B0109, A certificate chain processed, but "
+            "terminated in a root certificate which is not trusted by the trust provider.|",
+            FirstStart("", &exit_code));
+  EXPECT_EQ(0, exit_code);
+  EXPECT_EQ(0, RegistryKeyExists(kUserFolderVerb, "."));
+  EXPECT_FALSE(Hidden(kFolderVerb));
+  EXPECT_FALSE(Hidden(kFileKey));
+}
+
+TEST_F(Windows11Setup, WindowsTenRunsNoPowerShell) {
+  ReportBuild("10.0", "19045", 0);
+  int exit_code = -1;
+  EXPECT_EQ("Create tar.gz|Create tar.gz Context Menu Setup OK|", FirstStart("", &exit_code));
+  EXPECT_EQ(0, RunCommandLine("\"" + arkiva + "\" --add-package", "", nullptr));
+  EXPECT_EQ("", PowerShellRecord());
+  EXPECT_EQ(0, RegistryKeyExists(kUserFolderVerb, "."));
+  EXPECT_FALSE(Hidden(kFolderVerb));
+}
+#endif
