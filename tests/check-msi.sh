@@ -1,8 +1,12 @@
 #!/bin/bash
-# The MSI as an administrator deploys it: in a fresh Wine prefix,
-# `msiexec /i` installs the files and the machine-wide keys, the registered
-# commands archive a folder and a file at once (no setup box), a newer MSI
-# replaces the installed one, and `msiexec /x` leaves no file and no key.
+# The MSI as an administrator deploys it: in a fresh Wine prefix that says
+# it is Windows 10, `msiexec /i` installs the files and the machine-wide
+# keys, and runs no PowerShell; the registered commands archive a folder and
+# a file at once (no setup box), a newer MSI replaces the installed one, and
+# `msiexec /x` leaves no file and no key. Then, on Windows 11 (build 22621),
+# with a PowerShell stand-in: the install registers the package for the
+# installing user, whose static verbs are hidden, and the uninstall removes
+# both; a failing PowerShell fails nothing.
 #   check-msi.sh BUILD_DIR VERSION SHELL_START_EXE
 set -euo pipefail
 build=$1
@@ -23,6 +27,15 @@ sed -i "s/Version=\"$version\"/Version=\"99.0.0\"/" "$work/msi-next/arkiva.wxs"
 
 boot_prefix
 installed=$WINEPREFIX/drive_c/Program\ Files/arkiva
+powershell=$WINEPREFIX/drive_c/windows/system32/WindowsPowerShell/v1.0
+cp "$build/tests/powershell_standin.exe" "$powershell/powershell.exe"
+report_build() {
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentVersion /d "$1" /f >/dev/null
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber /d "$2" /f >/dev/null
+  echo "$3" >"$powershell/exit.txt"
+  rm -f "$powershell/record.txt"
+}
+report_build 10.0 19045 0
 menu_keys() {
   for key in 'HKCR\Directory\shell\Create tar.xz' 'HKLM\Software\Classes\*\shell\Create tar.xz' \
              'HKLM\Software\Classes\CLSID\{DEDB3083-EA15-42E5-A382-2D8761661176}'; do
@@ -32,7 +45,7 @@ menu_keys() {
 
 wine msiexec /i "$(dos "$msi")" /qn
 wineserver -w
-[ "$(ls "$installed" | tr '\n' ' ')" = "COPYING-libarchive.txt COPYING-xz-LGPLv2.1.txt COPYING-xz.txt LICENSE.txt README.txt arkiva.exe tar.exe xz.exe " ] \
+[ "$(ls "$installed" | tr '\n' ' ')" = "COPYING-libarchive.txt COPYING-xz-LGPLv2.1.txt COPYING-xz.txt LICENSE.txt README.txt arkiva-shell.dll arkiva-shell.msix arkiva.exe tar.exe xz.exe " ] \
   || fail "installed: $(ls "$installed" | tr '\n' ' ')"
 cmp -s "$installed/arkiva.exe" "$build/arkiva.exe" || fail "the installed arkiva.exe is not the built one"
 command='"C:\Program Files\arkiva\arkiva.exe" "%1"'
@@ -81,4 +94,36 @@ wineserver -w
 [ ! -e "$installed" ] || fail "left after uninstall: $(ls "$installed")"
 [ -z "$(menu_keys)" ] || fail "keys left after uninstall:
 $(menu_keys)"
-echo "the MSI $version installed, archived, was replaced by 99.0.0 and uninstalled cleanly"
+[ ! -e "$powershell/record.txt" ] || fail "PowerShell ran on Windows 10: $(cat "$powershell/record.txt")"
+
+user_verbs() {
+  for key in 'HKCU\Software\Classes\Directory\shell\Create tar.xz' 'HKCU\Software\Classes\*\shell\Create tar.xz'; do
+    wine reg query "$key" /v ProgrammaticAccessOnly 2>/dev/null | tr -d '\r' | grep -E '^    ' || true
+  done
+}
+ps='"C:\windows\system32\WindowsPowerShell\v1.0\powershell.exe" -NoProfile -NonInteractive -Command'
+remove="Get-AppxPackage -Name 'arkiva.shell' | Remove-AppxPackage"
+add="$remove; Add-AppxPackage -Path 'C:\Program Files\arkiva\arkiva-shell.msix' -ExternalLocation 'C:\Program Files\arkiva'"
+hidden='    ProgrammaticAccessOnly    REG_SZ    
+    ProgrammaticAccessOnly    REG_SZ    '
+report_build 10.0 22621 0
+wine msiexec /i "$(dos "$msi")" /qn
+wineserver -w
+[ "$(cat "$powershell/record.txt")" = "$ps \"$add\"" ] || fail "PowerShell on Windows 11: $(cat "$powershell/record.txt")"
+[ "$(user_verbs)" = "$hidden" ] || fail "the user's verbs after a registration: $(user_verbs)"
+[ "$(menu_keys)" = "$expected" ] || fail "machine-wide keys on Windows 11:
+$(menu_keys)"
+rm "$powershell/record.txt"
+wine msiexec /x "$(dos "$msi")" /qn
+wineserver -w
+[ "$(cat "$powershell/record.txt")" = "$ps \"$remove\"" ] || fail "PowerShell at uninstall: $(cat "$powershell/record.txt")"
+[ -z "$(user_verbs)" ] || fail "the user's verbs after uninstall: $(user_verbs)"
+[ ! -e "$installed" ] || fail "left after uninstall: $(ls "$installed")"
+
+report_build 10.0 22621 1
+wine msiexec /i "$(dos "$msi")" /qn
+wineserver -w
+[ -n "$(cat "$powershell/record.txt")" ] && [ -z "$(user_verbs)" ] && [ "$(menu_keys)" = "$expected" ] \
+  || fail "after a failed registration: $(user_verbs) $(menu_keys)"
+echo "the MSI $version installed, archived, was replaced by 99.0.0 and uninstalled cleanly;" \
+  "on Windows 11 it registered and removed the package"

@@ -18,7 +18,8 @@ cpack --config "$build/CPackConfig.cmake" -B "$work/out" >/dev/null
 zip="$work/out/arkiva-$version-win64.zip"
 unzip -q "$zip" -d "$work/unpacked"
 top="$work/unpacked/arkiva-$version-win64"
-for f in arkiva.exe tar.exe xz.exe README.txt LICENSE.txt remove-menu.reg \
+for f in arkiva.exe arkiva-shell.dll arkiva-shell.msix tar.exe xz.exe README.txt LICENSE.txt \
+         remove-menu.reg remove-menu.cmd \
          COPYING-libarchive.txt COPYING-xz.txt COPYING-xz-LGPLv2.1.txt; do
   [ -f "$top/$f" ] || { echo "missing from the zip: $f"; exit 1; }
 done
