@@ -16,6 +16,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -65,22 +66,10 @@ bool MayHaveLeftAPart(const ProgramRun& xz) {
       return xz.code == 0;
     case ProgramRun::kEnded:
     case ProgramRun::kStopped:
+    case ProgramRun::kUnknown:
       return true;
   }
   return false;
-}
-
-// xz's own words begin with its name; the rest of what it said are its
-// progress lines, which say nothing of why it failed.
-std::string XzMessages(const std::string& said) {
-  std::string messages;
-  for (size_t start = 0; start < said.size();) {
-    size_t end = std::min(said.find('\n', start), said.size());
-    if (said.compare(start, 4, "xz: ") == 0)
-      messages += (messages.empty() ? "" : "\n") + said.substr(start, end - start);
-    start = end + 1;
-  }
-  return messages;
 }
 
 // tar takes a small part of an item's time: it copies, where xz compresses.
@@ -100,6 +89,16 @@ StepWatch Step(const ItemProgress& where, const char* program, const std::string
           output};
 }
 
+// An output that the check could not call whole, kept because xz has
+// removed its input: the report says why it is in doubt.
+ArchiveStatus KeptOutput(const XzFileCheck& check, const std::string& output_name,
+                         const std::string& input_name) {
+  std::string doubt = check.result == XzFileCheck::kUnreadable
+                          ? "\"" + output_name + "\" could not be read back: " + check.reason
+                          : "\"" + output_name + "\" is not a whole .xz file.";
+  return Failed(doubt + " It is kept, as xz has removed \"" + input_name + "\".");
+}
+
 ArchiveStatus XzStatus(ProgramRun xz, const std::string& output_name) {
   if (xz.outcome == ProgramRun::kStopped)
     return Cancelled();
@@ -115,10 +114,12 @@ ArchiveStatus XzStatus(ProgramRun xz, const std::string& output_name) {
 // `output_name` for the user), which must not be there yet, and counts as
 // done only when it exited 0 and left a whole .xz file.
 //
-// The item's lock keeps every other run away, so an output that was not
+// The run's locks keep every other run away, so an output that was not
 // there when xz started, is not a whole .xz file and was written since can
 // only be this xz's part: it is removed, as it would look like an archive
-// and block the next run.
+// and block the next run. Only while the input is there, though: xz removes
+// its input once it has finished the output, which is from then on the only
+// copy of the data, whatever its check says.
 ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder_part,
                     const std::string& input, const std::string& output,
                     const std::string& output_name, const ItemProgress& where, double from) {
@@ -132,11 +133,15 @@ ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder
   int64_t start = static_cast<int64_t>(time(nullptr));
   ProgramRun xz = RunProgram("xz", arguments, folder_part, kShownWindow, environment,
                              where.progress ? &watch : nullptr);
-  bool whole = xz.outcome != ProgramRun::kNotStarted && IsWholeXzFile(output);
-  if (xz.Succeeded() && whole)
+  XzFileCheck check = xz.outcome == ProgramRun::kNotStarted ? XzFileCheck{XzFileCheck::kNotWhole, ""}
+                                                             : CheckXzFile(output);
+  if (xz.Succeeded() && check.result == XzFileCheck::kWhole)
     return Archived(output_name);
+  if (xz.outcome != ProgramRun::kNotStarted && !Exists(input) && Exists(output))
+    return KeptOutput(check, output_name, input.substr(folder_part.size()));
   // A file system may keep times in steps of up to two seconds.
-  if (MayHaveLeftAPart(xz) && !whole && FileModifiedTime(output) >= start - 2)
+  if (MayHaveLeftAPart(xz) && check.result != XzFileCheck::kWhole &&
+      FileModifiedTime(output) >= start - 2)
     RemoveClaimedFile(output);
   return XzStatus(xz, output_name);
 }
@@ -155,8 +160,9 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
   if (claim.result == FileClaim::kFailed)
     return Failed("\"" + tar_name + "\" could not be created beside it: " + claim.reason);
 
+  FolderTally tally = where.tally ? *where.tally : TallyFolder(folder_part + name);
   StepWatch watch = Step(where, "tar", "Creating \"" + tar_name + "\"", 0, kTarShare,
-                         ExpectedTarSize(TallyFolder(folder_part + name)), tar_path);
+                         ExpectedTarSize(tally), tar_path);
   ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow, {},
                               where.progress ? &watch : nullptr);
   ArchiveStatus status;
@@ -172,28 +178,67 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
   return status;
 }
 
+// Why a run may not go on with a lock it could not take; "" when it holds it.
+std::string RefusedBecause(const ItemLock& lock) {
+  if (lock.Result() == ItemLock::kBusy)
+    return "it is being archived already.";
+  if (lock.Result() == ItemLock::kFailed)
+    return "it could not be reserved for this run: " + lock.Reason();
+  return "";
+}
+
+// The names a run writes beside its item.
+std::vector<std::string> OutputNames(const std::string& name, bool folder) {
+  if (folder)
+    return {name + ".tar", name + ".tar.xz"};
+  return {name + ".xz"};
+}
+
 ArchiveStatus CompressFile(const std::string& folder_part, const std::string& name,
                            const ArchiveLines& lines, const ItemProgress& where) {
   return RunXz(lines.xz, folder_part, folder_part + name, folder_part + name + ".xz", name + ".xz",
                where, 0);
 }
 
-// Where each item's share of the run begins, and 1 after the last: shares
-// go by size, as xz's time does. A lone item needs no walk.
-std::vector<double> ItemShares(const std::vector<std::string>& items) {
+// What the run learns of its items before the first starts: each folder,
+// walked once, and where each item's share of the run begins (1 after the
+// last). Shares go by size, as xz's time does.
+struct RunPlan {
+  std::vector<std::unique_ptr<FolderTally>> tallies;  // null: not a folder
+  std::vector<double> starts;
+  bool stopped = false;  // cancelled or interrupted during the walks
+};
+
+// Walks every folder among `items`, showing it on `progress`, whose Cancel
+// (and an interrupt) stops the walk.
+RunPlan PlanRun(const std::vector<std::string>& items, Progress* progress) {
+  RunPlan plan;
   std::vector<double> weights;
   double all = 0;
-  for (const std::string& item : items) {
-    int64_t size = items.size() > 1 ? QueryFileSize(item.c_str()) : 1;
-    double weight = size == kSizeFolder ? TallyFolder(item).bytes : size > 0 ? size : 0;
+  for (size_t i = 0; i < items.size() && !plan.stopped; ++i) {
+    int64_t size = QueryFileSize(items[i].c_str());
+    double weight = size > 0 ? size : 0;
+    plan.tallies.emplace_back();
+    if (size == kSizeFolder) {
+      ProgressReport report = {"tar", "Reading \"" + ItemName(items[i]) + "\"", i + 1, items.size(),
+                               0, 0, 0, 0};
+      FolderTally tally = TallyFolder(items[i], [&](const FolderTally& so_far) {
+        report.done = so_far.bytes;
+        ShowProgress(progress, report);
+        return !Interrupted() && !ProgressCancelled(progress);
+      });
+      plan.stopped = tally.stopped;
+      weight = static_cast<double>(tally.bytes);
+      plan.tallies.back().reset(new FolderTally(tally));
+    }
     weights.push_back(weight + 1);
     all += weight + 1;
   }
-  std::vector<double> starts{0};
+  plan.starts.push_back(0);
   for (double weight : weights)
-    starts.push_back(starts.back() + weight / all);
-  starts.back() = 1;
-  return starts;
+    plan.starts.push_back(plan.starts.back() + weight / all);
+  plan.starts.back() = 1;
+  return plan;
 }
 
 // What the notice at the end says of the archives a run made.
@@ -244,10 +289,9 @@ ArchiveStatus ArchiveItem(const std::string& argument, const ItemProgress& where
   // Everything from here on is this run's alone: a second start on the item
   // refuses before it looks at anything.
   ItemLock lock(item.folder, item.name);
-  if (lock.Result() == ItemLock::kBusy)
-    return Failed("it is being archived already.");
-  if (lock.Result() == ItemLock::kFailed)
-    return Failed("it could not be reserved for this run: " + lock.Reason());
+  std::string busy = RefusedBecause(lock);
+  if (!busy.empty())
+    return Failed(busy);
 
   // Only what is not there at all is nothing to do: an item that cannot be
   // reached is the user's item all the same.
@@ -258,6 +302,16 @@ ArchiveStatus ArchiveItem(const std::string& argument, const ItemProgress& where
   bool folder = size == kSizeFolder;
   if (!folder && size <= 0)
     return {ArchiveStatus::kNothingToDo, ""};
+
+  // So is every name the run writes: a folder "a" writes "a.tar", which
+  // another run may have as its item (and both would write "a.tar.xz").
+  std::vector<std::unique_ptr<ItemLock>> output_locks;
+  for (const std::string& output : OutputNames(item.name, folder)) {
+    output_locks.emplace_back(new ItemLock(item.folder, output));
+    busy = RefusedBecause(*output_locks.back());
+    if (!busy.empty())
+      return Failed(busy);
+  }
 
   std::string archive_name = item.name + (folder ? ".tar.xz" : ".xz");
   too_long = CheckPathLength(item.folder + archive_name);
@@ -270,18 +324,21 @@ ArchiveStatus ArchiveItem(const std::string& argument, const ItemProgress& where
 
 int ArchiveItems(const std::vector<std::string>& items) {
   CatchInterrupt();
-  std::vector<double> shares = ItemShares(items);
+  // The display first, then the walks, which take long for large folders:
+  // the user sees them, and Cancel works from the start.
   Progress* progress = BeginProgress();
+  RunPlan plan = PlanRun(items, progress);
   std::string failures;
   std::vector<std::string> archives;
-  bool cancelled = false;
+  bool cancelled = plan.stopped;
   for (size_t i = 0; i < items.size() && !cancelled; ++i) {
     // A cancel between two items starts nothing more.
-    cancelled = ProgressCancelled(progress);
+    cancelled = ProgressCancelled(progress) || Interrupted();
     if (cancelled)
       break;
     ArchiveStatus status =
-        ArchiveItem(items[i], {progress, i + 1, items.size(), shares[i], shares[i + 1]});
+        ArchiveItem(items[i], {progress, i + 1, items.size(), plan.starts[i], plan.starts[i + 1],
+                               plan.tallies[i].get()});
     if (status.outcome == ArchiveStatus::kFailed)
       failures += (failures.empty() ? "" : "\n") + std::string("Could not archive \"") +
                   ItemName(items[i]) + "\": " + status.cause;

@@ -6,6 +6,7 @@
 
 #include "host/progress.h"
 #include "host/subprocess.h"
+#include "host/whole_file.h"
 
 // The arguments that archive the item `name` (a bare name, no folder); on
 // Windows their ArgumentLine is the exact line each program gets.
@@ -31,21 +32,22 @@ struct ArchiveStatus {
 
 // Where an item stands in its run, for the run's progress display.
 struct ItemProgress {
-  Progress* progress;  // the run's display; null: none
-  size_t item, items;  // item 2 of 5
-  double from, to;     // its share of the whole run, 0 to 1
+  Progress* progress;         // the run's display; null: none
+  size_t item, items;         // item 2 of 5
+  double from, to;            // its share of the whole run, 0 to 1
+  const FolderTally* tally;   // a folder walked already; null: walked when needed
 };
 
 // Archives the folder or file `argument` names, in its parent folder. The
-// run holds the item's lock throughout: a second start on an item that a run
-// is archiving fails at once and touches nothing. A folder's Name.tar is
+// run holds the locks of the item and of every name it writes throughout: a
+// second start that needs any of them fails at once and touches nothing. A folder's Name.tar is
 // claimed first, so an existing Name.tar or Name.tar.xz
 // (or a file's name.xz) stops the run before anything starts; a run that
 // fails, or that the user cancels or interrupts, removes the Name.tar it made.
 // Nothing to do: no argument, a missing path, an empty file. `where` is the
 // item's place in the run's progress.
 ArchiveStatus ArchiveItem(const std::string& argument,
-                          const ItemProgress& where = {nullptr, 1, 1, 0, 1});
+                          const ItemProgress& where = {nullptr, 1, 1, 0, 1, nullptr});
 
 // The item as the user knows it, for reports: its name, or the whole
 // argument when it names a root.
@@ -53,7 +55,8 @@ std::string ItemName(const std::string& argument);
 
 // Archives `items` one after another in their order, and tells the user
 // once, at the end, of each that failed (ReportFailure). One progress
-// display follows the whole run, and says what it made at the end. Returns
+// display follows the whole run, from the walk of its folders (each walked
+// once) to the end, where it says what the run made. Returns
 // the process's exit code: 0 when every item was archived or had nothing to
 // do (none given included), 1 when one was not. A cancel or an interrupt ends
 // the run at once, without a further message.

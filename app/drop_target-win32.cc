@@ -9,14 +9,14 @@
 
 namespace {
 
-// COM gives a server 60 s to register; one that nobody asks within this
-// time ends.
-const int kNobodyAskedSeconds = 30;
+// COM gives a server 60 s to register; one that nothing is dropped on
+// within this time ends, whether or not an object was made: Explorer may
+// make one and neither drop on it nor let it go.
+const int kNoDropSeconds = 30;
 // After the drop, how long Explorer has to let the object go.
 const int kLetGoSeconds = 5;
 
 struct Selection {
-  bool asked = false;          // an object was made
   bool dropped = false;        // and a selection dropped on it
   IUnknown* target = nullptr;  // while it lives
   std::vector<std::string> items;
@@ -92,11 +92,14 @@ class DropTarget : public IDropTarget {
     return S_OK;
   }
   STDMETHODIMP DragLeave() override { return S_OK; }
+  // One selection a process: a second drop is refused, not taken for done.
   STDMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
-    if (!selection_->dropped) {
-      selection_->items = PathsOf(data);
-      selection_->dropped = true;
+    if (selection_->dropped) {
+      *effect = DROPEFFECT_NONE;
+      return S_OK;
     }
+    selection_->items = PathsOf(data);
+    selection_->dropped = true;
     *effect = DROPEFFECT_COPY;
     return S_OK;
   }
@@ -124,7 +127,6 @@ class DropTargetFactory : public IClassFactory {
     *object = nullptr;
     if (outer)
       return CLASS_E_NOAGGREGATION;
-    selection_->asked = true;
     DropTarget* target = new DropTarget(selection_);
     HRESULT result = target->QueryInterface(iid, object);
     target->Release();
@@ -165,8 +167,8 @@ std::vector<std::string> ReceiveDroppedItems() {
   DWORD cookie = 0;
   if (FAILED(CoRegisterClassObject(id, &factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie)))
     return {};
-  // A tick a second: the loop also ends when nobody asks, or when Explorer
-  // keeps the object long after its drop.
+  // A tick a second: the loop also ends when nothing is dropped in time, or
+  // when Explorer keeps the object long after its drop.
   UINT_PTR tick = SetTimer(NULL, 0, 1000, NULL);
   int seconds = 0, since_drop = 0;
   MSG message;
@@ -174,7 +176,7 @@ std::vector<std::string> ReceiveDroppedItems() {
     if (message.message == WM_TIMER && message.hwnd == NULL) {
       ++seconds;
       since_drop += selection.dropped ? 1 : 0;
-      if ((!selection.asked && seconds >= kNobodyAskedSeconds) || since_drop >= kLetGoSeconds)
+      if ((!selection.dropped && seconds >= kNoDropSeconds) || since_drop >= kLetGoSeconds)
         break;
     }
     TranslateMessage(&message);

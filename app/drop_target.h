@@ -16,9 +16,10 @@
 bool StartedByCom();
 
 // Serves the class until Explorer has dropped a selection and let the object
-// go, or made one and let it go without a drop, or asked for none for about
-// 30 s. Returns the paths of the dropped items, in their order; none when
-// nothing was dropped, or what was dropped held no file-system paths.
+// go, or made one and let it go without a drop, or dropped nothing for about
+// 30 s (an object it holds included). A second drop is refused. Returns the
+// paths of the dropped items, in their order; none when nothing was
+// dropped, or what was dropped held no file-system paths.
 std::vector<std::string> ReceiveDroppedItems();
 
 #endif  // ARKIVA_APP_DROP_TARGET_H_

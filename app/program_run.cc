@@ -95,6 +95,9 @@ ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
   std::string said = LastLines(child.ErrorOutput(), kTailLines, kTailBytes);
   if (stopped)
     return {ProgramRun::kStopped, end.exit_code, said};
+  // Never taken for a success: what it did is not known.
+  if (end.outcome == SubprocessEnd::kUnknown)
+    return {ProgramRun::kUnknown, end.exit_code, SystemErrorText(end.exit_code)};
   if (end.outcome == SubprocessEnd::kSignalled)
     return {ProgramRun::kEnded, end.exit_code, said};
   return {ProgramRun::kExited, end.exit_code, said};
@@ -114,6 +117,8 @@ std::string DescribeFailure(const char* program, const ProgramRun& run) {
     case ProgramRun::kStopped:
       text = name + " was stopped";
       break;
+    case ProgramRun::kUnknown:
+      return "how " + name + " ended could not be learned: " + run.reason;
   }
   return run.reason.empty() ? text + "." : text + ":\n" + run.reason;
 }

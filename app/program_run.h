@@ -17,6 +17,7 @@ struct ProgramRun {
     kExited,      // it ended by itself, with `code` (its exit code)
     kEnded,       // POSIX: something else ended it, with the signal `code`
     kStopped,     // the user cancelled or interrupted it, and it was ended
+    kUnknown,     // how it ended could not be learned; `reason` says why
   } outcome;
   int code;
   std::string reason;  // kNotStarted: in words for the user; else the last

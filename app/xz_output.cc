@@ -3,6 +3,8 @@
 #include <lzma.h>
 #include <stdint.h>
 
+#include <algorithm>
+
 #include "host/file_size.h"
 #include "host/whole_file.h"
 
@@ -14,26 +16,32 @@ const uint8_t* Bytes(const std::string& text) {
 
 }  // namespace
 
-bool IsWholeXzFile(const std::string& path) {
+XzFileCheck CheckXzFile(const std::string& path) {
+  const XzFileCheck kNot = {XzFileCheck::kNotWhole, ""};
+  std::string header, footer, failure;
+  // The first read learns whether the file can be read at all.
+  if (!ReadFileRange(path, 0, LZMA_STREAM_HEADER_SIZE, &header, &failure))
+    return failure.empty() ? kNot : XzFileCheck{XzFileCheck::kUnreadable, failure};
   int64_t size = GrowingFileSize(path);
-  std::string header, footer;
-  if (size < 2 * LZMA_STREAM_HEADER_SIZE ||
-      !ReadFileRange(path, 0, LZMA_STREAM_HEADER_SIZE, &header) ||
-      !ReadFileRange(path, size - LZMA_STREAM_HEADER_SIZE, LZMA_STREAM_HEADER_SIZE, &footer))
-    return false;
+  if (size < 2 * LZMA_STREAM_HEADER_SIZE)
+    return kNot;
+  if (!ReadFileRange(path, size - LZMA_STREAM_HEADER_SIZE, LZMA_STREAM_HEADER_SIZE, &footer,
+                     &failure))
+    return failure.empty() ? kNot : XzFileCheck{XzFileCheck::kUnreadable, failure};
   lzma_stream_flags header_flags, footer_flags;
   if (lzma_stream_header_decode(&header_flags, Bytes(header)) != LZMA_OK ||
       lzma_stream_footer_decode(&footer_flags, Bytes(footer)) != LZMA_OK ||
       lzma_stream_flags_compare(&header_flags, &footer_flags) != LZMA_OK)
-    return false;
+    return kNot;
   // The index ends where the footer begins and lists every block: with them,
   // the stream's size is the file's.
   int64_t index_size = static_cast<int64_t>(footer_flags.backward_size);
   std::string index_bytes;
-  if (index_size > size - 2 * LZMA_STREAM_HEADER_SIZE ||
-      !ReadFileRange(path, size - LZMA_STREAM_HEADER_SIZE - index_size,
-                     static_cast<size_t>(index_size), &index_bytes))
-    return false;
+  if (index_size > size - 2 * LZMA_STREAM_HEADER_SIZE)
+    return kNot;
+  if (!ReadFileRange(path, size - LZMA_STREAM_HEADER_SIZE - index_size,
+                     static_cast<size_t>(index_size), &index_bytes, &failure))
+    return failure.empty() ? kNot : XzFileCheck{XzFileCheck::kUnreadable, failure};
   lzma_index* index = nullptr;
   uint64_t memory_limit = UINT64_MAX;
   size_t position = 0;
@@ -42,5 +50,16 @@ bool IsWholeXzFile(const std::string& path) {
                position == index_bytes.size() &&
                lzma_index_stream_size(index) == static_cast<uint64_t>(size);
   lzma_index_end(index, nullptr);
-  return whole;
+  return whole ? XzFileCheck{XzFileCheck::kWhole, ""} : kNot;
+}
+
+std::string XzMessages(const std::string& said) {
+  std::string messages;
+  for (size_t start = 0; start < said.size();) {
+    size_t end = std::min(said.find('\n', start), said.size());
+    if (said.compare(start, 4, "xz: ") == 0)
+      messages += (messages.empty() ? "" : "\n") + said.substr(start, end - start);
+    start = end + 1;
+  }
+  return messages;
 }

@@ -16,6 +16,10 @@ namespace {
 
 typedef std::chrono::steady_clock Clock;
 
+// arkiva-progress's exit code for Cancel, the close button and Escape: one
+// that no toolkit uses, as GTK exits 1 when its display goes away.
+const int kOwnWindowCancelled = 10;
+
 // A run that ends within this time shows nothing at all.
 const auto kQuietTime = std::chrono::seconds(1);
 // How long the end waits for the window to deliver its notice.
@@ -110,13 +114,19 @@ void ShowProgress(Progress* progress, const ProgressReport& report) {
 bool ProgressCancelled(Progress* progress) {
   if (progress->cancelled || !progress->window || !progress->window->Await(0))
     return progress->cancelled;
-  // Both windows exit 1 for Cancel. Any other end (a crash, a display that
-  // could not be opened: arkiva-progress exits 3 for it) takes the display
-  // away but leaves the run going; zenity exits 1 for that too, and says so.
+  // Only the user's Cancel stops the run. Any other end (a display that went
+  // away or could not be opened, a crash) takes the display away and leaves
+  // the run going. zenity exits 1 for Cancel, and for a display it could not
+  // open too, which it says.
   SubprocessEnd end = progress->window->Finish();
-  bool no_display =
-      progress->window->ErrorOutput().find("cannot open display") != std::string::npos;
-  progress->cancelled = end.outcome == SubprocessEnd::kExited && end.exit_code == 1 && !no_display;
+  bool exited = end.outcome == SubprocessEnd::kExited;
+  if (progress->kind == kOwnWindow) {
+    progress->cancelled = exited && end.exit_code == kOwnWindowCancelled;
+  } else {
+    bool no_display =
+        progress->window->ErrorOutput().find("cannot open display") != std::string::npos;
+    progress->cancelled = exited && end.exit_code == 1 && !no_display;
+  }
   progress->window.reset();
   if (!progress->cancelled)
     progress->display = Progress::kNothing;

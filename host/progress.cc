@@ -18,11 +18,15 @@ std::string FormatBytes(uint64_t bytes) {
 }
 
 std::string FormatDoneOfTotal(uint64_t done, uint64_t total) {
+  if (total == 0)
+    return FormatBytes(done);  // counted so far, of what is not known yet
   return FormatBytes(done) + " of " + FormatBytes(total);
 }
 
 std::string FormatProgressLine(uint64_t done, uint64_t total, double seconds) {
-  unsigned percent = total ? static_cast<unsigned>(done * 100.0 / total) : 0;
+  if (total == 0)
+    return FormatBytes(done);
+  unsigned percent = static_cast<unsigned>(done * 100.0 / total);
   std::string line = std::to_string(percent) + "%  " + FormatDoneOfTotal(done, total);
   if (seconds > 0)
     line += "  " + FormatBytes(static_cast<uint64_t>(done / seconds)) + "/s";

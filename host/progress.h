@@ -45,10 +45,11 @@ void EndProgress(Progress* progress, const std::string& notice = "",
 // in steps of 1024.
 std::string FormatBytes(uint64_t bytes);
 
-// "1.5 MB of 3.0 MB".
+// "1.5 MB of 3.0 MB"; "1.5 MB" while the total is not known (0).
 std::string FormatDoneOfTotal(uint64_t done, uint64_t total);
 
-// The terminal's line: "50%  1.5 MB of 3.0 MB  768.0 KB/s".
+// The terminal's line: "50%  1.5 MB of 3.0 MB  768.0 KB/s"; "1.5 MB" while
+// the total is not known.
 std::string FormatProgressLine(uint64_t done, uint64_t total, double seconds);
 
 // How long the rest of a run will take, from how long the part done took:

@@ -7,8 +7,9 @@
 #include "host/subprocess.h"
 
 // What arkiva tells the progress window on the desktop, a line at a time on
-// its standard input. The window ends with exit code 1 when the user cancels
-// (arkiva-progress: 3 when it cannot open the display).
+// its standard input. arkiva-progress ends with exit code 10 when the user
+// cancels (1 when its display went away, 3 when it could not open one);
+// zenity with 1.
 //
 // arkiva-progress (progress_window/) reads one setting a line, "name value",
 // and redraws:

@@ -54,8 +54,19 @@ int PrepareSpawn(posix_spawn_file_actions_t* actions, posix_spawnattr_t* attribu
     failed = posix_spawn_file_actions_addchdir_np(actions, folder.c_str());
   if (!failed && hidden)
     failed = posix_spawn_file_actions_addopen(actions, 0, "/dev/null", O_RDONLY, 0);
-  if (!failed && hidden)
-    failed = posix_spawnattr_setflags(attributes, POSIX_SPAWN_SETSID);
+  // Every signal at its default and none blocked, whatever arkiva itself
+  // was handed or has set up (as ninja starts its commands): a tar that
+  // inherited an ignored SIGPIPE or SIGINT would behave as it was never meant to.
+  sigset_t all, none;
+  sigfillset(&all);
+  sigemptyset(&none);
+  if (!failed)
+    failed = posix_spawnattr_setsigdefault(attributes, &all);
+  if (!failed)
+    failed = posix_spawnattr_setsigmask(attributes, &none);
+  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | (hidden ? POSIX_SPAWN_SETSID : 0);
+  if (!failed)
+    failed = posix_spawnattr_setflags(attributes, flags);
   if (!failed && input_read >= 0)
     failed = posix_spawn_file_actions_adddup2(actions, input_read, 0);
   if (!failed)
@@ -65,7 +76,15 @@ int PrepareSpawn(posix_spawn_file_actions_t* actions, posix_spawnattr_t* attribu
 
 }  // namespace
 
-void InitSubprocesses() {}
+void InitSubprocesses() {
+  // A child's end is learned from waitpid, which a SIGCHLD that a launcher
+  // left ignored takes away (the system reaps the child at once).
+  signal(SIGCHLD, SIG_DFL);
+  sigset_t child;
+  sigemptyset(&child);
+  sigaddset(&child, SIGCHLD);
+  sigprocmask(SIG_UNBLOCK, &child, nullptr);
+}
 
 Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
                        const std::string& folder, SubprocessWindow window,
@@ -189,10 +208,14 @@ SubprocessEnd Subprocess::Finish() {
   if (started_ && !finished_) {
     while (errors_read_ >= 0)
       TakeErrors();
-    while (waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
+    pid_t got;
+    while ((got = waitpid(pid_, &status_, 0)) < 0 && errno == EINTR) {
     }
+    wait_error_ = got < 0 ? errno : 0;
     finished_ = true;
   }
+  if (wait_error_)
+    return {SubprocessEnd::kUnknown, wait_error_};
   if (WIFSIGNALED(status_))
     return {SubprocessEnd::kSignalled, WTERMSIG(status_)};
   return {SubprocessEnd::kExited, WIFEXITED(status_) ? WEXITSTATUS(status_) : 0};

@@ -235,7 +235,8 @@ SubprocessEnd Subprocess::Finish() {
         owns_console_ = false;
       }
     }
-    GetExitCodeProcess(process_, &code);
+    if (!GetExitCodeProcess(process_, &code))
+      return {SubprocessEnd::kUnknown, static_cast<int>(GetLastError())};
   }
   return {SubprocessEnd::kExited, static_cast<int>(code)};
 }

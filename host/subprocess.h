@@ -39,15 +39,17 @@ enum SubprocessWindow {
 // How a child ended.
 struct SubprocessEnd {
   enum Outcome {
-    kExited,    // by itself, with `exit_code`
-    kSignalled  // POSIX: ended by a signal, number `exit_code`
+    kExited,     // by itself, with `exit_code`
+    kSignalled,  // POSIX: ended by a signal, number `exit_code`
+    kUnknown     // the system could not tell; `exit_code` is its error code
   } outcome;
   int exit_code;
 };
 
 // Once at start-up, before the first child: Windows takes the current folder
 // out of the program search, so that a tar.exe planted in the folder being
-// browsed is never run.
+// browsed is never run; POSIX puts SIGCHLD back to its default, so that
+// every child's end can be waited for.
 void InitSubprocesses();
 
 // One child program, from its start to its end: it owns the process and the
@@ -122,6 +124,7 @@ class Subprocess {
   int pid_ = -1;
   int errors_read_ = -1;
   int status_ = 0;
+  int wait_error_ = 0;         // why waitpid failed; 0 when it told
   int input_ = -1;             // kFedWindow: this end of its standard input
   std::string input_waiting_;  // what it has not taken yet
   // One read of the error pipe; closes it at its end.

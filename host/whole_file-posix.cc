@@ -71,16 +71,22 @@ std::string WriteWholeFile(const std::string& path, const std::string& text, mod
   return "";
 }
 
-bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::string* bytes) {
+bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::string* bytes,
+                   std::string* failure) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
+  if (fd < 0) {
+    if (failure)
+      *failure = SystemErrorText(errno);
     return false;
+  }
   bytes->assign(size, '\0');
   size_t done = 0;
   while (done < size) {
     ssize_t got = pread(fd, &(*bytes)[done], size - done, static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR)
       continue;
+    if (got < 0 && failure)
+      *failure = SystemErrorText(errno);
     if (got <= 0)
       break;
     done += static_cast<size_t>(got);
@@ -89,7 +95,7 @@ bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::st
   return done == size;
 }
 
-FolderTally TallyFolder(const std::string& folder) {
+FolderTally TallyFolder(const std::string& folder, const std::function<bool(const FolderTally&)>& keep_going) {
   FolderTally tally;
   char* paths[] = {const_cast<char*>(folder.c_str()), nullptr};
   FTS* walk = fts_open(paths, FTS_PHYSICAL | FTS_NOCHDIR, nullptr);
@@ -101,6 +107,10 @@ FolderTally TallyFolder(const std::string& folder) {
     ++tally.entries;
     if (entry->fts_info == FTS_F)
       tally.bytes += static_cast<uint64_t>(entry->fts_statp->st_size);
+    if (keep_going && tally.entries % kTallyStep == 0 && !keep_going(tally)) {
+      tally.stopped = true;
+      break;
+    }
   }
   fts_close(walk);
   return tally;

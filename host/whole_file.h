@@ -5,6 +5,7 @@
 #include <stdint.h>
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 
 // Files and folders read whole, or in parts: xz's output checked, a folder
@@ -12,8 +13,11 @@
 // entries read and written.
 
 // Reads `size` bytes of the file `path` from `offset` into *bytes; false
-// when the file cannot be read or holds fewer.
-bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::string* bytes);
+// when the file cannot be read or holds fewer. A `failure` learns the
+// system's words when it refused (to open or to read); it stays empty for a
+// file that is only shorter.
+bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::string* bytes,
+                   std::string* failure = nullptr);
 
 // What lies under a folder, counted in one walk: the sizes of its files
 // summed, and its entries (files, folders, links). Links are not followed;
@@ -21,8 +25,15 @@ bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::st
 struct FolderTally {
   uint64_t bytes = 0;
   uint64_t entries = 0;
+  bool stopped = false;  // `keep_going` said no: the tally is short
 };
-FolderTally TallyFolder(const std::string& folder);
+
+// A large tree takes long to walk: every kTallyStep entries the walk asks
+// `keep_going` (when given) whether to go on, which is also the caller's
+// time to show that it is walking.
+const uint64_t kTallyStep = 256;
+FolderTally TallyFolder(const std::string& folder,
+                        const std::function<bool(const FolderTally&)>& keep_going = nullptr);
 
 #ifndef _WIN32
 

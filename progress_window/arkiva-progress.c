@@ -2,12 +2,16 @@
 // run lasts. arkiva writes its settings on our standard input, one a line
 // (host/progress_window.h); at the end of that input the window closes,
 // delivers the notice it was given through the desktop's notification
-// service, and exits 0. Cancel, the close button and Escape exit 1 at once:
-// arkiva stops its run and cleans up. A display that cannot be opened exits
-// 3, which is no cancel: the run goes on without a window.
+// service, and exits 0. Cancel, the close button and Escape exit 10 at once:
+// arkiva stops its run and cleans up. That code is the user's alone: GTK
+// exits 1 when its display goes away (a logout, a crashed X server, a closed
+// remote session), and a display that cannot be opened exits 3; neither is a
+// cancel, and the run goes on without a window.
 
 #include <gtk/gtk.h>
 #include <string.h>
+
+enum { kCancelled = 10 };  // host/progress-posix.cc reads it
 
 typedef struct {
   GtkWidget *window, *step, *item, *bar, *overall, *figures;
@@ -16,7 +20,7 @@ typedef struct {
 } View;
 
 static void Cancel(View* view) {
-  view->exit_code = 1;
+  view->exit_code = kCancelled;
   gtk_main_quit();
 }
 

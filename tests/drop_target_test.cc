@@ -148,9 +148,11 @@ class DropRun : public ArchiveRun {
       return {};
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(S_OK, command->Invoke(items, NULL));
-    // Explorer waits for Invoke: it hands over on a thread of its own.
+    // Explorer waits for Invoke, which only reads the paths (about 2 ms an
+    // item under Wine) and hands over on a thread of its own: starting
+    // arkiva.exe alone would take a second.
     auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(took, std::chrono::milliseconds(300));
+    EXPECT_LT(took, std::chrono::milliseconds(300 + 5 * names.size()));
     RecordProperty("invoke_microseconds",
                    static_cast<int>(
                        std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
