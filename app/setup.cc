@@ -206,20 +206,18 @@ bool WriteMenuKeys(const std::string& program_path, std::string* failed_key, std
 
 int RegisterContextMenu(const std::string& program_path) {
   bool file_key_was_there = RegistryKeyExists(kFileMenuKey, ".");
-  bool class_was_there =
-      kVerbsHaveDropTarget && RegistryKeyExists(kMachine.drop_target_class, ".");
   std::string failed_key, reason;
   if (WriteMenuKeys(program_path, &failed_key, &reason))
     return ConfirmSetup(program_path, FirstMenuNote(program_path));
   // Setup ran because the folder menu key was absent: take it away again, so
   // that the next start (with the rights it lacked) runs Setup mode once more
-  // instead of taking a half-written registration for a finished one. What
-  // else it wrote machine-wide goes too: a class left there would name this
-  // user's program for every user.
+  // instead of taking a half-written registration for a finished one. The
+  // class goes too, whoever wrote it first: it now names this user's program
+  // for every user, and serves only the machine-wide verbs.
   RegistryDeleteKeyTree(kFolderMenuKey, ".");
   if (!file_key_was_there)
     RegistryDeleteKeyTree(kFileMenuKey, ".");
-  if (kVerbsHaveDropTarget && !class_was_there)
+  if (kVerbsHaveDropTarget)
     RegistryDeleteKeyTree(kMachine.drop_target_class, ".");
 
   // Without the rights for all users (a standard user, or an administrator

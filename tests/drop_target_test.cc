@@ -214,8 +214,9 @@ class DropRun : public ArchiveRun {
     for (int i = 0; i < 2000 && !names.empty() && !PathExists(log) && !RunningArkivas().empty();
          ++i)
       Sleep(5);
-    if (PathExists(log))
+    if (PathExists(log)) {
       EXPECT_LT(std::chrono::steady_clock::now() - dropped, std::chrono::seconds(4));
+    }
     return Settle(seen);
   }
 
@@ -342,6 +343,20 @@ TEST_F(DropRun, AnActivationWithoutADropLeavesNothing) {
   EXPECT_TRUE(PathExists(dir / "a.txt"));
   EXPECT_FALSE(PathExists(log));
 
+  // Made and held, never dropped on: the server ends all the same, after
+  // its 30 s, and a call on the held object then fails at once.
+  CLSID id;
+  CLSIDFromString(&Wide(kDropTargetClass)[0], &id);
+  IDropTarget* held = nullptr;
+  ASSERT_EQ(S_OK, CoCreateInstance(id, NULL, CLSCTX_LOCAL_SERVER, IID_IDropTarget,
+                                   reinterpret_cast<void**>(&held)));
+  start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 3000 && !RunningArkivas().empty(); ++i)
+    Sleep(20);
+  EXPECT_TRUE(RunningArkivas().empty());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(45));
+  held->Release();
+
   // What is no file-system path (This PC): nothing runs.
   EXPECT_EQ(1u, Drop("", {"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}"}, kRecording).size());
   EXPECT_FALSE(PathExists(log));
@@ -366,6 +381,10 @@ TEST_F(DropRun, TwoSelectionsAtOnceAreTwoProcesses) {
   IDataObject* b = SelectionData(dir.path, {"b.txt"});
   EXPECT_EQ(S_OK, first->Drop(a, 0, point, &effect));
   EXPECT_EQ(S_OK, second->Drop(b, 0, point, &effect));
+  // One selection a process: a second drop on the first is refused.
+  effect = DROPEFFECT_COPY;
+  EXPECT_EQ(S_OK, first->Drop(b, 0, point, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
   for (IUnknown* done : std::initializer_list<IUnknown*>{a, b, first, second})
     done->Release();
   for (int i = 0; i < 3000 && !RunningArkivas().empty(); ++i)

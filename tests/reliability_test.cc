@@ -8,8 +8,13 @@
 #include "tests/test_util.h"
 
 #ifndef _WIN32
+#include <signal.h>
 #include <sys/mount.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
 #include "registry/store.h"
 #endif
 
@@ -272,6 +277,140 @@ TEST_F(ArkivaFaults, AFullDiskDeletesNoOriginal) {
   EXPECT_EQ(1, Arkiva(small + "/file", kReal));  // xz cannot write file.xz
   EXPECT_TRUE(file == ReadText(small + "/file"));
   umount(small.c_str());
+}
+
+// The world around arkiva misbehaves: a program that reports success for a
+// file that cannot be trusted, a launcher that hands on an ignored SIGCHLD,
+// a second run that wants a name the first writes, a signal to arkiva alone.
+class HostileWorld : public ArchiveRun {
+ protected:
+  void SetUp() override {
+    ArchiveRun::SetUp();
+    MakeDir(dir / "bin");
+  }
+  // A stand-in for `name` in dir/bin, before the real programs on PATH.
+  void StandIn(const std::string& name, const std::string& body) {
+    WriteText(dir / ("bin/" + name), "#!/bin/sh\n" + body);
+    chmod((dir / ("bin/" + name)).c_str(), 0755);
+  }
+  // arkiva on `item`, as `prefix` (a shell's words) starts it; its report
+  // lands in `out`.
+  int Start(const std::string& item, const std::string& prefix = "") {
+    return RunShell(prefix + " env DISPLAY= WAYLAND_DISPLAY= ARKIVA_REGISTRY='" + dir / "registry.reg" +
+                        "' PATH='" + dir / "bin" + "':/usr/bin:/bin '" + BuildPath("arkiva") +
+                        "' '" + item + "'",
+                    &out);
+  }
+  // A tar that writes "$2" slowly: 64 KB every 100 ms, `blocks` times.
+  void SlowTar(int blocks) {
+    StandIn("tar", ": >\"$2\"\nfor i in $(seq " + std::to_string(blocks) +
+                       "); do sleep 0.1; head -c 65536 /dev/zero >>\"$2\"; done\n");
+  }
+  void AwaitFile(const std::string& path) {
+    for (int i = 0; i < 1000 && !(PathExists(path) && !ReadText(path).empty()); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  // No process of the run is left: none names the test's folder.
+  void ExpectNothingRunning() {
+    std::string running;
+    EXPECT_EQ(0, RunShell("sleep 0.3; pgrep -af '" + dir.path + "' | grep -v pgrep || true", &running));
+    EXPECT_EQ("", running);
+  }
+  std::string out;
+};
+
+// xz replaced the file, then its output fails the check: it is the only
+// copy left, and stays.
+TEST_F(HostileWorld, AnOutputInDoubtIsKeptOnceXzRemovedTheInput) {
+  StandIn("xz",
+          "for last; do :; done\nprintf 'not xz' >\"$last.xz\"\n"
+          "[ -z \"$UNREADABLE\" ] || chmod 0 \"$last.xz\"\nrm \"$last\"\n");
+  WriteText(dir / "notes.bin", "notes");
+  EXPECT_EQ(1, Start(dir / "notes.bin"));
+  EXPECT_EQ("arkiva: Could not archive \"notes.bin\": \"notes.bin.xz\" is not a whole .xz file. "
+            "It is kept, as xz has removed \"notes.bin\".\n",
+            out);
+  EXPECT_EQ("not xz", ReadText(dir / "notes.bin.xz"));
+
+  // One that cannot be read back (as root reads anything, run as nobody).
+  std::remove((dir / "notes.bin.xz").c_str());
+  WriteText(dir / "notes.bin", "notes");
+  chmod(dir.path.c_str(), 0777);
+  chmod((dir / "notes.bin").c_str(), 0666);
+  chmod((dir / "registry.reg").c_str(), 0644);
+  std::string as_user = geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  EXPECT_EQ(1, Start(dir / "notes.bin", "UNREADABLE=1 " + as_user));
+  EXPECT_EQ("arkiva: Could not archive \"notes.bin\": \"notes.bin.xz\" could not be read back: "
+            "Permission denied. It is kept, as xz has removed \"notes.bin\".\n",
+            out);
+  EXPECT_TRUE(PathExists(dir / "notes.bin.xz"));
+}
+
+// A launcher that ignores SIGCHLD hands that on: waitpid then cannot tell how
+// tar ended, and a failed tar must never pass for one that succeeded.
+TEST_F(HostileWorld, AFailedTarFailsWhateverSignalsArkivaWasHanded) {
+  StandIn("tar", "grep -E '^Sig(Ign|Blk)' /proc/$$/status >'" + io / "signals" + "'\nexit 2\n");
+  MakeDir(dir / "data");
+  WriteText(dir / "data/a", "a");
+  EXPECT_EQ(1, Start(dir / "data", "trap '' CHLD HUP PIPE;"));
+  EXPECT_EQ(0u, out.find("arkiva: Could not archive \"data\": tar failed (exit code 2)")) << out;
+  EXPECT_FALSE(PathExists(dir / "data.tar"));
+  EXPECT_FALSE(PathExists(dir / "data.tar.xz"));
+  // tar starts with every signal at its default and none blocked (32 and
+  // 33 are the C library's own).
+  unsigned long long blocked = 1, ignored = 1;
+  ASSERT_EQ(2, sscanf(ReadText(io / "signals").c_str(), "SigBlk: %llx SigIgn: %llx", &blocked,
+                      &ignored));
+  EXPECT_EQ(0u, blocked & 0x7fffffff);
+  EXPECT_EQ(0u, ignored & 0x7fffffff);
+}
+
+// A folder "a" writes "a.tar", which is a file of its own to the user: a run
+// on it while the folder's tar writes it is refused, and takes nothing.
+TEST_F(HostileWorld, TwoRunsNeverWriteOneName) {
+  SlowTar(20);
+  MakeDir(dir / "a");
+  std::thread folder_run([&] { EXPECT_EQ(0, Start(dir / "a")); });
+  AwaitFile(dir / "a.tar");
+  std::string said;
+  EXPECT_EQ(1, RunShell("DISPLAY= ARKIVA_REGISTRY='" + dir / "registry.reg" + "' '" +
+                            BuildPath("arkiva") + "' '" + dir / "a.tar" + "'",
+                        &said));
+  EXPECT_EQ("arkiva: Could not archive \"a.tar\": it is being archived already.\n", said);
+  folder_run.join();
+  EXPECT_FALSE(PathExists(dir / "a.tar"));
+  EXPECT_EQ(0, RunShell("test \"$(xz -dc '" + dir / "a.tar.xz" + "' | wc -c)\" = 1310720"));
+}
+
+// A logout, a closed terminal, kill: arkiva alone gets the signal, stops tar
+// or xz itself, removes what the run made, and ends by that signal; the next
+// run archives.
+TEST_F(HostileWorld, SigtermAndSighupCleanUpLikeCtrlC) {
+  MakeDir(dir / "a");
+  WriteText(dir / "a/f", "f");
+  WriteText(dir / "big.bin", Noise(24 << 20, 5));
+  for (int signal : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    for (const char* item : {"a", "big.bin"}) {
+      SlowTar(100);
+      std::string written = dir / (item + std::string(item[0] == 'a' ? ".tar" : ".xz"));
+      on_start = [&](unsigned long pid) {
+        std::thread([=] {
+          AwaitFile(written);
+          kill(static_cast<pid_t>(pid), signal);
+        }).detach();
+      };
+      EXPECT_EQ(128 + signal, Arkiva(dir / item, kReal, "", {"PATH=" + dir / "bin:/usr/bin:/bin"}));
+      on_start = nullptr;
+      ExpectNothingRunning();
+      EXPECT_FALSE(PathExists(written)) << item;
+      EXPECT_FALSE(PathExists(dir / "a.tar.xz"));
+    }
+    EXPECT_TRUE(Noise(24 << 20, 5) == ReadText(dir / "big.bin"));
+  }
+  std::remove((dir / "bin/tar").c_str());
+  EXPECT_EQ(0, Arkiva(dir / "a", kReal));
+  ExpectArchiveHolds(dir / "a.tar.xz", dir / "a");
 }
 
 // Eight first starts against one store: it stays valid and holds every key.

@@ -332,9 +332,13 @@ TEST_F(SetupRun, WithoutRightsForAllUsersTheEntryIsThisUsers) {
   ExpectDropTarget("HKEY_CURRENT_USER\\Software\\Classes");
   EXPECT_EQ(command, Value(kUserFileCommand, ""));
   EXPECT_EQ(1, ValueCount(kUserFileCommand));
-  // Nothing machine-wide is left behind.
+  // Nothing machine-wide is left behind, the class that names this user's
+  // program included.
   EXPECT_EQ(0, RegistryKeyExists(kFolderMenuKey, "."));
   EXPECT_EQ(0, RegistryKeyExists(kFileKey, "."));
+  EXPECT_EQ(0, RegistryKeyExists(
+                   (std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\") + kDropTargetClass).c_str(),
+                   "."));
 
   // The next starts archive, through the user's commands (Wine does not merge
   // them into HKEY_CLASSES_ROOT as Windows does).

@@ -78,8 +78,8 @@ def noise(path, megabytes):
 class Run:
     """One start of arkiva, watched: every window it shows, and when."""
 
-    def __init__(self, program, items, path=None):
-        env = dict(os.environ, PATH=path or "/usr/bin:/bin", NO_AT_BRIDGE="1")
+    def __init__(self, program, items, path=None, env=None):
+        env = dict(os.environ, PATH=path or "/usr/bin:/bin", NO_AT_BRIDGE="1", **(env or {}))
         self.process = subprocess.Popen([program, "--", *items], env=env,
                                         stderr=subprocess.PIPE, text=True)
         self.seen = []  # window ids, in the order first seen
@@ -200,6 +200,21 @@ class ProgressWindow(unittest.TestCase):
             os.environ["DISPLAY"] = display
         self.assertEqual(["big.bin.xz"], os.listdir(self.dir))
 
+    def test_a_display_that_dies_midway_is_no_cancel(self):
+        big = self.folder("Big", 60)
+        display = os.environ["DISPLAY"]
+        xvfb = start_display()  # a logout, a crashed X server, a closed remote session
+        try:
+            run = Run(self.arkiva, [big])
+            run.await_window()
+            xvfb.kill()
+            xvfb.wait()
+            self.assertEqual(0, run.wait(), run.errors)
+        finally:
+            os.environ["DISPLAY"] = display
+        self.assertArchiveHolds(self.path("Big.tar.xz"), big)
+        self.assertEqual([], [f for f in os.listdir(self.dir) if f != "Big" and f != "Big.tar.xz"])
+
     def test_a_small_file_shows_nothing(self):
         with open(self.path("note.txt"), "w") as f:
             f.write("a few words\n")
@@ -248,11 +263,43 @@ class WindowProtocol(unittest.TestCase):
         self.assertRegex(lines[4], r"^figures [\d.]+ [KM]B of 30\.0 MB")
         self.assertEqual('notice Created "big.bin.xz"', lines[-1])
 
-    def test_the_window_programs_exit_1_cancels(self):
-        self.stand_in(os.path.join(self.dir, "arkiva-progress"), "head -n 5 >/dev/null\nexit 1\n")
+    def test_only_the_window_programs_exit_10_cancels(self):
+        self.stand_in(os.path.join(self.dir, "arkiva-progress"), "head -n 5 >/dev/null\nexit 10\n")
         run = Run(self.arkiva, [self.item])
         self.assertEqual(1, run.wait())
         self.assertEqual(["big.bin"], os.listdir(os.path.dirname(self.item)))
+        # GTK's exit when its display goes away: the run goes on unseen.
+        self.stand_in(os.path.join(self.dir, "arkiva-progress"), "head -n 5 >/dev/null\nexit 1\n")
+        run = Run(self.arkiva, [self.item])
+        self.assertEqual(0, run.wait(), run.errors)
+        self.assertEqual(["big.bin.xz"], os.listdir(os.path.dirname(self.item)))
+
+    def walked_selection(self, window):
+        """Two folders of many files, walked at 3 ms an entry (A alone takes
+        3 s, as a large tree does), with `window` as the window program."""
+        for name, files in (("A", 1000), ("B", 300)):
+            os.makedirs(os.path.join(self.dir, name))
+            for i in range(files):
+                open(os.path.join(self.dir, name, "f%d" % i), "w").close()
+        self.stand_in(os.path.join(self.dir, "arkiva-progress"), window)
+        run = Run(self.arkiva, [os.path.join(self.dir, "A"), os.path.join(self.dir, "B")],
+                  env={"LD_PRELOAD": os.path.join(BUILD, "tests", "libwalk_probe.so"),
+                       "ARKIVA_WALK_LOG": os.path.join(self.dir, "walks"),
+                       "ARKIVA_WALK_DELAY_US": "3000"})
+        return run
+
+    def test_the_window_comes_before_the_walks_and_each_folder_is_walked_once(self):
+        run = self.walked_selection("cat >\"" + self.dir + "/lines\"\n")
+        self.assertEqual(0, run.wait(), run.errors)
+        self.assertEqual([self.dir + "/A", self.dir + "/B"], self.read("walks").splitlines())
+        self.assertEqual('step Reading "A"', self.read("lines").splitlines()[0])
+        self.assertEqual("item Item 1 of 2", self.read("lines").splitlines()[1])
+
+    def test_cancel_during_the_walks_starts_nothing(self):
+        run = self.walked_selection("exit 10\n")
+        self.assertEqual(1, run.wait())
+        self.assertEqual([self.dir + "/A"], self.read("walks").splitlines())
+        self.assertEqual([], [f for f in os.listdir(self.dir) if ".tar" in f])
 
     def test_zenity_where_the_window_program_is_missing(self):
         os.makedirs(os.path.join(self.dir, "bin"))
