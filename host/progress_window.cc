@@ -37,8 +37,10 @@ std::string WindowLines(WindowKind kind, const ProgressReport& report, double se
   std::string figures = FormatFigures(report, seconds);
   if (kind == kZenityWindow) {
     std::string label = ZenityText(report.step + (item.empty() ? "" : " (" + item + ")"));
+    double percent = report.overall_fraction * 100;
+    percent = percent < 0 ? 0 : percent > 100 ? 100 : percent;
     return "# " + label + "\\n" + ZenityText(figures) + "\n" +
-           std::to_string(static_cast<int>(report.overall_fraction * 100)) + "\n";
+           std::to_string(static_cast<int>(percent)) + "\n";
   }
   if (!item.empty())
     item[0] = 'I';

@@ -30,4 +30,6 @@ TEST(DescribeFailure, NamesTheProgramAndTheCause) {
                        "tar: x: Cannot open\ntar: Error exit delayed from previous errors."}));
   EXPECT_EQ("xz was ended from outside (signal 9).",
             DescribeFailure("xz", {ProgramRun::kEnded, 9, ""}));
+  EXPECT_EQ("how tar ended could not be learned: No child processes.",
+            DescribeFailure("tar", {ProgramRun::kUnknown, 10, "No child processes."}));
 }

@@ -1,0 +1,116 @@
+// What arkiva says, word for word: the pure functions behind the progress
+// window and its notice, xz's percent and its own lines, and the PowerShell
+// commands that register the Windows 11 package. One row a case.
+
+#include <gtest/gtest.h>
+
+#include "app/xz_output.h"
+#include "app/xz_progress.h"
+#include "host/progress.h"
+#include "windows11/menu_package.h"
+#ifndef _WIN32
+#include "host/progress_window.h"
+#endif
+
+TEST(XzWords, ThePercentOfItsLastProgressLine) {
+  struct {
+    const char* said;
+    double fraction;
+  } rows[] = {
+      {"  42.1 %  10.5 MiB / 13.7 MiB = 0.764   4.2 MiB/s       0:02   0:03\n", 0.421},
+      {"  42,1 %  10,5 MiB / 13,7 MiB = 0,764\n", 0.421},  // the user's locale
+      {"   5.0 %\r  17.5 %\r", 0.175},                      // the last line counts
+      {"  17.5 %\nxz: big.bin: Cannot allocate memory\n", 0.175},
+      {"100 %\n", 1.0},
+      {"  142 %\n  12 %\n", 0.12},  // no percent above 100, so the one before
+      {"xz: big.bin: File exists\n", -1},
+      {"  abc %\n", -1},
+      {"", -1},
+  };
+  for (const auto& row : rows)
+    EXPECT_DOUBLE_EQ(row.fraction, XzProgressFraction(row.said)) << row.said;
+}
+
+TEST(XzWords, OnlyItsOwnLinesReachTheReport) {
+  EXPECT_EQ("xz: notes.xz: File already has '.xz' suffix, skipping",
+            XzMessages("  12.0 %\r\nxz: notes.xz: File already has '.xz' suffix, skipping\n"));
+  EXPECT_EQ("xz: a: Cannot allocate memory\nxz: b: No space left on device",
+            XzMessages("xz: a: Cannot allocate memory\n 50 %\nxz: b: No space left on device"));
+  EXPECT_EQ("", XzMessages("  100 %  1 MiB / 2 MiB\n"));
+  EXPECT_EQ("", XzMessages("xzz: not xz's\n"));
+}
+
+TEST(ProgressWords, TimeLeft) {
+  struct {
+    double seconds, fraction;
+    const char* text;
+  } rows[] = {
+      {1, 0.5, ""},      // too soon to tell
+      {10, 0.005, ""},   // too little done
+      {10, 1, ""},       // done
+      {10, 0.5, "about 15 seconds left"},
+      {4, 0.8, "about 5 seconds left"},
+      {60, 0.5, "about 1 minute left"},
+      {60, 0.25, "about 3 minutes left"},
+      {3600, 0.25, "about 3 hours left"},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(row.text, FormatTimeLeft(row.seconds, row.fraction))
+        << row.seconds << " s, " << row.fraction;
+}
+
+#ifndef _WIN32
+TEST(ProgressWords, WindowAndNoticeLines) {
+  ProgressReport report = {"xz", "Compressing \"Photos.tar.xz\"", 2, 3, 0.5, 0.25,
+                           3 << 19, 3 << 20};
+  EXPECT_EQ(
+      "step Compressing \"Photos.tar.xz\"\nitem Item 2 of 3\nbar 0.500\noverall 0.250\n"
+      "figures 1.5 MB of 3.0 MB, about 35 seconds left\n",
+      WindowLines(kOwnWindow, report, 10));
+  EXPECT_EQ("# Compressing \"Photos.tar.xz\" (item 2 of 3)\\n1.5 MB of 3.0 MB, about 35 seconds "
+            "left\n25\n",
+            WindowLines(kZenityWindow, report, 10));
+  // A lone item; a name with a line break and a backslash; a walk's figures.
+  report = {"tar", "Reading \"a\nb\\c\"", 1, 1, 1.5, -1, 2048, 0};
+  EXPECT_EQ("step Reading \"a b\\c\"\nitem \nbar 1.000\noverall 0.000\nfigures 2.0 KB\n",
+            WindowLines(kOwnWindow, report, 1));
+  EXPECT_EQ("# Reading \"a b\\\\c\"\\n2.0 KB\n0\n", WindowLines(kZenityWindow, report, 1));
+
+  EXPECT_EQ("notice Created \"a.tar.xz\"\n", NoticeLines("Created \"a.tar.xz\"", ""));
+  EXPECT_EQ("notice Created 2 archives\ndetail \"a.tar.xz\"\ndetail \"b.xz\"\n",
+            NoticeLines("Created 2 archives", "\"a.tar.xz\"\n\"b.xz\""));
+}
+#endif
+
+TEST(PackageWords, PowerShellCommands) {
+  struct {
+    const char* text;
+    const char* quoted;
+  } rows[] = {
+      {"C:\\Program Files\\arkiva", "'C:\\Program Files\\arkiva'"},
+      {"O'Brien's tools", "'O''Brien''s tools'"},
+      {"O\xE2\x80\x99s \xE2\x80\x98x\xE2\x80\x9B", "'O\xE2\x80\x99\xE2\x80\x99s \xE2\x80\x98\xE2\x80\x98x\xE2\x80\x9B\xE2\x80\x9B'"},
+      {"$env:TEMP `x` \"y\"", "'$env:TEMP `x` \"y\"'"},  // nothing else is special
+      {"", "''"},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(row.quoted, PowerShellQuoted(row.text)) << row.text;
+  EXPECT_EQ("Get-AppxPackage -Name 'arkiva.shell' | Remove-AppxPackage", RemovePackageCommand());
+  EXPECT_EQ("Get-AppxPackage -Name 'arkiva.shell' | Remove-AppxPackage; Add-AppxPackage -Path "
+            "'C:\\a''b\\arkiva-shell.msix' -ExternalLocation 'C:\\a''b'",
+            AddPackageCommand("C:\\a'b"));
+}
+
+TEST(PackageWords, PowerShellsReasonWithoutItsPositionLines) {
+  EXPECT_EQ(
+      "Add-AppxPackage : Deployment failed with HRESULT: 0x800B0109, A certificate chain "
+      "processed, but terminated in a root certificate which is not trusted by the trust "
+      "provider. (Exception from HRESULT: 0x800B0109)",
+      PowerShellReason("Add-AppxPackage : Deployment failed with HRESULT: 0x800B0109, A "
+                       "certificate chain processed, but terminated in a root\r\ncertificate "
+                       "which is not trusted by the trust provider.\r\n(Exception from HRESULT: "
+                       "0x800B0109)\r\nAt line:1 char:1\r\n+ Add-AppxPackage -Path 'x'\r\n+ "
+                       "~~~~~~~~~~~~~~~\r\n    + CategoryInfo          : NotSpecified\r\n"));
+  EXPECT_EQ("", PowerShellReason(""));
+  EXPECT_EQ("only this", PowerShellReason("\r\nonly this\r\n\r\n"));
+}
