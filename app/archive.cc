@@ -133,8 +133,9 @@ ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder
   int64_t start = static_cast<int64_t>(time(nullptr));
   ProgramRun xz = RunProgram("xz", arguments, folder_part, kShownWindow, environment,
                              where.progress ? &watch : nullptr);
-  XzFileCheck check = xz.outcome == ProgramRun::kNotStarted ? XzFileCheck{XzFileCheck::kNotWhole, ""}
-                                                             : CheckXzFile(output);
+  XzFileCheck check = xz.outcome == ProgramRun::kNotStarted
+                          ? XzFileCheck{XzFileCheck::kNotWhole, ""}
+                          : CheckXzFile(output);
   if (xz.Succeeded() && check.result == XzFileCheck::kWhole)
     return Archived(output_name);
   if (xz.outcome != ProgramRun::kNotStarted && !Exists(input) && Exists(output))
@@ -220,8 +221,8 @@ RunPlan PlanRun(const std::vector<std::string>& items, Progress* progress) {
     double weight = size > 0 ? size : 0;
     plan.tallies.emplace_back();
     if (size == kSizeFolder) {
-      ProgressReport report = {"tar", "Reading \"" + ItemName(items[i]) + "\"", i + 1, items.size(),
-                               0, 0, 0, 0};
+      ProgressReport report = {
+          "tar", "Reading \"" + ItemName(items[i]) + "\"", i + 1, items.size(), 0, 0, 0, 0};
       FolderTally tally = TallyFolder(items[i], [&](const FolderTally& so_far) {
         report.done = so_far.bytes;
         ShowProgress(progress, report);
@@ -336,9 +337,8 @@ int ArchiveItems(const std::vector<std::string>& items) {
     cancelled = ProgressCancelled(progress) || Interrupted();
     if (cancelled)
       break;
-    ArchiveStatus status =
-        ArchiveItem(items[i], {progress, i + 1, items.size(), plan.starts[i], plan.starts[i + 1],
-                               plan.tallies[i].get()});
+    ArchiveStatus status = ArchiveItem(items[i], {progress, i + 1, items.size(), plan.starts[i],
+                                                  plan.starts[i + 1], plan.tallies[i].get()});
     if (status.outcome == ArchiveStatus::kFailed)
       failures += (failures.empty() ? "" : "\n") + std::string("Could not archive \"") +
                   ItemName(items[i]) + "\": " + status.cause;

@@ -32,10 +32,10 @@ struct ArchiveStatus {
 
 // Where an item stands in its run, for the run's progress display.
 struct ItemProgress {
-  Progress* progress;         // the run's display; null: none
-  size_t item, items;         // item 2 of 5
-  double from, to;            // its share of the whole run, 0 to 1
-  const FolderTally* tally;   // a folder walked already; null: walked when needed
+  Progress* progress;        // the run's display; null: none
+  size_t item, items;        // item 2 of 5
+  double from, to;           // its share of the whole run, 0 to 1
+  const FolderTally* tally;  // a folder walked already; null: walked when needed
 };
 
 // Archives the folder or file `argument` names, in its parent folder. The

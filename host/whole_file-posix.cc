@@ -95,7 +95,8 @@ bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::st
   return done == size;
 }
 
-FolderTally TallyFolder(const std::string& folder, const std::function<bool(const FolderTally&)>& keep_going) {
+FolderTally TallyFolder(const std::string& folder,
+                        const std::function<bool(const FolderTally&)>& keep_going) {
   FolderTally tally;
   char* paths[] = {const_cast<char*>(folder.c_str()), nullptr};
   FTS* walk = fts_open(paths, FTS_PHYSICAL | FTS_NOCHDIR, nullptr);

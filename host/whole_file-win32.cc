@@ -8,7 +8,8 @@
 
 namespace {
 
-void Tally(const std::string& folder, FolderTally* tally, const std::function<bool(const FolderTally&)>& keep_going) {
+void Tally(const std::string& folder, FolderTally* tally,
+           const std::function<bool(const FolderTally&)>& keep_going) {
   std::string prefix = folder;
   if (prefix.empty() || !IsPathSeparator(prefix.back()))
     prefix += '\\';
@@ -64,7 +65,8 @@ bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::st
   return done == size;
 }
 
-FolderTally TallyFolder(const std::string& folder, const std::function<bool(const FolderTally&)>& keep_going) {
+FolderTally TallyFolder(const std::string& folder,
+                        const std::function<bool(const FolderTally&)>& keep_going) {
   FolderTally tally;
   Tally(folder, &tally, keep_going);
   return tally;

@@ -53,8 +53,8 @@ IDataObject* SelectionData(const std::string& folder, const std::vector<std::str
   if (folder.empty()) {  // the desktop's own items
     parent = desktop;
     parent->AddRef();
-  } else if (SUCCEEDED(desktop->ParseDisplayName(NULL, NULL, &Wide(folder)[0], NULL, &folder_id,
-                                                 NULL))) {
+  } else if (SUCCEEDED(
+                 desktop->ParseDisplayName(NULL, NULL, &Wide(folder)[0], NULL, &folder_id, NULL))) {
     desktop->BindToObject(folder_id, NULL, IID_IShellFolder, reinterpret_cast<void**>(&parent));
   }
   if (parent) {
@@ -108,12 +108,16 @@ class DropRun : public ArchiveRun {
     // The command's class, in-process, as the package declares it (Wine's
     // COM reads classes from HKEY_LOCAL_MACHINE only).
     std::string dll = BuildPath("arkiva-shell.dll");
-    ASSERT_EQ(1, RegistryCreateAndSetValue(
-                     (std::string("HKEY_LOCAL_MACHINE\\") + kShellCommandKey + "\\InprocServer32").c_str(),
-                     "", dll.c_str(), 1, "."));
-    ASSERT_EQ(1, RegistryCreateAndSetValue(
-                     (std::string("HKEY_LOCAL_MACHINE\\") + kShellCommandKey + "\\InprocServer32").c_str(),
-                     "ThreadingModel", "Apartment", 1, "."));
+    ASSERT_EQ(
+        1,
+        RegistryCreateAndSetValue(
+            (std::string("HKEY_LOCAL_MACHINE\\") + kShellCommandKey + "\\InprocServer32").c_str(),
+            "", dll.c_str(), 1, "."));
+    ASSERT_EQ(
+        1,
+        RegistryCreateAndSetValue(
+            (std::string("HKEY_LOCAL_MACHINE\\") + kShellCommandKey + "\\InprocServer32").c_str(),
+            "ThreadingModel", "Apartment", 1, "."));
     CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
   }
   void TearDown() override {
@@ -153,9 +157,9 @@ class DropRun : public ArchiveRun {
     // arkiva.exe alone would take a second.
     auto took = std::chrono::steady_clock::now() - start;
     EXPECT_LT(took, std::chrono::milliseconds(300 + 5 * names.size()));
-    RecordProperty("invoke_microseconds",
-                   static_cast<int>(
-                       std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
+    RecordProperty(
+        "invoke_microseconds",
+        static_cast<int>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
     items->Release();
     command->Release();
     std::set<DWORD> seen;

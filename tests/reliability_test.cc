@@ -296,9 +296,9 @@ class HostileWorld : public ArchiveRun {
   // arkiva on `item`, as `prefix` (a shell's words) starts it; its report
   // lands in `out`.
   int Start(const std::string& item, const std::string& prefix = "") {
-    return RunShell(prefix + " env DISPLAY= WAYLAND_DISPLAY= ARKIVA_REGISTRY='" + dir / "registry.reg" +
-                        "' PATH='" + dir / "bin" + "':/usr/bin:/bin '" + BuildPath("arkiva") +
-                        "' '" + item + "'",
+    return RunShell(prefix + " env DISPLAY= WAYLAND_DISPLAY= ARKIVA_REGISTRY='" +
+                        dir / "registry.reg" + "' PATH='" + dir / "bin" + "':/usr/bin:/bin '" +
+                        BuildPath("arkiva") + "' '" + item + "'",
                     &out);
   }
   // A tar that writes "$2" slowly: 64 KB every 100 ms, `blocks` times.
@@ -313,7 +313,8 @@ class HostileWorld : public ArchiveRun {
   // No process of the run is left: none names the test's folder.
   void ExpectNothingRunning() {
     std::string running;
-    EXPECT_EQ(0, RunShell("sleep 0.3; pgrep -af '" + dir.path + "' | grep -v pgrep || true", &running));
+    EXPECT_EQ(
+        0, RunShell("sleep 0.3; pgrep -af '" + dir.path + "' | grep -v pgrep || true", &running));
     EXPECT_EQ("", running);
   }
   std::string out;
@@ -327,9 +328,10 @@ TEST_F(HostileWorld, AnOutputInDoubtIsKeptOnceXzRemovedTheInput) {
           "[ -z \"$UNREADABLE\" ] || chmod 0 \"$last.xz\"\nrm \"$last\"\n");
   WriteText(dir / "notes.bin", "notes");
   EXPECT_EQ(1, Start(dir / "notes.bin"));
-  EXPECT_EQ("arkiva: Could not archive \"notes.bin\": \"notes.bin.xz\" is not a whole .xz file. "
-            "It is kept, as xz has removed \"notes.bin\".\n",
-            out);
+  EXPECT_EQ(
+      "arkiva: Could not archive \"notes.bin\": \"notes.bin.xz\" is not a whole .xz file. "
+      "It is kept, as xz has removed \"notes.bin\".\n",
+      out);
   EXPECT_EQ("not xz", ReadText(dir / "notes.bin.xz"));
 
   // One that cannot be read back (as root reads anything, run as nobody).
@@ -340,9 +342,10 @@ TEST_F(HostileWorld, AnOutputInDoubtIsKeptOnceXzRemovedTheInput) {
   chmod((dir / "registry.reg").c_str(), 0644);
   std::string as_user = geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
   EXPECT_EQ(1, Start(dir / "notes.bin", "UNREADABLE=1 " + as_user));
-  EXPECT_EQ("arkiva: Could not archive \"notes.bin\": \"notes.bin.xz\" could not be read back: "
-            "Permission denied. It is kept, as xz has removed \"notes.bin\".\n",
-            out);
+  EXPECT_EQ(
+      "arkiva: Could not archive \"notes.bin\": \"notes.bin.xz\" could not be read back: "
+      "Permission denied. It is kept, as xz has removed \"notes.bin\".\n",
+      out);
   EXPECT_TRUE(PathExists(dir / "notes.bin.xz"));
 }
 
@@ -359,8 +362,8 @@ TEST_F(HostileWorld, AFailedTarFailsWhateverSignalsArkivaWasHanded) {
   // tar starts with every signal at its default and none blocked (32 and
   // 33 are the C library's own).
   unsigned long long blocked = 1, ignored = 1;
-  ASSERT_EQ(2, sscanf(ReadText(io / "signals").c_str(), "SigBlk: %llx SigIgn: %llx", &blocked,
-                      &ignored));
+  ASSERT_EQ(
+      2, sscanf(ReadText(io / "signals").c_str(), "SigBlk: %llx SigIgn: %llx", &blocked, &ignored));
   EXPECT_EQ(0u, blocked & 0x7fffffff);
   EXPECT_EQ(0u, ignored & 0x7fffffff);
 }

@@ -336,9 +336,10 @@ TEST_F(SetupRun, WithoutRightsForAllUsersTheEntryIsThisUsers) {
   // program included.
   EXPECT_EQ(0, RegistryKeyExists(kFolderMenuKey, "."));
   EXPECT_EQ(0, RegistryKeyExists(kFileKey, "."));
-  EXPECT_EQ(0, RegistryKeyExists(
-                   (std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\") + kDropTargetClass).c_str(),
-                   "."));
+  EXPECT_EQ(0, RegistryKeyExists((std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\") +
+                                  kDropTargetClass)
+                                     .c_str(),
+                                 "."));
 
   // The next starts archive, through the user's commands (Wine does not merge
   // them into HKEY_CLASSES_ROOT as Windows does).
@@ -393,7 +394,8 @@ class Windows11Setup : public SetupRun {
   void SetUp() override {
     SetupRun::SetUp();
     for (const char* name : {"CurrentVersion", "CurrentBuildNumber"})
-      saved_version_.push_back(Value(("HKEY_LOCAL_MACHINE\\" + std::string(kVersionKey)).c_str(), name));
+      saved_version_.push_back(
+          Value(("HKEY_LOCAL_MACHINE\\" + std::string(kVersionKey)).c_str(), name));
     ASSERT_TRUE(MoveFileExA((kPowerShellFolder + "\\powershell.exe").c_str(),
                             (kPowerShellFolder + "\\powershell.exe.stub").c_str(),
                             MOVEFILE_REPLACE_EXISTING));
@@ -438,23 +440,26 @@ class Windows11Setup : public SetupRun {
   std::vector<std::string> saved_version_;
 };
 
-const char kUserFolderVerb[] = "HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz";
+const char kUserFolderVerb[] =
+    "HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz";
 const char kUserFileVerb[] = "HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\Create tar.xz";
 const char kFolderVerb[] = "HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz";
 
 TEST_F(Windows11Setup, RegistersThePackageAndHidesTheStaticVerbsForThisUserOnly) {
   ReportBuild("10.0", "22621", 0);
   int exit_code = -1;
-  EXPECT_EQ("Create tar.gz|Create tar.gz Context Menu Setup OK\nCreate tar.xz is on the Windows "
-            "11 context menu.|",
-            FirstStart("", &exit_code));
+  EXPECT_EQ(
+      "Create tar.gz|Create tar.gz Context Menu Setup OK\nCreate tar.xz is on the Windows "
+      "11 context menu.|",
+      FirstStart("", &exit_code));
   EXPECT_EQ(0, exit_code);
   std::string folder = dir / "O''Brien\xE2\x80\x99\xE2\x80\x99s tools";
-  EXPECT_EQ("\"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile "
-            "-NonInteractive -Command \"Get-AppxPackage -Name 'arkiva.shell' | "
-            "Remove-AppxPackage; Add-AppxPackage -Path '" +
-                folder + "\\arkiva-shell.msix' -ExternalLocation '" + folder + "'\"\n",
-            PowerShellRecord());
+  EXPECT_EQ(
+      "\"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile "
+      "-NonInteractive -Command \"Get-AppxPackage -Name 'arkiva.shell' | "
+      "Remove-AppxPackage; Add-AppxPackage -Path '" +
+          folder + "\\arkiva-shell.msix' -ExternalLocation '" + folder + "'\"\n",
+      PowerShellRecord());
   // The user's verbs, whole and hidden; the machine's stay for other users.
   EXPECT_TRUE(Hidden(kUserFolderVerb));
   EXPECT_TRUE(Hidden(kUserFileVerb));
@@ -466,10 +471,11 @@ TEST_F(Windows11Setup, RegistersThePackageAndHidesTheStaticVerbsForThisUserOnly)
 
   // The MSI's uninstall step takes the package and those verbs away.
   EXPECT_EQ(0, RunCommandLine("\"" + arkiva + "\" --remove-package", "", nullptr));
-  EXPECT_EQ("\"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile "
-            "-NonInteractive -Command \"Get-AppxPackage -Name 'arkiva.shell' | "
-            "Remove-AppxPackage\"\n",
-            PowerShellRecord().substr(PowerShellRecord().find('\n') + 1));
+  EXPECT_EQ(
+      "\"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile "
+      "-NonInteractive -Command \"Get-AppxPackage -Name 'arkiva.shell' | "
+      "Remove-AppxPackage\"\n",
+      PowerShellRecord().substr(PowerShellRecord().find('\n') + 1));
   EXPECT_EQ(0, RegistryKeyExists(kUserFolderVerb, "."));
   EXPECT_EQ(0, RegistryKeyExists(kUserFileVerb, "."));
   EXPECT_EQ(1, RegistryKeyExists(kFolderVerb, "."));
@@ -478,11 +484,12 @@ TEST_F(Windows11Setup, RegistersThePackageAndHidesTheStaticVerbsForThisUserOnly)
 TEST_F(Windows11Setup, AFailedRegistrationKeepsTheStaticVerbsAndSaysWhy) {
   ReportBuild("10.0", "22621", 1);
   int exit_code = -1;
-  EXPECT_EQ("Create tar.gz|Create tar.gz Context Menu Setup OK\nOn Windows 11 it is under "
-            "\"Show more options\": its package could not be registered: Add-AppxPackage : "
-            "Deployment failed with HRESULT: 0x800B0109, A certificate chain processed, but "
-            "terminated in a root certificate which is not trusted by the trust provider.|",
-            FirstStart("", &exit_code));
+  EXPECT_EQ(
+      "Create tar.gz|Create tar.gz Context Menu Setup OK\nOn Windows 11 it is under "
+      "\"Show more options\": its package could not be registered: Add-AppxPackage : "
+      "Deployment failed with HRESULT: 0x800B0109, A certificate chain processed, but "
+      "terminated in a root certificate which is not trusted by the trust provider.|",
+      FirstStart("", &exit_code));
   EXPECT_EQ(0, exit_code);
   EXPECT_EQ(0, RegistryKeyExists(kUserFolderVerb, "."));
   EXPECT_FALSE(Hidden(kFolderVerb));

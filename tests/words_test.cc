@@ -19,7 +19,7 @@ TEST(XzWords, ThePercentOfItsLastProgressLine) {
   } rows[] = {
       {"  42.1 %  10.5 MiB / 13.7 MiB = 0.764   4.2 MiB/s       0:02   0:03\n", 0.421},
       {"  42,1 %  10,5 MiB / 13,7 MiB = 0,764\n", 0.421},  // the user's locale
-      {"   5.0 %\r  17.5 %\r", 0.175},                      // the last line counts
+      {"   5.0 %\r  17.5 %\r", 0.175},                     // the last line counts
       {"  17.5 %\nxz: big.bin: Cannot allocate memory\n", 0.175},
       {"100 %\n", 1.0},
       {"  142 %\n  12 %\n", 0.12},  // no percent above 100, so the one before
@@ -45,9 +45,9 @@ TEST(ProgressWords, TimeLeft) {
     double seconds, fraction;
     const char* text;
   } rows[] = {
-      {1, 0.5, ""},      // too soon to tell
-      {10, 0.005, ""},   // too little done
-      {10, 1, ""},       // done
+      {1, 0.5, ""},     // too soon to tell
+      {10, 0.005, ""},  // too little done
+      {10, 1, ""},      // done
       {10, 0.5, "about 15 seconds left"},
       {4, 0.8, "about 5 seconds left"},
       {60, 0.5, "about 1 minute left"},
@@ -61,15 +61,16 @@ TEST(ProgressWords, TimeLeft) {
 
 #ifndef _WIN32
 TEST(ProgressWords, WindowAndNoticeLines) {
-  ProgressReport report = {"xz", "Compressing \"Photos.tar.xz\"", 2, 3, 0.5, 0.25,
-                           3 << 19, 3 << 20};
+  ProgressReport report = {"xz",   "Compressing \"Photos.tar.xz\"", 2, 3, 0.5, 0.25, 3 << 19,
+                           3 << 20};
   EXPECT_EQ(
       "step Compressing \"Photos.tar.xz\"\nitem Item 2 of 3\nbar 0.500\noverall 0.250\n"
       "figures 1.5 MB of 3.0 MB, about 35 seconds left\n",
       WindowLines(kOwnWindow, report, 10));
-  EXPECT_EQ("# Compressing \"Photos.tar.xz\" (item 2 of 3)\\n1.5 MB of 3.0 MB, about 35 seconds "
-            "left\n25\n",
-            WindowLines(kZenityWindow, report, 10));
+  EXPECT_EQ(
+      "# Compressing \"Photos.tar.xz\" (item 2 of 3)\\n1.5 MB of 3.0 MB, about 35 seconds "
+      "left\n25\n",
+      WindowLines(kZenityWindow, report, 10));
   // A lone item; a name with a line break and a backslash; a walk's figures.
   report = {"tar", "Reading \"a\nb\\c\"", 1, 1, 1.5, -1, 2048, 0};
   EXPECT_EQ("step Reading \"a b\\c\"\nitem \nbar 1.000\noverall 0.000\nfigures 2.0 KB\n",
@@ -89,16 +90,18 @@ TEST(PackageWords, PowerShellCommands) {
   } rows[] = {
       {"C:\\Program Files\\arkiva", "'C:\\Program Files\\arkiva'"},
       {"O'Brien's tools", "'O''Brien''s tools'"},
-      {"O\xE2\x80\x99s \xE2\x80\x98x\xE2\x80\x9B", "'O\xE2\x80\x99\xE2\x80\x99s \xE2\x80\x98\xE2\x80\x98x\xE2\x80\x9B\xE2\x80\x9B'"},
+      {"O\xE2\x80\x99s \xE2\x80\x98x\xE2\x80\x9B",
+       "'O\xE2\x80\x99\xE2\x80\x99s \xE2\x80\x98\xE2\x80\x98x\xE2\x80\x9B\xE2\x80\x9B'"},
       {"$env:TEMP `x` \"y\"", "'$env:TEMP `x` \"y\"'"},  // nothing else is special
       {"", "''"},
   };
   for (const auto& row : rows)
     EXPECT_EQ(row.quoted, PowerShellQuoted(row.text)) << row.text;
   EXPECT_EQ("Get-AppxPackage -Name 'arkiva.shell' | Remove-AppxPackage", RemovePackageCommand());
-  EXPECT_EQ("Get-AppxPackage -Name 'arkiva.shell' | Remove-AppxPackage; Add-AppxPackage -Path "
-            "'C:\\a''b\\arkiva-shell.msix' -ExternalLocation 'C:\\a''b'",
-            AddPackageCommand("C:\\a'b"));
+  EXPECT_EQ(
+      "Get-AppxPackage -Name 'arkiva.shell' | Remove-AppxPackage; Add-AppxPackage -Path "
+      "'C:\\a''b\\arkiva-shell.msix' -ExternalLocation 'C:\\a''b'",
+      AddPackageCommand("C:\\a'b"));
 }
 
 TEST(PackageWords, PowerShellsReasonWithoutItsPositionLines) {

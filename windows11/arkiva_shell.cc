@@ -129,10 +129,9 @@ class DroppedFiles : public IDataObject {
 
 void TellFailure(HRESULT result) {
   wchar_t* words = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, static_cast<DWORD>(result), 0, reinterpret_cast<LPWSTR>(&words), 0,
-                 nullptr);
+  FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(result), 0, reinterpret_cast<LPWSTR>(&words), 0, nullptr);
   std::wstring text = L"arkiva.exe could not be started: ";
   text += words ? words : L"error " + std::to_wstring(static_cast<unsigned long>(result));
   LocalFree(words);
@@ -222,9 +221,8 @@ class CreateTarXz : public IExplorerCommand {
   STDMETHODIMP Invoke(IShellItemArray* items, IBindCtx*) override {
     std::vector<std::wstring>* paths = new std::vector<std::wstring>(PathsOf(items));
     HMODULE held = nullptr;
-    if (paths->empty() ||
-        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCWSTR>(&HandOver), &held)) {
+    if (paths->empty() || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                              reinterpret_cast<LPCWSTR>(&HandOver), &held)) {
       delete paths;
       return S_OK;
     }
