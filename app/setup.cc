@@ -112,6 +112,18 @@ bool WriteKeys(const std::vector<SetupStep>& steps, std::string* failed_key, std
   return failed_key->empty();
 }
 
+// Removes this user's verbs when they are the hidden copy written below;
+// true when there was one.
+bool RemoveHiddenUserVerbs() {
+  std::string hidden;
+  if (!RegistryReadText(kUserFolderMenuKey, kHiddenVerbValue, ".", &hidden))
+    return false;
+  RegistryDeleteKeyTree(kUserFolderMenuKey, ".");
+  RegistryDeleteKeyTree(kUserFileMenuKey, ".");
+  RegistryDeleteKeyTree(kUser.drop_target_class, ".");
+  return true;
+}
+
 // Windows 11: once the package puts the entry on the first menu, the static
 // verbs would show it a second time under "Show more options". They are
 // written for this user with ProgrammaticAccessOnly, which keeps them off
@@ -119,25 +131,33 @@ bool WriteKeys(const std::vector<SetupStep>& steps, std::string* failed_key, std
 // the selection on their class). HKEY_CLASSES_ROOT takes a user's key
 // before the machine's, so other users, for whom the package is not
 // registered, keep the machine-wide verbs as they are.
-PackageRegistration PutOnFirstMenu(const std::string& program_path) {
+//
+// When registering fails, no verb stays hidden: the copy an earlier success
+// left goes, and where the user's keys are this setup's own (`users_own`,
+// the fallback for a user without rights for all users) they are written
+// again, plainly.
+PackageRegistration PutOnFirstMenu(const std::string& program_path, bool users_own) {
   PackageRegistration registration =
       RegisterMenuPackage(program_path.substr(0, program_path.find_last_of("\\/")));
-  if (registration.outcome != PackageRegistration::kRegistered)
+  std::string failed_key, reason;
+  if (registration.outcome != PackageRegistration::kRegistered) {
+    if (RemoveHiddenUserVerbs() && users_own)
+      WriteKeys(UserSteps(program_path), &failed_key, &reason);
     return registration;
+  }
   std::vector<SetupStep> steps = UserSteps(program_path);
   steps.push_back({kUserFolderMenuKey, kHiddenVerbValue, ""});
   steps.push_back({kUserFileMenuKey, kHiddenVerbValue, ""});
-  std::string failed_key, reason;
   // A verb that could not be hidden only shows twice.
   WriteKeys(steps, &failed_key, &reason);
   return registration;
 }
 
 // The setup box's line for Windows 11's first menu; nothing elsewhere.
-std::string FirstMenuNote(const std::string& program_path) {
+std::string FirstMenuNote(const std::string& program_path, bool users_own) {
   if (!HasPackagedMenu())
     return "";
-  PackageRegistration registration = PutOnFirstMenu(program_path);
+  PackageRegistration registration = PutOnFirstMenu(program_path, users_own);
   if (registration.outcome == PackageRegistration::kRegistered)
     return "\nCreate tar.xz is on the Windows 11 context menu.";
   return "\nOn Windows 11 it is under \"Show more options\": its package could not be "
@@ -208,7 +228,7 @@ int RegisterContextMenu(const std::string& program_path) {
   bool file_key_was_there = RegistryKeyExists(kFileMenuKey, ".");
   std::string failed_key, reason;
   if (WriteMenuKeys(program_path, &failed_key, &reason))
-    return ConfirmSetup(program_path, FirstMenuNote(program_path));
+    return ConfirmSetup(program_path, FirstMenuNote(program_path, false));
   // Setup ran because the folder menu key was absent: take it away again, so
   // that the next start (with the rights it lacked) runs Setup mode once more
   // instead of taking a half-written registration for a finished one. The
@@ -226,7 +246,7 @@ int RegisterContextMenu(const std::string& program_path) {
   if (WriteKeys(UserSteps(program_path), &user_failed_key, &user_reason)) {
     return ConfirmSetup(program_path, "\nSet up for this user only: " + failed_key +
                                           " could not be written for all users: " + reason +
-                                          FirstMenuNote(program_path));
+                                          FirstMenuNote(program_path, true));
   }
   RegistryDeleteKeyTree(kUserFolderMenuKey, ".");
   std::string text = "Create tar.gz Context Menu Setup failed\n" + failed_key + ": " + reason;
@@ -240,20 +260,14 @@ int RunInstallerStep() {
   if (SkipArgument("--add-package")) {
     if (!HasPackagedMenu())
       return 0;
-    return PutOnFirstMenu(OwnProgramPath()).outcome == PackageRegistration::kRegistered ? 0 : 1;
+    PackageRegistration registration = PutOnFirstMenu(OwnProgramPath(), false);
+    return registration.outcome == PackageRegistration::kRegistered ? 0 : 1;
   }
   if (!SkipArgument("--remove-package"))
     return -1;
   if (!HasPackagedMenu())
     return 0;
   PackageRegistration removal = RemoveMenuPackage();
-  // The user's verbs go too when they are the hidden ones written above, not
-  // a setup of the user's own.
-  std::string hidden;
-  if (RegistryReadText(kUserFolderMenuKey, kHiddenVerbValue, ".", &hidden)) {
-    RegistryDeleteKeyTree(kUserFolderMenuKey, ".");
-    RegistryDeleteKeyTree(kUserFileMenuKey, ".");
-    RegistryDeleteKeyTree(kUser.drop_target_class, ".");
-  }
+  RemoveHiddenUserVerbs();
   return removal.outcome == PackageRegistration::kRegistered ? 0 : 1;
 }

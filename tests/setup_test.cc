@@ -494,6 +494,15 @@ TEST_F(Windows11Setup, AFailedRegistrationKeepsTheStaticVerbsAndSaysWhy) {
   EXPECT_EQ(0, RegistryKeyExists(kUserFolderVerb, "."));
   EXPECT_FALSE(Hidden(kFolderVerb));
   EXPECT_FALSE(Hidden(kFileKey));
+
+  // After an earlier success (the MSI's step, say), a failure hides nothing.
+  ReportBuild("10.0", "22621", 0);
+  EXPECT_EQ(0, RunCommandLine("\"" + arkiva + "\" --add-package", "", nullptr));
+  EXPECT_TRUE(Hidden(kUserFolderVerb));
+  ReportBuild("10.0", "22621", 1);
+  EXPECT_EQ(1, RunCommandLine("\"" + arkiva + "\" --add-package", "", nullptr));
+  EXPECT_EQ(0, RegistryKeyExists(kUserFolderVerb, "."));
+  EXPECT_EQ(0, RegistryKeyExists(kUserFileVerb, "."));
 }
 
 TEST_F(Windows11Setup, WindowsTenRunsNoPowerShell) {
