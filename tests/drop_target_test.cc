@@ -158,7 +158,7 @@ class DropRun : public ArchiveRun {
     auto took = std::chrono::steady_clock::now() - start;
     EXPECT_LT(took, std::chrono::milliseconds(300 + 5 * names.size()));
     RecordProperty(
-        "invoke_microseconds",
+        "invoke_microseconds_for_" + std::to_string(names.size()),
         static_cast<int>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
     items->Release();
     command->Release();
