@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -205,7 +206,7 @@ ArchiveStatus CompressFile(const std::string& folder_part, const std::string& na
 // walked once, and where each item's share of the run begins (1 after the
 // last). Shares go by size, as xz's time does.
 struct RunPlan {
-  std::vector<std::unique_ptr<FolderTally>> tallies;  // null: not a folder
+  std::vector<std::optional<FolderTally>> tallies;  // empty: not a folder
   std::vector<double> starts;
   bool stopped = false;  // cancelled or interrupted during the walks
 };
@@ -230,7 +231,7 @@ RunPlan PlanRun(const std::vector<std::string>& items, Progress* progress) {
       });
       plan.stopped = tally.stopped;
       weight = static_cast<double>(tally.bytes);
-      plan.tallies.back().reset(new FolderTally(tally));
+      plan.tallies.back() = tally;
     }
     weights.push_back(weight + 1);
     all += weight + 1;
@@ -337,8 +338,9 @@ int ArchiveItems(const std::vector<std::string>& items) {
     cancelled = ProgressCancelled(progress) || Interrupted();
     if (cancelled)
       break;
+    const std::optional<FolderTally>& tally = plan.tallies[i];
     ArchiveStatus status = ArchiveItem(items[i], {progress, i + 1, items.size(), plan.starts[i],
-                                                  plan.starts[i + 1], plan.tallies[i].get()});
+                                                  plan.starts[i + 1], tally ? &*tally : nullptr});
     if (status.outcome == ArchiveStatus::kFailed)
       failures += (failures.empty() ? "" : "\n") + std::string("Could not archive \"") +
                   ItemName(items[i]) + "\": " + status.cause;

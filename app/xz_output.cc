@@ -18,16 +18,19 @@ const uint8_t* Bytes(const std::string& text) {
 
 XzFileCheck CheckXzFile(const std::string& path) {
   const XzFileCheck kNot = {XzFileCheck::kNotWhole, ""};
-  std::string header, footer, failure;
-  // The first read learns whether the file can be read at all.
-  if (!ReadFileRange(path, 0, LZMA_STREAM_HEADER_SIZE, &header, &failure))
+  std::string header, footer, index_bytes, failure;
+  // A read the system refused makes the file unreadable; a short one, not whole.
+  auto refused = [&] {
     return failure.empty() ? kNot : XzFileCheck{XzFileCheck::kUnreadable, failure};
+  };
+  if (!ReadFileRange(path, 0, LZMA_STREAM_HEADER_SIZE, &header, &failure))
+    return refused();
   int64_t size = GrowingFileSize(path);
   if (size < 2 * LZMA_STREAM_HEADER_SIZE)
     return kNot;
   if (!ReadFileRange(path, size - LZMA_STREAM_HEADER_SIZE, LZMA_STREAM_HEADER_SIZE, &footer,
                      &failure))
-    return failure.empty() ? kNot : XzFileCheck{XzFileCheck::kUnreadable, failure};
+    return refused();
   lzma_stream_flags header_flags, footer_flags;
   if (lzma_stream_header_decode(&header_flags, Bytes(header)) != LZMA_OK ||
       lzma_stream_footer_decode(&footer_flags, Bytes(footer)) != LZMA_OK ||
@@ -36,12 +39,11 @@ XzFileCheck CheckXzFile(const std::string& path) {
   // The index ends where the footer begins and lists every block: with them,
   // the stream's size is the file's.
   int64_t index_size = static_cast<int64_t>(footer_flags.backward_size);
-  std::string index_bytes;
   if (index_size > size - 2 * LZMA_STREAM_HEADER_SIZE)
     return kNot;
   if (!ReadFileRange(path, size - LZMA_STREAM_HEADER_SIZE - index_size,
                      static_cast<size_t>(index_size), &index_bytes, &failure))
-    return failure.empty() ? kNot : XzFileCheck{XzFileCheck::kUnreadable, failure};
+    return refused();
   lzma_index* index = nullptr;
   uint64_t memory_limit = UINT64_MAX;
   size_t position = 0;
