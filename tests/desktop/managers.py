@@ -309,23 +309,25 @@ def inner(name, home, package):
                 (text is None or n.name == text) and showing(n) and
                 not in_menu_bar(n)] if app else []
 
-    def nth_icon(index):
+    def shown_icons():
         app = application()
-        icons = [n for n in walk(app) if n.getRoleName() == "icon" and showing(n) and
-                 n.parent is not None and n.parent.getRoleName() == "layered pane"] if app else []
-        return icons[index] if len(icons) > index else None
+        return [n for n in walk(app) if n.getRoleName() == "icon" and showing(n) and
+                n.parent is not None and n.parent.getRoleName() == "layered pane"] if app else []
 
     def find_row(item, seconds=20):
         if name == "pcmanfm":
-            # PCManFM's order: folders first, then by name.
-            names = sorted(os.listdir(items), key=lambda n: (
-                not os.path.isdir(os.path.join(items, n)), n.casefold()))
-            index = names.index(item) if item in names else 0  # the Trash: one
+            # PCManFM's order: folders first, then by name. Its icons have no
+            # names, so an icon is picked by its place, once the view shows
+            # as many as the folder holds: an archive that has just appeared
+            # moves the icons after it.
             deadline = time.time() + seconds
             while time.time() < deadline:
-                icon = nth_icon(index)
-                if icon is not None:
-                    return icon
+                names = sorted((n for n in os.listdir(items) if not n.startswith(".")), key=lambda n: (
+                    not os.path.isdir(os.path.join(items, n)), n.casefold()))
+                icons = shown_icons()
+                in_trash = item not in names  # the Trash shows one
+                if icons and (in_trash or len(icons) == len(names)):
+                    return icons[0 if in_trash else names.index(item)]
                 time.sleep(0.3)
             return None
         return find(lambda n: is_row(n, item), seconds)
