@@ -1,6 +1,8 @@
 #!/bin/bash
 # The developer commands:
-#   ./dev.sh test        install what is missing, build both presets, run every test
+#   ./dev.sh test        install what is missing, build every preset, run every test: the
+#                        native ones (the code's style and rooms included), the same unit
+#                        tests under the sanitizers, the Windows ones under Wine
 #   ./dev.sh run PATH    install what is missing, build the native program, run it on PATH
 #   ./dev.sh package     build the release zip and MSI, build/windows/arkiva-<version>-win64.{zip,msi},
 #                        and the Debian package, build/native/arkiva_<version>-1_amd64.deb
@@ -11,7 +13,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix
           wine wine64 xvfb xauth xz-utils tar procps
-          clang-14 libclang-rt-14-dev unzip dpkg-dev make patch wixl
+          clang-14 libclang-rt-14-dev clang-format-14 unzip dpkg-dev make patch wixl
           pkg-config liblzma-dev libxml2-dev libglib2.0-dev libkf5config-bin libnautilus-extension-dev lintian
           libgtk-3-dev xdotool dbus python3-gi
           imagemagick osslsigncode openssl)
@@ -46,9 +48,11 @@ case "${1:-}" in
   test)
     install_missing "${PACKAGES[@]}"
     build native
+    build sanitize
     build windows
     status=0
     ctest --preset native || status=1
+    ctest --preset sanitize || status=1
     # The Wine prefix is made once, before the tests share it: a test that
     # met a prefix still being made could hang on its way out.
     xvfb-run -a build/windows/wine-run --version >/dev/null

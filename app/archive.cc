@@ -3,15 +3,17 @@
 #include "app/program_run.h"
 #include "app/xz_defaults.h"
 #include "app/xz_output.h"
-#include "host/failure_report.h"
-#include "host/file_claim.h"
-#include "host/file_size.h"
-#include "host/whole_file.h"
-#include "host/interrupt.h"
-#include "host/item_lock.h"
-#include "host/path_limit.h"
-#include "host/path_parts.h"
-#include "host/program_args.h"
+#include "app/xz_progress.h"
+#include "entry_label.h"
+#include "host/files/file_claim.h"
+#include "host/files/file_size.h"
+#include "host/files/item_lock.h"
+#include "host/files/path_limit.h"
+#include "host/files/path_parts.h"
+#include "host/files/whole_file.h"
+#include "host/process/interrupt.h"
+#include "host/process/program_args.h"
+#include "host/ui/failure_report.h"
 
 #include <time.h>
 
@@ -76,9 +78,19 @@ bool MayHaveLeftAPart(const ProgramRun& xz) {
 // tar takes a small part of an item's time: it copies, where xz compresses.
 const double kTarShare = 0.05;
 
+// Until it has ended, tar's output can be a little larger than expected
+// (headers, padding) or smaller (files that shrank): never show it as done
+// before it is.
+double WrittenFraction(int64_t written, uint64_t expected) {
+  if (written <= 0 || expected == 0)
+    return 0;
+  double fraction = static_cast<double>(written) / expected;
+  return fraction < 0.99 ? fraction : 0.99;
+}
+
 // The part `from` to `to` of the item at `where` that one step takes.
 StepWatch Step(const ItemProgress& where, const char* program, const std::string& step, double from,
-               double to, uint64_t bytes, const std::string& output) {
+               double to, uint64_t bytes, std::function<double(Subprocess*)> measure) {
   double span = where.to - where.from;
   return {where.progress,
           {program, step, where.item, where.items, 0, 0, 0, 0},
@@ -87,7 +99,7 @@ StepWatch Step(const ItemProgress& where, const char* program, const std::string
           where.from + from * span,
           where.from + to * span,
           bytes,
-          output};
+          measure};
 }
 
 // An output that the check could not call whole, kept because xz has
@@ -130,7 +142,7 @@ ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder
   uint64_t input_bytes = input_size > 0 ? input_size : 0;
   ChildEnvironment environment = XzEnvironment(input_bytes);
   StepWatch watch =
-      Step(where, "xz", "Compressing \"" + output_name + "\"", from, 1, input_bytes, "");
+      Step(where, "xz", "Compressing \"" + output_name + "\"", from, 1, input_bytes, MeasureXz);
   int64_t start = static_cast<int64_t>(time(nullptr));
   ProgramRun xz = RunProgram("xz", arguments, folder_part, kShownWindow, environment,
                              where.progress ? &watch : nullptr);
@@ -163,8 +175,11 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
     return Failed("\"" + tar_name + "\" could not be created beside it: " + claim.reason);
 
   FolderTally tally = where.tally ? *where.tally : TallyFolder(folder_part + name);
-  StepWatch watch = Step(where, "tar", "Creating \"" + tar_name + "\"", 0, kTarShare,
-                         ExpectedTarSize(tally), tar_path);
+  // tar by the size of what it has written, against what it will hold.
+  uint64_t expected = ExpectedTarSize(tally);
+  StepWatch watch =
+      Step(where, "tar", "Creating \"" + tar_name + "\"", 0, kTarShare, expected,
+           [&](Subprocess*) { return WrittenFraction(GrowingFileSize(tar_path), expected); });
   ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow, {},
                               where.progress ? &watch : nullptr);
   ArchiveStatus status;
@@ -328,7 +343,7 @@ int ArchiveItems(const std::vector<std::string>& items) {
   CatchInterrupt();
   // The display first, then the walks, which take long for large folders:
   // the user sees them, and Cancel works from the start.
-  Progress* progress = BeginProgress();
+  Progress* progress = BeginProgress(kEntryLabel);
   RunPlan plan = PlanRun(items, progress);
   std::string failures;
   std::vector<std::string> archives;
@@ -354,7 +369,7 @@ int ArchiveItems(const std::vector<std::string>& items) {
   else
     EndProgress(progress);
   if (!failures.empty())
-    ReportFailure(failures);
+    ReportFailure(kEntryLabel, failures);
   return succeeded ? 0 : 1;
 }
 

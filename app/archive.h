@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "host/progress.h"
-#include "host/subprocess.h"
-#include "host/whole_file.h"
+#include "host/files/whole_file.h"
+#include "host/process/subprocess.h"
+#include "host/ui/progress.h"
 
 // The arguments that archive the item `name` (a bare name, no folder); on
 // Windows their ArgumentLine is the exact line each program gets.
@@ -38,14 +38,14 @@ struct ItemProgress {
   const FolderTally* tally;  // a folder walked already; null: walked when needed
 };
 
-// Archives the folder or file `argument` names, in its parent folder. The
-// run holds the locks of the item and of every name it writes throughout: a
-// second start that needs any of them fails at once and touches nothing. A folder's Name.tar is
-// claimed first, so an existing Name.tar or Name.tar.xz
-// (or a file's name.xz) stops the run before anything starts; a run that
-// fails, or that the user cancels or interrupts, removes the Name.tar it made.
-// Nothing to do: no argument, a missing path, an empty file. `where` is the
-// item's place in the run's progress.
+// Archives the folder or file `argument` names, in its parent folder. The run
+// holds the locks of the item and of every name it writes throughout: a second
+// start that needs any of them fails at once and touches nothing. A folder's
+// Name.tar is claimed first, so an existing Name.tar or Name.tar.xz (or a
+// file's name.xz) stops the run before anything starts; a run that fails, or
+// that the user cancels or interrupts, removes the Name.tar it made. Nothing
+// to do: no argument, a missing path, an empty file. `where` is the item's
+// place in the run's progress.
 ArchiveStatus ArchiveItem(const std::string& argument,
                           const ItemProgress& where = {nullptr, 1, 1, 0, 1, nullptr});
 
@@ -53,13 +53,13 @@ ArchiveStatus ArchiveItem(const std::string& argument,
 // argument when it names a root.
 std::string ItemName(const std::string& argument);
 
-// Archives `items` one after another in their order, and tells the user
-// once, at the end, of each that failed (ReportFailure). One progress
-// display follows the whole run, from the walk of its folders (each walked
-// once) to the end, where it says what the run made. Returns
-// the process's exit code: 0 when every item was archived or had nothing to
-// do (none given included), 1 when one was not. A cancel or an interrupt ends
-// the run at once, without a further message.
+// Archives `items` one after another in their order, and tells the user once,
+// at the end, of each that failed (ReportFailure). One progress display
+// follows the whole run, from the walk of its folders (each walked once) to
+// the end, where it says what the run made. Returns the process's exit code: 0
+// when every item was archived or had nothing to do (none given included), 1
+// when one was not. A cancel or an interrupt ends the run at once, without a
+// further message.
 int ArchiveItems(const std::vector<std::string>& items);
 
 // Archive mode: archives every item the program arguments name (Explorer's

@@ -5,7 +5,8 @@
 #include <shellapi.h>
 
 #include "app/setup.h"
-#include "host/program_args.h"
+#include "host/process/program_args.h"
+#include "host/wide_text.h"
 
 namespace {
 
@@ -21,14 +22,6 @@ struct Selection {
   IUnknown* target = nullptr;  // while it lives
   std::vector<std::string> items;
 };
-
-std::string Narrow(const std::wstring& wide) {
-  int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, NULL, 0, NULL, NULL);
-  std::string text(n > 0 ? n : 1, '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &text[0], n, NULL, NULL);
-  text.resize(strlen(text.c_str()));
-  return text;
-}
 
 // The file-system paths of a data object (CF_HDROP), in their order.
 std::vector<std::string> PathsOf(IDataObject* data) {

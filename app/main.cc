@@ -2,7 +2,7 @@
 #include "app/drop_target.h"
 #include "app/runtime.h"
 #include "app/setup.h"
-#include "host/program_args.h"
+#include "host/process/program_args.h"
 #include "registry/registry.h"
 
 // A start by COM (Windows: arkiva.exe -Embedding) serves the verbs' drop

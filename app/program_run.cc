@@ -2,9 +2,7 @@
 
 #include <vector>
 
-#include "app/xz_progress.h"
-#include "host/file_size.h"
-#include "host/interrupt.h"
+#include "host/process/interrupt.h"
 #include "host/system_error.h"
 
 namespace {
@@ -32,24 +30,11 @@ const size_t kTailBytes = 1024;
 const int kPollMilliseconds = 250;
 const int kPollsPerShow = 2;
 
-// Until the program has ended, tar's output can be a little larger than
-// expected (headers, padding) or smaller (files that shrank): never show it
-// as done before it is.
-double WrittenFraction(int64_t written, uint64_t expected) {
-  if (written <= 0 || expected == 0)
-    return 0;
-  double fraction = static_cast<double>(written) / expected;
-  return fraction < 0.99 ? fraction : 0.99;
-}
-
-// How far the step has come, 0 to 1: tar by what it wrote, xz by what it
-// said last. Asks xz for its next word.
+// How far the step has come, 0 to 1; where it cannot tell, as far as it
+// came last.
 double StepFraction(Subprocess* child, const StepWatch& watch, double last) {
-  if (!watch.output.empty())
-    return WrittenFraction(GrowingFileSize(watch.output), watch.bytes);
-  double said = XzProgressFraction(child->ShownText());
-  AskXzProgress(child);
-  return said >= 0 ? said : last;
+  double now = watch.measure ? watch.measure(child) : -1;
+  return now >= 0 ? now : last;
 }
 
 ProgressReport Report(const StepWatch& watch, double fraction) {

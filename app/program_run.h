@@ -4,10 +4,11 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 
-#include "host/progress.h"
-#include "host/subprocess.h"
+#include "host/process/subprocess.h"
+#include "host/ui/progress.h"
 
 // One run of tar or xz, waited for, and how it ended: one outcome, as the
 // program's life allows.
@@ -35,9 +36,9 @@ struct StepWatch {
   double item_from, item_to;        // the step's share of its item, 0 to 1
   double overall_from, overall_to;  // and of the whole run
   uint64_t bytes;                   // what it goes through
-  // tar: the file it writes, measured by its size against `bytes`, about
-  // what it will hold. Empty: xz, which says how far it has come.
-  std::string output;
+  // How far the running program has come, 0 to 1; below 0 while it cannot
+  // tell. Asked twice a second.
+  std::function<double(Subprocess* child)> measure;
 };
 
 // Starts `program` with `arguments` in `folder`, with `environment` on top of

@@ -2,9 +2,9 @@
 
 #include <stdlib.h>
 
-#include "host/interrupt.h"
-#include "host/subprocess.h"
-#include "host/program_args.h"
+#include "host/process/interrupt.h"
+#include "host/process/program_args.h"
+#include "host/process/subprocess.h"
 
 void StartRuntime(int argc, char** argv) {
   InitProgramArguments(argc, argv);

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "host/subprocess.h"
-#include "host/message_box.h"
-#include "host/program_args.h"
+#include "host/process/program_args.h"
+#include "host/process/subprocess.h"
+#include "host/ui/message_box.h"
 
 namespace {
 HINSTANCE g_instance;

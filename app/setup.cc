@@ -1,10 +1,10 @@
 #include "app/setup.h"
 
-#include "host/entry_label.h"
 #include "desktop/desktop_setup.h"
-#include "host/file_size.h"
-#include "host/message_box.h"
-#include "host/program_args.h"
+#include "entry_label.h"
+#include "host/files/file_size.h"
+#include "host/process/program_args.h"
+#include "host/ui/message_box.h"
 #include "registry/registry.h"
 #include "windows11/menu_package.h"
 

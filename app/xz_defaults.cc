@@ -1,6 +1,6 @@
 #include "app/xz_defaults.h"
 
-#include "host/environment.h"
+#include "host/process/environment.h"
 
 namespace {
 

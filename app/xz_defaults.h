@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "host/subprocess.h"
+#include "host/process/subprocess.h"
 
 // xz before 5.6 (Debian 12's, and the Windows build's) compresses on one
 // core unless told otherwise, and from 5.6 on with no memory limit of its

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "host/file_size.h"
-#include "host/whole_file.h"
+#include "host/files/file_size.h"
+#include "host/files/whole_file.h"
 
 namespace {
 

@@ -40,3 +40,9 @@ double XzProgressFraction(const std::string& said) {
   }
   return -1;
 }
+
+double MeasureXz(Subprocess* xz) {
+  double said = XzProgressFraction(xz->ShownText());
+  AskXzProgress(xz);
+  return said;
+}

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "host/subprocess.h"
+#include "host/process/subprocess.h"
 
 // How far a running xz -v has come, in its own words. It knows best: with
 // threads it reads its input whole blocks ahead of what it has compressed,
@@ -19,5 +19,9 @@ void AskXzProgress(Subprocess* xz);
 // lines in `said` ("  42.1 %  10.5 MiB / 13.7 MiB = 0.764 ..."), or -1 when
 // there is none.
 double XzProgressFraction(const std::string& said);
+
+// A running xz's progress, as a step's display measures it: the fraction of
+// its last progress line (or -1), and a request for the next.
+double MeasureXz(Subprocess* xz);
 
 #endif  // ARKIVA_APP_XZ_PROGRESS_H_

@@ -6,9 +6,10 @@
 #include <unistd.h>
 
 #include "desktop/entry_file.h"
-#include "host/environment.h"
+#include "entry_label.h"
+#include "host/files/whole_file.h"
+#include "host/process/environment.h"
 #include "host/system_error.h"
-#include "host/whole_file.h"
 
 // Set by the build: where the package puts GNOME Files' module, and where
 // caja-actions keeps its own.

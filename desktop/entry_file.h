@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/entry_label.h"
+#include "entry_label.h"
 
 // The "Create tar.xz" entry on the Linux desktop: each file manager reads its
 // own kind of file from its own place. One file here per kind; each builds

@@ -6,7 +6,7 @@
 #include <gio/gio.h>
 #include <nautilus-extension.h>
 
-#include "host/entry_label.h"
+#include "entry_label.h"
 
 #ifndef ARKIVA_PROGRAM
 #define ARKIVA_PROGRAM "/usr/bin/arkiva"

@@ -8,7 +8,7 @@
 
 #include <ctype.h>
 
-#include "host/whole_file.h"
+#include "host/files/whole_file.h"
 #include "registry/registry.h"
 #include "registry/store.h"
 

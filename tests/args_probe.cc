@@ -2,7 +2,7 @@
 // program's own command line (six calls), then the number of non-empty ones.
 #include <stdio.h>
 
-#include "host/program_args.h"
+#include "host/process/program_args.h"
 
 int main(int argc, char** argv) {
   InitProgramArguments(argc, argv);

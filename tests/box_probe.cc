@@ -1,7 +1,7 @@
 // Shows one box with the title and text given as arguments and prints the result.
 #include <stdio.h>
 
-#include "host/message_box.h"
+#include "host/ui/message_box.h"
 
 int main(int argc, char** argv) {
   InitRequesters();

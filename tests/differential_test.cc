@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/archive.h"
-#include "host/program_args.h"
+#include "host/process/program_args.h"
 #include "tests/test_util.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "host/file_claim.h"
+#include "host/files/file_claim.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "host/file_size.h"
-#include "host/whole_file.h"
+#include "host/files/file_size.h"
+#include "host/files/whole_file.h"
 
 #include <filesystem>
 

@@ -1,4 +1,4 @@
-#include "host/message_box.h"
+#include "host/ui/message_box.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "host/path_parts.h"
+#include "host/files/path_parts.h"
 
 #include <gtest/gtest.h>
 

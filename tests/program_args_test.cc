@@ -1,4 +1,4 @@
-#include "host/program_args.h"
+#include "host/process/program_args.h"
 
 #include <gtest/gtest.h>
 

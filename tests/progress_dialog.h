@@ -60,5 +60,4 @@ inline DialogView FindProgressDialog(DWORD pid) {
   return view;
 }
 
-
 #endif  // ARKIVA_TESTS_PROGRESS_DIALOG_H_

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "host/progress.h"
+#include "host/ui/progress.h"
 #include "tests/arkiva_run.h"
 
 #ifdef _WIN32

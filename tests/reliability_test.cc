@@ -354,8 +354,10 @@ TEST_F(HostileWorld, AnOutputInDoubtIsKeptOnceXzRemovedTheInput) {
 TEST_F(HostileWorld, AFailedTarFailsWhateverSignalsArkivaWasHanded) {
   // Read by the shell's own builtins: a fork of its would show the mask the
   // shell holds while it forks.
-  StandIn("tar", "while read -r line; do case $line in SigBlk*|SigIgn*) echo \"$line\";; esac\n"
-                 "done </proc/$$/status >'" + io / "signals" + "'\nexit 2\n");
+  StandIn("tar",
+          "while read -r line; do case $line in SigBlk*|SigIgn*) echo \"$line\";; esac\n"
+          "done </proc/$$/status >'" +
+              io / "signals" + "'\nexit 2\n");
   MakeDir(dir / "data");
   WriteText(dir / "data/a", "a");
   EXPECT_EQ(1, Start(dir / "data", "trap '' CHLD HUP PIPE;"));

@@ -7,7 +7,7 @@
 #endif
 #include <string.h>
 
-#include "host/program_args.h"
+#include "host/process/program_args.h"
 #include "registry/registry.h"
 #include "tests/box_watch.h"
 #include "tests/test_util.h"

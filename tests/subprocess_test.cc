@@ -1,4 +1,4 @@
-#include "host/subprocess.h"
+#include "host/process/subprocess.h"
 
 #include <gtest/gtest.h>
 
@@ -118,7 +118,11 @@ TEST_F(SubprocessTest, ReleasesEverythingItHeld) {
   CommandArguments forever = {"60", {}};
   ChildEnvironment slow = {};
 #endif
-  unsigned long forgotten_id = 0;
+  // The forgotten child writes its process id into `pid`.
+  std::string pid = dir.path + "/pid";
+#ifdef _WIN32
+  ChildEnvironment telling = {"ARKIVA_RECORD_SLEEP=60000", "ARKIVA_RECORD_PID=" + pid};
+#endif
   {
     Subprocess stopped(
 #ifdef _WIN32
@@ -132,12 +136,16 @@ TEST_F(SubprocessTest, ReleasesEverythingItHeld) {
     stopped.Stop();
     EXPECT_TRUE(stopped.Await(10000));
 #ifdef _WIN32
-    Subprocess forgotten("tar", forever, dir.path, kHiddenWindow, slow);
+    Subprocess forgotten("tar", {}, dir.path, kHiddenWindow, telling);
 #else
-    Subprocess forgotten("sleep", forever, dir.path, kHiddenWindow, slow);
+    Subprocess forgotten("sh", {"-c", {"echo $$ > \"$0\"; exec sleep 60", pid}}, dir.path,
+                         kHiddenWindow, {});
 #endif
-    forgotten_id = forgotten.Id();
+    for (int i = 0; i < 100 && ReadText(pid).empty(); ++i)
+      forgotten.Await(50);
   }
+  unsigned long forgotten_id = std::stoul("0" + ReadText(pid));
+  ASSERT_NE(0u, forgotten_id);
 #ifdef _WIN32
   HANDLE gone = OpenProcess(SYNCHRONIZE, FALSE, forgotten_id);
   EXPECT_TRUE(!gone || WaitForSingleObject(gone, 0) == WAIT_OBJECT_0);

@@ -6,10 +6,10 @@
 
 #include "app/xz_output.h"
 #include "app/xz_progress.h"
-#include "host/progress.h"
+#include "host/ui/progress.h"
 #include "windows11/menu_package.h"
 #ifndef _WIN32
-#include "host/progress_window.h"
+#include "progress_window/protocol.h"
 #endif
 
 TEST(XzWords, ThePercentOfItsLastProgressLine) {

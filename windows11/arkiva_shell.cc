@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "host/entry_label.h"
+#include "entry_label.h"
 
 #define WIDEN_(text) L##text
 #define WIDEN(text) WIDEN_(text)
@@ -53,16 +53,16 @@ std::wstring ProgramBeside() {
   return path.substr(0, path.find_last_of(L'\\') + 1) + L"arkiva.exe";
 }
 
-// The selection as a drag and drop gives it: one CF_HDROP with every path.
-class DroppedFiles : public IDataObject {
+// IUnknown for an object of one interface: it counts its references, from
+// 1 at its making, and deletes itself at the last Release.
+template <class Interface, const IID* kInterfaceId>
+class Counted : public Interface {
  public:
-  explicit DroppedFiles(const std::vector<std::wstring>& paths) : paths_(paths) {}
-
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    *object = iid == IID_IUnknown || iid == IID_IDataObject ? this : nullptr;
+    *object = iid == IID_IUnknown || iid == *kInterfaceId ? this : nullptr;
     if (!*object)
       return E_NOINTERFACE;
-    AddRef();
+    this->AddRef();
     return S_OK;
   }
   STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
@@ -72,6 +72,18 @@ class DroppedFiles : public IDataObject {
       delete this;
     return left;
   }
+
+ protected:
+  virtual ~Counted() {}
+
+ private:
+  LONG references_ = 1;
+};
+
+// The selection as a drag and drop gives it: one CF_HDROP with every path.
+class DroppedFiles : public Counted<IDataObject, &IID_IDataObject> {
+ public:
+  explicit DroppedFiles(const std::vector<std::wstring>& paths) : paths_(paths) {}
 
   STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
     HRESULT offered = QueryGetData(format);
@@ -122,8 +134,6 @@ class DroppedFiles : public IDataObject {
   STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
  private:
-  virtual ~DroppedFiles() {}
-  LONG references_ = 1;
   std::vector<std::wstring> paths_;
 };
 
@@ -177,24 +187,9 @@ DWORD WINAPI HandOver(void* parameter) {
   FreeLibraryAndExitThread(g_module, 0);
 }
 
-class CreateTarXz : public IExplorerCommand {
+class CreateTarXz : public Counted<IExplorerCommand, &IID_IExplorerCommand> {
  public:
   CreateTarXz() { InterlockedIncrement(&g_users); }
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    *object = iid == IID_IUnknown || iid == IID_IExplorerCommand ? this : nullptr;
-    if (!*object)
-      return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG left = InterlockedDecrement(&references_);
-    if (left == 0)
-      delete this;
-    return left;
-  }
 
   STDMETHODIMP GetTitle(IShellItemArray*, LPWSTR* title) override { return CopyOut(kTitle, title); }
   STDMETHODIMP GetIcon(IShellItemArray*, LPWSTR* icon) override {
@@ -248,7 +243,7 @@ class CreateTarXz : public IExplorerCommand {
   }
 
  private:
-  virtual ~CreateTarXz() { InterlockedDecrement(&g_users); }
+  ~CreateTarXz() override { InterlockedDecrement(&g_users); }
 
   // Each item's file-system path, in the selection's order.
   static std::vector<std::wstring> PathsOf(IShellItemArray* items) {
@@ -268,8 +263,6 @@ class CreateTarXz : public IExplorerCommand {
     }
     return paths;
   }
-
-  LONG references_ = 1;
 };
 
 class Factory : public IClassFactory {

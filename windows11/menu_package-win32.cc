@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "host/file_size.h"
-#include "host/subprocess.h"
+#include "host/files/file_size.h"
+#include "host/process/subprocess.h"
 #include "host/system_error.h"
 
 namespace {

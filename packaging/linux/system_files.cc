@@ -10,7 +10,7 @@
 
 #include "app/setup.h"
 #include "desktop/entry_file.h"
-#include "host/whole_file.h"
+#include "host/files/whole_file.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/archive.h"
-#include "host/program_args.h"
+#include "host/process/program_args.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string name(reinterpret_cast<const char*>(data), size);

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "host/path_parts.h"
+#include "host/files/path_parts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string path(reinterpret_cast<const char*>(data), size);

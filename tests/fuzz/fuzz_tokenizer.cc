@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "host/program_args.h"
+#include "host/process/program_args.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string line(reinterpret_cast<const char*>(data), size);

@@ -2,6 +2,7 @@
  * appends one line to the file that ARKIVA_RECORD names:
  *   program path <TAB> command line <TAB> current folder <TAB> STARTUPINFO dwFlags
  *   <TAB> wShowWindow <TAB> has a console (0/1) <TAB> XZ_DEFAULTS (or <unset>)
+ * ARKIVA_RECORD_PID names a file to write its process id into.
  * ARKIVA_RECORD_SLEEP (ms) delays the exit, ARKIVA_RECORD_EXIT sets the exit
  * code. With ARKIVA_RECORD_ECHO set it copies standard input to standard
  * output as "out:<data>" and to standard error as "err:<data>".
@@ -56,6 +57,12 @@ int main(int argc, char** argv) {
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), data, got, &put, NULL);
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), "err:", 4, &put, NULL);
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), data, got, &put, NULL);
+  }
+  const char* pid = Env("ARKIVA_RECORD_PID", NULL);
+  FILE* pid_file = pid ? fopen(pid, "w") : NULL;
+  if (pid_file) {
+    fprintf(pid_file, "%lu\n", GetCurrentProcessId());
+    fclose(pid_file);
   }
   const char* partial = Env("ARKIVA_RECORD_WRITE", NULL);
   if (partial) {

@@ -1,0 +1,24 @@
+#include "host/files/file_claim.h"
+
+#include <windows.h>
+
+#include "host/system_error.h"
+
+FileClaim ClaimNewFile(const std::string& path) {
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return {FileClaim::kClaimed, ""};
+  }
+  DWORD error = GetLastError();
+  // A folder of that name answers "access denied", not "exists".
+  if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+      (error == ERROR_ACCESS_DENIED && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES))
+    return {FileClaim::kExists, ""};
+  return {FileClaim::kFailed, SystemErrorText(error)};
+}
+
+bool RemoveClaimedFile(const std::string& path) {
+  return DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+}

@@ -1,0 +1,22 @@
+#ifndef ARKIVA_HOST_FILES_FILE_CLAIM_H_
+#define ARKIVA_HOST_FILES_FILE_CLAIM_H_
+
+#include <string>
+
+// Output names are claimed before anything runs: of two runs that want one
+// name, exactly one gets it, and a file that is already there is never
+// replaced. The file system decides (CREATE_NEW on Windows, O_CREAT|O_EXCL
+// on POSIX), so runs in separate processes cannot both win.
+
+struct FileClaim {
+  enum Result { kClaimed, kExists, kFailed } result;
+  std::string reason;  // kFailed: the system's words for why, e.g. "Access is denied."
+};
+
+// Creates `path` as a new empty file and closes it again.
+FileClaim ClaimNewFile(const std::string& path);
+
+// Removes a file this run claimed; true when it is gone.
+bool RemoveClaimedFile(const std::string& path);
+
+#endif  // ARKIVA_HOST_FILES_FILE_CLAIM_H_

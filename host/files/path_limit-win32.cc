@@ -1,0 +1,14 @@
+#include "host/files/path_limit.h"
+
+#include <windows.h>
+
+#include "host/wide_text.h"
+
+std::string CheckPathLength(const std::string& path) {
+  const int kLongest = MAX_PATH - 1;
+  int length = static_cast<int>(Wide(path).size());
+  if (length <= kLongest)
+    return "";
+  return std::to_string(length) + " characters long, and Windows programs accept at most " +
+         std::to_string(kLongest);
+}

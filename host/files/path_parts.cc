@@ -1,0 +1,45 @@
+#include "host/files/path_parts.h"
+
+std::string DirectoryPart(const char* path) {
+  if (!path)
+    return std::string();
+  const char* start = path[0] == '"' ? path + 1 : path;
+  const char* end = start;
+  for (const char* p = path; *p && *p != '|'; ++p) {
+    if (IsPathSeparator(*p))
+      end = p + 1;
+  }
+  return std::string(start, end);
+}
+
+std::string FileNamePart(const char* path) {
+  if (!path)
+    return std::string();
+  const char* start = path[0] == '"' ? path + 1 : path;
+  for (const char* p = path; *p; ++p) {
+    if (IsPathSeparator(*p))
+      start = p + 1;
+  }
+  const char* end = start;
+  while (*end && *end != '"')
+    ++end;
+  return std::string(start, end);
+}
+
+ItemPath SplitItemPath(const std::string& path, bool posix_names) {
+  auto separates = [posix_names](char c) { return posix_names ? c == '/' : IsPathSeparator(c); };
+  std::string trimmed = path;
+  while (!trimmed.empty() && separates(trimmed.back()))
+    trimmed.pop_back();
+  if (posix_names) {
+    size_t last = trimmed.rfind('/');
+    if (last == std::string::npos)
+      return {"", trimmed};
+    return {trimmed.substr(0, last + 1), trimmed.substr(last + 1)};
+  }
+  ItemPath item{DirectoryPart(trimmed.c_str()), FileNamePart(trimmed.c_str())};
+  // "C:" is what is left of a drive's root.
+  if (item.folder.empty() && item.name.size() == 2 && item.name[1] == ':')
+    item.name.clear();
+  return item;
+}

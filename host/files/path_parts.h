@@ -1,0 +1,33 @@
+#ifndef ARKIVA_HOST_FILES_PATH_PARTS_H_
+#define ARKIVA_HOST_FILES_PATH_PARTS_H_
+
+#include <string>
+
+// Pure text splitting; the file system is never asked. Backslash and forward
+// slash both separate; a leading double quote is skipped.
+
+// The path up to and including its last separator ("" when it has none).
+// A vertical bar ends the part of the path that is looked at.
+std::string DirectoryPart(const char* path);
+
+// The path after its last separator, up to the first double quote there.
+std::string FileNamePart(const char* path);
+
+// The item a path names, split for the archive flow: the folder to work in
+// (up to and including the last separator; empty for the current folder)
+// and the item's name. Trailing separators are dropped first, so that
+// "C:\Photos\" names Photos. Windows names follow DirectoryPart's and
+// FileNamePart's rules; with `posix_names` only '/' separates, and quotes,
+// bars and backslashes are parts of names as Linux allows them. An empty
+// name: the path is a root (C:\, /), with no parent folder to work in.
+struct ItemPath {
+  std::string folder;
+  std::string name;
+};
+ItemPath SplitItemPath(const std::string& path, bool posix_names);
+
+inline bool IsPathSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+#endif  // ARKIVA_HOST_FILES_PATH_PARTS_H_

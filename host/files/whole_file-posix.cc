@@ -1,0 +1,118 @@
+#include "host/files/whole_file.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <fts.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "host/system_error.h"
+
+bool MakeFolders(const std::string& folder, mode_t mode) {
+  for (size_t at = 1; at != std::string::npos;) {
+    at = folder.find('/', at + 1);
+    if (mkdir(folder.substr(0, at).c_str(), mode) != 0 && errno != EEXIST)
+      return false;
+  }
+  struct stat st;
+  return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ReadWholeFile(const std::string& path, std::string* text, int* error) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = errno;
+    return false;
+  }
+  text->clear();
+  char buffer[8192];
+  ssize_t got;
+  while ((got = read(fd, buffer, sizeof(buffer))) > 0)
+    text->append(buffer, got);
+  *error = got < 0 ? errno : 0;
+  close(fd);
+  return got == 0;
+}
+
+std::string WriteWholeFile(const std::string& path, const std::string& text, mode_t mode) {
+  size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  std::string temporary = folder + "/.arkiva-XXXXXX";
+  int fd = mkostemp(&temporary[0], O_CLOEXEC);
+  if (fd < 0)
+    return SystemErrorText(errno);
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t wrote = write(fd, text.data() + done, text.size() - done);
+    if (wrote < 0 && errno == EINTR)
+      continue;
+    if (wrote <= 0)
+      break;
+    done += wrote;
+  }
+  int error = done == text.size() ? 0 : errno ? errno : EIO;
+  if (!error && (fchmod(fd, mode) != 0 || fsync(fd) != 0))
+    error = errno;
+  if (close(fd) != 0 && !error)
+    error = errno;
+  if (!error && rename(temporary.c_str(), path.c_str()) != 0)
+    error = errno;
+  if (error) {
+    unlink(temporary.c_str());
+    return SystemErrorText(error);
+  }
+  // The rename itself lasts once the folder is on disk.
+  int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return "";
+}
+
+bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::string* bytes,
+                   std::string* failure) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (failure)
+      *failure = SystemErrorText(errno);
+    return false;
+  }
+  bytes->assign(size, '\0');
+  size_t done = 0;
+  while (done < size) {
+    ssize_t got = pread(fd, &(*bytes)[done], size - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got < 0 && failure)
+      *failure = SystemErrorText(errno);
+    if (got <= 0)
+      break;
+    done += static_cast<size_t>(got);
+  }
+  close(fd);
+  return done == size;
+}
+
+FolderTally TallyFolder(const std::string& folder,
+                        const std::function<bool(const FolderTally&)>& keep_going) {
+  FolderTally tally;
+  char* paths[] = {const_cast<char*>(folder.c_str()), nullptr};
+  FTS* walk = fts_open(paths, FTS_PHYSICAL | FTS_NOCHDIR, nullptr);
+  if (!walk)
+    return tally;
+  while (FTSENT* entry = fts_read(walk)) {
+    if (entry->fts_info == FTS_DP || entry->fts_level == 0)
+      continue;  // a folder's second visit, and the folder itself
+    ++tally.entries;
+    if (entry->fts_info == FTS_F)
+      tally.bytes += static_cast<uint64_t>(entry->fts_statp->st_size);
+    if (keep_going && tally.entries % kTallyStep == 0 && !keep_going(tally)) {
+      tally.stopped = true;
+      break;
+    }
+  }
+  fts_close(walk);
+  return tally;
+}

@@ -1,0 +1,30 @@
+#ifndef ARKIVA_HOST_PROCESS_PROGRAM_ARGS_H_
+#define ARKIVA_HOST_PROCESS_PROGRAM_ARGS_H_
+
+#include <string>
+#include <vector>
+
+// Splits a command line into tokens by arkiva's own rules: only the blank
+// separates, a double quote groups only at the start of a token (and a
+// closing quote ends the token even with no blank after it), and a
+// backslash is an ordinary character. The first token is the program's name.
+std::vector<std::string> SplitCommandLine(const char* line);
+
+// Remembers the arguments the platform handed to main(). Windows ignores
+// them and reads GetCommandLineA instead; POSIX hands out argv[1..].
+void InitProgramArguments(int argc, char** argv);
+
+// The next argument after the program's name, or "" once none is left.
+// Each argument returned advances a process-wide counter.
+std::string ProgramArgument();
+
+// When the next argument is exactly `text`, hands it out and returns true.
+bool SkipArgument(const std::string& text);
+
+// How many arguments ProgramArgument has still to hand out.
+int ProgramArgumentCount();
+
+// The full path of this program's own executable.
+std::string OwnProgramPath();
+
+#endif  // ARKIVA_HOST_PROCESS_PROGRAM_ARGS_H_

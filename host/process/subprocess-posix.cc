@@ -1,0 +1,257 @@
+#include "host/process/subprocess.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "host/process/environment.h"
+#include "host/process/program_args.h"
+
+extern char** environ;
+
+namespace {
+
+// This process's environment with `overrides` put in.
+std::vector<std::string> ChildEnvironmentEntries(const ChildEnvironment& overrides) {
+  std::vector<std::string> current;
+  for (char** entry = environ; entry && *entry; ++entry)
+    current.push_back(*entry);
+  return MergeEnvironment(current, overrides,
+                          [](const std::string& a, const std::string& b) { return a == b; });
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (std::string& text : texts)
+    pointers.push_back(&text[0]);
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// The actions and attributes a start needs, each call checked: an error code,
+// 0 when all went well.
+int PrepareSpawn(posix_spawn_file_actions_t* actions, posix_spawnattr_t* attributes,
+                 const std::string& folder, bool hidden, int errors_write, int input_read) {
+  int failed = 0;
+  if (!folder.empty())
+    failed = posix_spawn_file_actions_addchdir_np(actions, folder.c_str());
+  if (!failed && hidden)
+    failed = posix_spawn_file_actions_addopen(actions, 0, "/dev/null", O_RDONLY, 0);
+  // Every signal at its default and none blocked, whatever arkiva itself
+  // was handed or has set up (as ninja starts its commands): a tar that
+  // inherited an ignored SIGPIPE or SIGINT would behave as it was never meant to.
+  sigset_t all, none;
+  sigfillset(&all);
+  sigemptyset(&none);
+  if (!failed)
+    failed = posix_spawnattr_setsigdefault(attributes, &all);
+  if (!failed)
+    failed = posix_spawnattr_setsigmask(attributes, &none);
+  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | (hidden ? POSIX_SPAWN_SETSID : 0);
+  if (!failed)
+    failed = posix_spawnattr_setflags(attributes, flags);
+  if (!failed && input_read >= 0)
+    failed = posix_spawn_file_actions_adddup2(actions, input_read, 0);
+  if (!failed)
+    failed = posix_spawn_file_actions_adddup2(actions, errors_write, 2);
+  return failed;
+}
+
+}  // namespace
+
+void InitSubprocesses() {
+  // A child's end is learned from waitpid, which a SIGCHLD that a launcher
+  // left ignored takes away (the system reaps the child at once).
+  signal(SIGCHLD, SIG_DFL);
+  sigset_t child;
+  sigemptyset(&child);
+  sigaddset(&child, SIGCHLD);
+  sigprocmask(SIG_UNBLOCK, &child, nullptr);
+}
+
+Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
+                       const std::string& folder, SubprocessWindow window,
+                       const ChildEnvironment& environment) {
+  std::vector<std::string> args = SplitCommandLine(program);
+  if (args.empty() || args[0].empty()) {
+    start_error_ = ENOENT;
+    return;
+  }
+  args.resize(1);  // the program text may carry its own quotes
+  for (std::string& token : SplitCommandLine(arguments.options.c_str()))
+    args.push_back(std::move(token));
+  args.insert(args.end(), arguments.operands.begin(), arguments.operands.end());
+  std::vector<std::string> env = ChildEnvironmentEntries(environment);
+
+  // Standard error is always read: what a program says is kept for the
+  // user's report, and xz's progress lines become arkiva's display.
+  bool hidden = window != kShownWindow;
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) {
+    start_error_ = errno;
+    return;
+  }
+  errors_read_ = fds[0];
+  int errors_write = fds[1];
+  // A socket rather than a pipe: writing to a reader that has gone fails
+  // with EPIPE instead of raising SIGPIPE (MSG_NOSIGNAL).
+  int input_read = -1;
+  if (window == kFedWindow) {
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
+      start_error_ = errno;
+      close(errors_write);
+      return;
+    }
+    input_ = fds[0];
+    input_read = fds[1];
+    fcntl(input_, F_SETFL, fcntl(input_, F_GETFL) | O_NONBLOCK);
+    shutdown(input_, SHUT_RD);
+  }
+
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  int failed = posix_spawn_file_actions_init(&actions);
+  if (!failed) {
+    failed = posix_spawnattr_init(&attributes);
+    if (!failed) {
+      failed = PrepareSpawn(&actions, &attributes, folder, hidden, errors_write, input_read);
+      pid_t pid = -1;
+      if (!failed) {
+        std::vector<char*> argv = Pointers(args), envp = Pointers(env);
+        failed = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+      }
+      if (!failed)
+        pid_ = pid;
+      posix_spawnattr_destroy(&attributes);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  close(errors_write);
+  if (input_read >= 0)
+    close(input_read);
+  started_ = !failed;
+  start_error_ = failed;
+}
+
+Subprocess::~Subprocess() {
+  if (started_ && !finished_) {
+    Stop();
+    Finish();
+  }
+  if (errors_read_ >= 0)
+    close(errors_read_);
+  CloseInput();
+}
+
+void Subprocess::TakeErrors() {
+  char buffer[4096];
+  ssize_t got = read(errors_read_, buffer, sizeof(buffer));
+  if (got > 0) {
+    errors_.append(buffer, got);
+  } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+    close(errors_read_);  // every writer has gone: the child has ended
+    errors_read_ = -1;
+  }
+}
+
+bool Subprocess::Await(int milliseconds) {
+  if (!started_ || finished_)
+    return true;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  // The program's end closes its error pipe: while there is one, the pipe is
+  // all there is to wait on.
+  while (errors_read_ >= 0) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    struct pollfd watch = {errors_read_, POLLIN, 0};
+    int ready = poll(&watch, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+    if (ready <= 0)
+      return false;  // time is up, or a signal came
+    TakeErrors();
+  }
+  // No pipe: look in short steps without reaping it.
+  for (;;) {
+    siginfo_t info = {};
+    if (waitid(P_PID, pid_, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == pid_)
+      return true;
+    if (std::chrono::steady_clock::now() >= deadline)
+      return false;
+    struct timespec step = {0, 10 * 1000 * 1000};
+    if (nanosleep(&step, nullptr) != 0)
+      return false;
+  }
+}
+
+void Subprocess::Stop() {
+  if (started_ && !finished_)
+    kill(pid_, SIGTERM);
+}
+
+SubprocessEnd Subprocess::Finish() {
+  if (started_ && !finished_) {
+    while (errors_read_ >= 0)
+      TakeErrors();
+    pid_t got;
+    while ((got = waitpid(pid_, &status_, 0)) < 0 && errno == EINTR) {
+    }
+    wait_error_ = got < 0 ? errno : 0;
+    finished_ = true;
+  }
+  if (wait_error_)
+    return {SubprocessEnd::kUnknown, wait_error_};
+  if (WIFSIGNALED(status_))
+    return {SubprocessEnd::kSignalled, WTERMSIG(status_)};
+  return {SubprocessEnd::kExited, WIFEXITED(status_) ? WEXITSTATUS(status_) : 0};
+}
+
+bool Subprocess::Feed(const std::string& text) {
+  input_waiting_ += text;
+  while (input_ >= 0 && !input_waiting_.empty()) {
+    ssize_t sent = send(input_, input_waiting_.data(), input_waiting_.size(), MSG_NOSIGNAL);
+    if (sent > 0)
+      input_waiting_.erase(0, sent);
+    else if (errno == EAGAIN || errno == EWOULDBLOCK)
+      return true;  // it is busy: the rest goes next time
+    else if (errno != EINTR)
+      CloseInput();
+  }
+  return input_ >= 0;
+}
+
+void Subprocess::CloseInput() {
+  if (input_ >= 0)
+    close(input_);
+  input_ = -1;
+}
+
+bool Subprocess::SignalIfCaught(int signal) {
+  if (!started_ || finished_)
+    return false;
+  // SigCgt is the mask of the signals the process has a handler for, in hex,
+  // signal n at bit n - 1.
+  FILE* status = fopen(("/proc/" + std::to_string(pid_) + "/status").c_str(), "r");
+  if (!status)
+    return false;
+  char line[256];
+  unsigned long long caught = 0;
+  bool found = false;
+  while (!found && fgets(line, sizeof(line), status))
+    found = sscanf(line, "SigCgt: %llx", &caught) == 1;
+  fclose(status);
+  if (!found || !(caught & (1ull << (signal - 1))))
+    return false;
+  return kill(pid_, signal) == 0;
+}
+
+std::string Subprocess::ShownText() const {
+  return errors_;
+}

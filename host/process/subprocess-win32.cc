@@ -1,0 +1,234 @@
+#include "host/process/subprocess.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "host/process/environment.h"
+#include "host/wide_text.h"
+
+namespace {
+
+// Windows' order of names, which ignores case.
+int CompareNames(const std::string& a, const std::string& b) {
+  return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()),
+                        b.c_str(), static_cast<int>(b.size()));
+}
+
+// This process's environment with `overrides` put in, as the block
+// CreateProcessA takes: sorted by name, as Windows keeps it, each entry
+// ended by a zero and the block by one more.
+std::string EnvironmentBlock(const ChildEnvironment& overrides) {
+  std::vector<std::string> current;
+  if (char* block = GetEnvironmentStringsA()) {
+    for (const char* entry = block; *entry; entry += strlen(entry) + 1)
+      current.push_back(entry);
+    FreeEnvironmentStringsA(block);
+  }
+  std::vector<std::string> entries = MergeEnvironment(
+      current, overrides,
+      [](const std::string& a, const std::string& b) { return CompareNames(a, b) == CSTR_EQUAL; });
+  std::stable_sort(entries.begin(), entries.end(), [](const std::string& a, const std::string& b) {
+    return CompareNames(EnvironmentName(a), EnvironmentName(b)) == CSTR_LESS_THAN;
+  });
+  std::string block;
+  for (const std::string& entry : entries)
+    block += entry + '\0';
+  return block + '\0';
+}
+
+// What the console shows, from its first line to the cursor's, each line
+// without its trailing blanks.
+std::string ConsoleText() {
+  HANDLE screen = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+  if (screen == INVALID_HANDLE_VALUE)
+    return "";
+  std::string text;
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (GetConsoleScreenBufferInfo(screen, &info) && info.dwSize.X > 0) {
+    std::wstring row(info.dwSize.X, L' ');
+    for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
+      DWORD got = 0;
+      if (!ReadConsoleOutputCharacterW(screen, &row[0], info.dwSize.X, {0, y}, &got))
+        break;
+      size_t end = row.find_last_not_of(L' ', got ? got - 1 : 0);
+      int length = end == std::wstring::npos || got == 0 ? 0 : static_cast<int>(end + 1);
+      text += Narrow(row.data(), length) + "\n";
+    }
+  }
+  CloseHandle(screen);
+  return text;
+}
+
+}  // namespace
+
+void InitSubprocesses() {
+  // CreateProcessA would look in the current folder before PATH.
+  SetEnvironmentVariableA("NoDefaultCurrentDirectoryInExePath", "1");
+}
+
+Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
+                       const std::string& folder, SubprocessWindow window,
+                       const ChildEnvironment& environment) {
+  std::string line = std::string("\"") + program + "\"";
+  std::string argument_line = ArgumentLine(arguments);
+  if (!argument_line.empty())
+    line += " " + argument_line;
+  std::string block = EnvironmentBlock(environment);
+
+  STARTUPINFOA si;
+  ZeroMemory(&si, sizeof(si));
+  si.cb = sizeof(si);
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  DWORD creation = NORMAL_PRIORITY_CLASS;
+  BOOL inherit = FALSE;
+  HANDLE errors_write = NULL;
+  HANDLE console_in = INVALID_HANDLE_VALUE, console_out = INVALID_HANDLE_VALUE;
+  if (window == kHiddenWindow) {
+    // Its error output through a pipe. It shares this process's console:
+    // arkiva.exe has none, so Windows makes the program one, which SW_HIDE
+    // keeps out of sight.
+    si.wShowWindow = SW_HIDE;
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+    HANDLE read_end;
+    if (!CreatePipe(&read_end, &errors_write, &sa, 0)) {
+      start_error_ = GetLastError();
+      return;
+    }
+    if (!DuplicateHandle(GetCurrentProcess(), read_end, GetCurrentProcess(), &errors_read_, 0,
+                         FALSE, DUPLICATE_SAME_ACCESS)) {
+      start_error_ = GetLastError();
+      CloseHandle(read_end);
+      CloseHandle(errors_write);
+      return;
+    }
+    CloseHandle(read_end);
+    si.dwFlags |= STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    si.hStdError = errors_write;
+    inherit = TRUE;
+  } else {
+    // A console of this process's, which the program shares: it reports
+    // there as it goes, and what it said can still be read once it has
+    // ended. Where this process has a console already (started from one),
+    // the program shares that one, and its words are not read.
+    si.wShowWindow = SW_SHOWNORMAL;
+    owns_console_ = AllocConsole() != 0;
+    if (owns_console_) {
+      SetConsoleTitleA(line.c_str());
+      // Its standard streams are the console's by name: what arkiva itself
+      // was handed (a pipe, say) would take its words away from the console.
+      SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+      DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+      console_in =
+          CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, share, &sa, OPEN_EXISTING, 0, NULL);
+      console_out =
+          CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, share, &sa, OPEN_EXISTING, 0, NULL);
+      if (console_in != INVALID_HANDLE_VALUE && console_out != INVALID_HANDLE_VALUE) {
+        si.dwFlags |= STARTF_USESTDHANDLES;
+        si.hStdInput = console_in;
+        si.hStdOutput = console_out;
+        si.hStdError = console_out;
+        inherit = TRUE;
+      }
+    }
+  }
+
+  PROCESS_INFORMATION pi = {};
+  std::string command_line = line;  // CreateProcessA may write into it
+  started_ = CreateProcessA(NULL, &command_line[0], NULL, NULL, inherit, creation, &block[0],
+                            folder.empty() ? NULL : folder.c_str(), &si, &pi) != 0;
+  if (!started_)
+    start_error_ = GetLastError();
+  for (HANDLE h : {errors_write, console_in, console_out})
+    if (h && h != INVALID_HANDLE_VALUE)
+      CloseHandle(h);
+  if (!started_) {
+    if (owns_console_)
+      FreeConsole();
+    owns_console_ = false;
+    SetLastError(start_error_);
+    return;
+  }
+  CloseHandle(pi.hThread);
+  process_ = pi.hProcess;
+}
+
+Subprocess::~Subprocess() {
+  if (started_ && !finished_) {
+    Stop();
+    Finish();
+  }
+  if (errors_read_)
+    CloseHandle(errors_read_);
+  if (process_)
+    CloseHandle(process_);
+  if (owns_console_)
+    FreeConsole();
+}
+
+namespace {
+
+// Reads what the pipe holds now, without waiting for more.
+void TakeWaitingOutput(HANDLE read_end, std::string* data) {
+  char buffer[4096];
+  DWORD waiting = 0, got = 0;
+  while (
+      read_end && PeekNamedPipe(read_end, NULL, 0, NULL, &waiting, NULL) && waiting &&
+      ReadFile(read_end, buffer, waiting < sizeof(buffer) ? waiting : sizeof(buffer), &got, NULL) &&
+      got)
+    data->append(buffer, got);
+}
+
+}  // namespace
+
+bool Subprocess::Await(int milliseconds) {
+  if (!started_ || finished_)
+    return true;
+  // Short slices: the pipe is emptied often enough that the program never
+  // waits long on a full one.
+  const DWORD kSlice = 50;
+  DWORD start = GetTickCount();
+  for (;;) {
+    TakeWaitingOutput(errors_read_, &errors_);
+    DWORD waited = GetTickCount() - start;
+    DWORD left = waited < static_cast<DWORD>(milliseconds) ? milliseconds - waited : 0;
+    if (WaitForSingleObject(process_, left < kSlice ? left : kSlice) != WAIT_TIMEOUT)
+      return true;
+    if (left == 0)
+      return false;
+  }
+}
+
+void Subprocess::Stop() {
+  if (started_ && !finished_)
+    TerminateProcess(process_, 1);
+}
+
+SubprocessEnd Subprocess::Finish() {
+  DWORD code = 0;
+  if (started_) {
+    if (!finished_) {
+      char buffer[4096];
+      DWORD got;
+      while (errors_read_ && ReadFile(errors_read_, buffer, sizeof(buffer), &got, NULL) && got)
+        errors_.append(buffer, got);
+      WaitForSingleObject(process_, INFINITE);
+      finished_ = true;
+      if (owns_console_) {
+        errors_ += ConsoleText();
+        FreeConsole();
+        owns_console_ = false;
+      }
+    }
+    if (!GetExitCodeProcess(process_, &code))
+      return {SubprocessEnd::kUnknown, static_cast<int>(GetLastError())};
+  }
+  return {SubprocessEnd::kExited, static_cast<int>(code)};
+}
+
+std::string Subprocess::ShownText() const {
+  return owns_console_ ? ConsoleText() : errors_;
+}

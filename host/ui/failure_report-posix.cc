@@ -1,0 +1,10 @@
+#include "host/ui/failure_report.h"
+
+#include <stdio.h>
+
+#include "host/ui/message_box.h"
+
+void ReportFailure(const std::string& title, const std::string& text) {
+  fprintf(stderr, "arkiva: %s\n", text.c_str());
+  ShowDialogBox(title.c_str(), text.c_str(), kBoxError);
+}

@@ -1,0 +1,12 @@
+#ifndef ARKIVA_HOST_UI_FAILURE_REPORT_H_
+#define ARKIVA_HOST_UI_FAILURE_REPORT_H_
+
+#include <string>
+
+// Tells the user, once, that a run failed and why, and returns when the user
+// has seen it. Windows: a message box with `title` and the error icon.
+// POSIX: "arkiva: text" on standard error and, when there is a display, the
+// same text in a dialog with `title`.
+void ReportFailure(const std::string& title, const std::string& text);
+
+#endif  // ARKIVA_HOST_UI_FAILURE_REPORT_H_

@@ -1,0 +1,82 @@
+#include "host/ui/message_box.h"
+
+#include <spawn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+bool OnPath(const char* program) {
+  const char* path = getenv("PATH");
+  std::string rest = path ? path : "/usr/bin:/bin";
+  for (size_t start = 0; start <= rest.size();) {
+    size_t end = rest.find(':', start);
+    if (end == std::string::npos)
+      end = rest.size();
+    std::string candidate = rest.substr(start, end - start) + "/" + program;
+    if (access(candidate.c_str(), X_OK) == 0)
+      return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// Runs a dialog program and waits; its exit code, or -1.
+int RunDialog(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const std::string& a : args)
+    argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid;
+  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+    return -1;
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+    return -1;
+  return WEXITSTATUS(status);
+}
+
+}  // namespace
+
+void InitRequesters() {}
+
+int ShowDialogBox(const char* title, const char* text, uint32_t style) {
+  std::string t = title ? title : "", x = text ? text : "";
+  bool error = style & kBoxError;
+  const char* display = getenv("DISPLAY");
+  const char* wayland = getenv("WAYLAND_DISPLAY");
+  if (!(display && *display) && !(wayland && *wayland))
+    return -1;
+  std::vector<std::string> args;
+  if (OnPath("zenity"))
+    args = {"zenity", error ? "--error" : "--info", "--no-markup", "--title", t, "--text", x};
+  else if (OnPath("kdialog"))
+    args = {"kdialog", "--title", t, error ? "--error" : "--msgbox", x};
+  else if (OnPath("xmessage"))
+    args = {"xmessage", "-title", t, "-buttons", "OK:0", "-default", "OK", "-center", x};
+  int code = args.empty() ? -1 : RunDialog(args);
+  return code < 0 ? -1 : code == 0 ? 1 : 0;
+}
+
+int ShowMessageBox(const char* title, const char* text, uint32_t style) {
+  std::string t = title ? title : "", x = text ? text : "";
+  int shown = ShowDialogBox(title, text, style);
+  if (shown >= 0)
+    return shown;
+  if (fprintf(stderr, "%s: %s\n", t.c_str(), x.c_str()) < 0)
+    return 0;
+  if (isatty(0)) {
+    fprintf(stderr, "Press Enter to close.");
+    int c;
+    while ((c = getchar()) != EOF && c != '\n') {
+    }
+  }
+  return 1;
+}

@@ -1,0 +1,71 @@
+#include "progress_window/protocol.h"
+
+#include <stdio.h>
+
+namespace {
+
+// A value is one line: a name may hold any byte but '/' and NUL.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\n' || c == '\r')
+      c = ' ';
+  return text;
+}
+
+std::string Setting(const char* name, const std::string& value) {
+  return std::string(name) + " " + OneLine(value) + "\n";
+}
+
+std::string Fraction(double fraction) {
+  char text[16];
+  snprintf(text, sizeof(text), "%.3f", fraction < 0 ? 0 : fraction > 1 ? 1 : fraction);
+  return text;
+}
+
+// zenity reads its label with C escapes (g_strcompress).
+std::string ZenityText(const std::string& text) {
+  std::string escaped;
+  for (char c : OneLine(text))
+    escaped += c == '\\' ? "\\\\" : std::string(1, c);
+  return escaped;
+}
+
+}  // namespace
+
+std::string WindowLines(WindowKind kind, const ProgressReport& report, double seconds) {
+  std::string item = FormatItemOfItems(report);
+  std::string figures = FormatFigures(report, seconds);
+  if (kind == kZenityWindow) {
+    std::string label = ZenityText(report.step + (item.empty() ? "" : " (" + item + ")"));
+    double percent = report.overall_fraction * 100;
+    percent = percent < 0 ? 0 : percent > 100 ? 100 : percent;
+    return "# " + label + "\\n" + ZenityText(figures) + "\n" +
+           std::to_string(static_cast<int>(percent)) + "\n";
+  }
+  if (!item.empty())
+    item[0] = 'I';
+  return Setting("step", report.step) + Setting("item", item) +
+         Setting("bar", Fraction(report.item_fraction)) +
+         Setting("overall", Fraction(report.overall_fraction)) + Setting("figures", figures);
+}
+
+std::string NoticeLines(const std::string& notice, const std::string& details) {
+  std::string lines = Setting("notice", notice);
+  for (size_t start = 0; start < details.size();) {
+    size_t end = details.find('\n', start);
+    if (end == std::string::npos)
+      end = details.size();
+    lines += Setting("detail", details.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+CommandArguments ZenityArguments(const std::string& title) {
+  return {"--progress --percentage=0 --width=460", {"--title=" + title, "--text= "}};
+}
+
+CommandArguments ZenityNoticeArguments(const std::string& notice, const std::string& details) {
+  std::string text = details.empty() ? notice : notice + "\n" + details;
+  return {"--notification", {"--text=" + text}};
+}
