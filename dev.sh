@@ -2,12 +2,13 @@
 # The developer commands:
 #   ./dev.sh test        install what is missing, build every preset, run every test: the
 #                        native ones (the code's style and rooms included), the same unit
-#                        tests under the sanitizers, the Windows ones under Wine
+#                        tests under the sanitizers, the desktop test, the Windows ones under Wine
 #   ./dev.sh run PATH    install what is missing, build the native program, run it on PATH
 #   ./dev.sh package     build the release zip and MSI, build/windows/arkiva-<version>-win64.{zip,msi},
 #                        and the Debian package, build/native/arkiva_<version>-1_amd64.deb
 #   ./dev.sh desktop-test  the entries in Debian's own file managers, right-clicked under
-#                        Xvfb: per user, then from the package (installed, then purged)
+#                        Xvfb: per user, then from the package (installed, then purged);
+#                        ./dev.sh test runs it too
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -20,10 +21,10 @@ PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix
 
 # What the desktop test needs: the managers themselves, with what each needs
 # to show entries (libfm-modules for PCManFM, caja-actions for Caja's
-# actions), and AT-SPI to find the menu items.
-DESKTOP_PACKAGES=(thunar pcmanfm libfm-modules nemo caja caja-actions nautilus
+# actions), AT-SPI to find the menu items, and tesseract to read Dolphin's.
+DESKTOP_PACKAGES=(thunar pcmanfm libfm-modules nemo caja caja-actions nautilus dolphin
                   at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus dbus-x11 xdotool
-                  imagemagick libglib2.0-bin)
+                  imagemagick libglib2.0-bin tesseract-ocr tesseract-ocr-eng)
 
 install_missing() {
   local missing=()
@@ -44,15 +45,32 @@ build() {
   cmake --build --preset "$1"
 }
 
+# The entries in the real managers: per user, then from the package
+# (installed, then purged). Needs the native build.
+desktop_test() {
+  local status=0
+  /usr/bin/python3 tests/desktop/managers.py build/native/arkiva || status=1
+  if dpkg-query -W -f='${Status}' arkiva 2>/dev/null | grep -q "ok installed"; then
+    echo "dev.sh: arkiva is installed on this machine already; the package's entries are not checked"
+  else
+    cmake --build --preset native --target package >/dev/null
+    dpkg -i build/native/arkiva_*-1_amd64.deb >/dev/null
+    /usr/bin/python3 tests/desktop/managers.py /usr/bin/arkiva --package || status=1
+    dpkg --purge arkiva >/dev/null
+  fi
+  return $status
+}
+
 case "${1:-}" in
   test)
-    install_missing "${PACKAGES[@]}"
+    install_missing "${PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}"
     build native
     build sanitize
     build windows
     status=0
     ctest --preset native || status=1
     ctest --preset sanitize || status=1
+    desktop_test || status=1
     # The Wine prefix is made once, before the tests share it: a test that
     # met a prefix still being made could hang on its way out.
     xvfb-run -a build/windows/wine-run --version >/dev/null
@@ -79,17 +97,7 @@ case "${1:-}" in
   desktop-test)
     install_missing "${PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}"
     build native >/dev/null
-    status=0
-    /usr/bin/python3 tests/desktop/managers.py build/native/arkiva || status=1
-    if dpkg-query -W -f='${Status}' arkiva 2>/dev/null | grep -q "ok installed"; then
-      echo "dev.sh: arkiva is installed on this machine already; the package's entries are not checked"
-    else
-      cmake --build --preset native --target package >/dev/null
-      dpkg -i build/native/arkiva_*-1_amd64.deb >/dev/null
-      /usr/bin/python3 tests/desktop/managers.py /usr/bin/arkiva --package || status=1
-      dpkg --purge arkiva >/dev/null
-    fi
-    exit $status
+    desktop_test
     ;;
   *)
     echo "usage: ./dev.sh test | ./dev.sh run PATH | ./dev.sh package | ./dev.sh desktop-test" >&2

@@ -83,22 +83,35 @@ TEST_F(SubprocessTest, ReadsTheErrorOutputAndTheExitCodeOfAHiddenChild) {
 }
 
 // Each child gets its own additions; arkiva's environment stays as it was.
+// An addition takes the place of arkiva's own value (on Windows, of the
+// name in any case).
 TEST_F(SubprocessTest, AChildsEnvironmentIsItsOwn) {
   Talker talker = Talking("said", 0, log);
   talker.environment.push_back("XZ_DEFAULTS=-T1");
   Subprocess first(talker.program, talker.arguments, dir.path, kHiddenWindow, talker.environment);
   first.Finish();
-  talker = Talking("said", 0, log);
-  Subprocess second(talker.program, talker.arguments, dir.path, kHiddenWindow, talker.environment);
+  Talker plain = Talking("said", 0, log);
+  Subprocess second(plain.program, plain.arguments, dir.path, kHiddenWindow, plain.environment);
   second.Finish();
 #ifdef _WIN32
+  SetEnvironmentVariableA("xz_defaults", "-T2");
+#else
+  setenv("XZ_DEFAULTS", "-T2", 1);
+#endif
+  Subprocess third(talker.program, talker.arguments, dir.path, kHiddenWindow, talker.environment);
+  third.Finish();
+#ifdef _WIN32
+  SetEnvironmentVariableA("xz_defaults", NULL);
   std::vector<std::string> lines = Lines(ReadText(log));
-  ASSERT_EQ(2u, lines.size());
+  ASSERT_EQ(3u, lines.size());
   EXPECT_EQ("-T1", SplitTabs(lines[0]).back());
   EXPECT_EQ("<unset>", SplitTabs(lines[1]).back());
+  EXPECT_EQ("-T1", SplitTabs(lines[2]).back());
 #else
+  unsetenv("XZ_DEFAULTS");
   EXPECT_EQ("said -T1\n", first.ErrorOutput());
   EXPECT_EQ("said <unset>\n", second.ErrorOutput());
+  EXPECT_EQ("said -T1\n", third.ErrorOutput());
 #endif
 }
 

@@ -13,8 +13,10 @@ shows. It kills only the processes it started, by their ids.
 ARKIVA is the program whose per-user entries are set up in each fresh home
 (a plain start); with --package, the installed package's entries are used
 and the plain start only adds what the package leaves to the user.
-Runs with Debian's python3 (python3-pyatspi). Dolphin is not driven here:
-in these sessions it does not join the accessibility bus.
+Runs with Debian's python3 (python3-pyatspi). Dolphin does not join the
+accessibility bus in these sessions: it is opened with the item selected,
+its menu opened with the Menu key, and the menu read from a screenshot by
+tesseract, whose boxes give the entry's place to click.
 """
 import os
 import shutil
@@ -42,6 +44,7 @@ MANAGERS = {
     "nemo": (["nemo"], "nemo", True),
     "caja": (["caja", "--no-desktop"], "caja", False),
     "nautilus": (["nautilus", "--new-window"], "org.gnome.Nautilus", True),
+    "dolphin": (["dolphin"], "dolphin", True),
 }
 
 
@@ -214,7 +217,136 @@ def registered(app_name, seconds):
     return False
 
 
+def screen_lines(shot):
+    """The lines of text tesseract reads on a screenshot, each a list of
+    words (text, left, top, right, bottom) in the screen's pixels. The shot
+    is read at three times its size: a menu's small type is read badly at
+    its own."""
+    big = shot[:-4] + "-big.png"
+    subprocess.run(["convert", shot, "-colorspace", "Gray", "-resize", "300%", big], check=True)
+    tsv = subprocess.run(["tesseract", big, "-", "tsv"], capture_output=True, text=True).stdout
+    lines = {}
+    for row in tsv.splitlines()[1:]:
+        f = row.split("\t")
+        if len(f) == 12 and f[11].strip():
+            left, top, width, height = (int(v) // 3 for v in f[6:10])
+            lines.setdefault((f[2], f[3], f[4]), []).append((f[11], left, top, left + width,
+                                                             top + height))
+    return list(lines.values())
+
+
+def letters(text):
+    return "".join(c for c in text.lower() if c.isalnum())
+
+
+def places_of(lines, phrase):
+    """The centre of each run of words that reads `phrase` (letters and
+    digits only: OCR's punctuation is the least sure)."""
+    places = []
+    for words in lines:
+        for first in range(len(words)):
+            for last in range(first, len(words)):
+                run = words[first:last + 1]
+                if letters("".join(w[0] for w in run)) == letters(phrase):
+                    places.append(((run[0][1] + run[-1][3]) // 2,
+                                   (min(w[2] for w in run) + max(w[4] for w in run)) // 2))
+    return places
+
+
+def texts(lines):
+    return [" ".join(w[0] for w in words) for words in lines]
+
+
+def inner_dolphin(home, package):
+    """Dolphin, driven by the keyboard and read by OCR."""
+    items = os.path.join(home, "items")
+    manager_log = open(os.path.join(home, "session.log"), "a")
+
+    def close(window):
+        os.killpg(window.pid, signal.SIGTERM)
+        window.wait(10)
+
+    def menu_of(target, kind):
+        """Opens a window with `target` selected and its menu with the Menu
+        key: the menu's lines, once they show `kind` (an entry of the item's
+        menu that the folder's own lacks), and the window. The selection
+        comes some time after the window, and Escape would undo it: a menu
+        without `kind` is the folder's, and a new window waits longer."""
+        shot = os.path.join(home, "menu.png")
+        for wait in (2, 4, 8):
+            window = subprocess.Popen(["dolphin", "--select", target], stdout=manager_log,
+                                      stderr=manager_log, start_new_session=True)
+            shown = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--classname",
+                                    "dolphin"], stdout=subprocess.DEVNULL, timeout=60)
+            time.sleep(wait)
+            subprocess.run(["xdotool", "key", "Menu"], check=True)
+            time.sleep(1)
+            subprocess.run(["import", "-window", "root", shot], check=True)
+            lines = screen_lines(shot)
+            if shown.returncode == 0 and places_of(lines, kind):
+                return lines, window
+            close(window)
+        shutil.copy(shot, "/tmp/arkiva-dolphin-menu.png")
+        raise Failure("dolphin: no menu with %r on %r, but %s" % (
+            kind, os.path.basename(target), texts(lines)))
+
+    def end_session_services():
+        """What the session's bus started for Dolphin (kactivitymanagerd,
+        kglobalaccel) would hold the session's output open after its end."""
+        bus = ("DBUS_SESSION_BUS_ADDRESS=%s" % os.environ["DBUS_SESSION_BUS_ADDRESS"]).encode()
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open("/proc/%s/environ" % pid, "rb") as f:
+                    if int(pid) != os.getpid() and bus in f.read().split(b"\0"):
+                        os.kill(int(pid), signal.SIGTERM)
+            except (OSError, ProcessLookupError):
+                pass
+
+    def choose_entry(item, target_archive):
+        lines, window = menu_of(os.path.join(items, item), "Rename...")
+        try:
+            entries = places_of(lines, LABEL)
+            if len(entries) != 1:
+                raise Failure("dolphin: %d entries in the menu of %r, which reads %s" % (
+                    len(entries), item, texts(lines)))
+            print("seen: %s on %s" % (LABEL, "folder" if item == FOLDER else "file"), flush=True)
+            x, y = entries[0]
+            subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], check=True)
+            deadline = time.time() + 60
+            while time.time() < deadline and not os.path.exists(target_archive):
+                time.sleep(0.2)
+            if not os.path.exists(target_archive):
+                raise Failure("dolphin: no %s" % os.path.basename(target_archive))
+            # Until the file's archive is whole and xz has removed the file.
+            while time.time() < deadline and os.path.exists(os.path.join(items, FILE)) and \
+                    item == FILE:
+                time.sleep(0.2)
+        finally:
+            close(window)
+
+    try:
+        choose_entry(FOLDER, os.path.join(items, FOLDER + ".tar.xz"))
+        choose_entry(FILE, os.path.join(items, FILE + ".xz"))
+        trashed = os.path.join(items, TRASHED)
+        with open(trashed, "w") as f:
+            f.write("trashed\n")
+        subprocess.run(["gio", "trash", trashed], check=True)
+        lines, window = menu_of("trash:/0-" + TRASHED, "Restore")  # trash id 0: the home's Trash
+        close(window)
+        if places_of(lines, LABEL):
+            raise Failure("dolphin: the entry shows in the Trash: %s" % texts(lines))
+        print("seen: no entry in the Trash", flush=True)
+    except Failure as e:
+        print("FAIL: %s" % e, flush=True)
+        return 1
+    finally:
+        end_session_services()
+    return 0
+
+
 def inner(name, home, package):
+    if name == "dolphin":
+        return inner_dolphin(home, package)
     command, app_name, trash = MANAGERS[name]
     submenu, label = entry_path(name, package)
     items = os.path.join(home, "items")
@@ -318,16 +450,20 @@ def inner(name, home, package):
         if name == "pcmanfm":
             # PCManFM's order: folders first, then by name. Its icons have no
             # names, so an icon is picked by its place, once the view shows
-            # as many as the folder holds: an archive that has just appeared
-            # moves the icons after it.
+            # as many as the folder holds and has settled (the same places
+            # twice running): an archive that has just appeared moves the
+            # icons after it.
             deadline = time.time() + seconds
+            last = None
             while time.time() < deadline:
                 names = sorted((n for n in os.listdir(items) if not n.startswith(".")), key=lambda n: (
                     not os.path.isdir(os.path.join(items, n)), n.casefold()))
                 icons = shown_icons()
+                places = [center(icon) for icon in icons]
                 in_trash = item not in names  # the Trash shows one
-                if icons and (in_trash or len(icons) == len(names)):
+                if icons and (in_trash or len(icons) == len(names)) and places == last:
                     return icons[0 if in_trash else names.index(item)]
+                last = places
                 time.sleep(0.3)
             return None
         return find(lambda n: is_row(n, item), seconds)
