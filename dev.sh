@@ -45,6 +45,15 @@ build() {
   cmake --build --preset "$1"
 }
 
+# Runs a step of the test run and says how long it took.
+timed() {
+  local name=$1 start=$SECONDS rc=0
+  shift
+  "$@" || rc=$?
+  echo "dev.sh: $name took $((SECONDS - start)) s"
+  return $rc
+}
+
 # The entries in the real managers: per user, then from the package
 # (installed, then purged). Needs the native build.
 desktop_test() {
@@ -63,14 +72,14 @@ desktop_test() {
 
 case "${1:-}" in
   test)
-    install_missing "${PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}"
-    build native
-    build sanitize
-    build windows
+    timed "installing what was missing" install_missing "${PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}"
+    timed "the native build" build native
+    timed "the sanitizer build" build sanitize
+    timed "the Windows build" build windows
     status=0
-    ctest --preset native || status=1
-    ctest --preset sanitize || status=1
-    desktop_test || status=1
+    timed "the native tests" ctest --preset native || status=1
+    timed "the sanitizer tests" ctest --preset sanitize || status=1
+    timed "the desktop test" desktop_test || status=1
     # The Wine prefix is made once, before the tests share it: a test that
     # met a prefix still being made could hang on its way out.
     xvfb-run -a build/windows/wine-run --version >/dev/null
@@ -78,7 +87,7 @@ case "${1:-}" in
     # rarely, leaves a finished test process hanging on its way out (a test
     # that printed OK, then timed out): a test that timed out runs once more;
     # one that fails, or hangs twice, fails the run.
-    xvfb-run -a ctest --preset windows --repeat after-timeout:2 || status=1
+    timed "the Windows tests" xvfb-run -a ctest --preset windows --repeat after-timeout:2 || status=1
     exit $status
     ;;
   run)

@@ -1,6 +1,6 @@
 // arkiva-progress TITLE: the window arkiva shows on the Linux desktop while a
 // run lasts. arkiva writes its settings on our standard input, one a line
-// (host/progress_window.h); at the end of that input the window closes,
+// (protocol.h); at the end of that input the window closes,
 // delivers the notice it was given through the desktop's notification
 // service, and exits 0. Cancel, the close button and Escape exit 10 at once:
 // arkiva stops its run and cleans up. That code is the user's alone: GTK
@@ -11,7 +11,7 @@
 #include <gtk/gtk.h>
 #include <string.h>
 
-enum { kCancelled = 10 };  // host/progress-posix.cc reads it
+enum { kCancelled = 10 };  // host/ui/progress-posix.cc reads it
 
 typedef struct {
   GtkWidget *window, *step, *item, *bar, *overall, *figures;
