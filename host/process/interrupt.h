@@ -7,7 +7,7 @@
 // got the signal: it went to arkiva alone), removes what the run made, and
 // then ends by the same signal.
 // Windows: Ctrl-C, Ctrl-Break or closing the console that xz shows, which
-// arkiva owns; while tar runs, the progress dialog's Cancel is the way.
+// arkiva made; while tar runs, the progress dialog's Cancel is the way.
 
 // From now on an interrupt sets the flag instead of ending the process. A
 // signal that was ignored when arkiva started stays ignored (nohup).
