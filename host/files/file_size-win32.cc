@@ -1,6 +1,5 @@
 #include "host/files/file_size.h"
 
-#include <string.h>
 #include <windows.h>
 
 #include "host/files/path_parts.h"
@@ -20,19 +19,16 @@ int64_t NothingBecause(DWORD error, std::string* unreachable) {
 
 }  // namespace
 
-int64_t QueryPathSize(std::string copy, std::string* unreachable) {
-  // The whole path, in a string: a UTF-8 path of 259 characters can take
-  // three times as many bytes, so no fixed buffer of MAX_PATH bytes would
-  // hold it.
+int64_t QueryPathSize(std::string path, std::string* unreachable) {
   // Drive roots are asked about before anything else, and never searched.
-  if ((copy.size() == 2 || copy.size() == 3) && copy[1] == ':')
-    return DriveRootSize((copy.size() == 2 ? copy + '\\' : copy).c_str());
+  if ((path.size() == 2 || path.size() == 3) && path[1] == ':')
+    return DriveRootSize((path.size() == 2 ? path + '\\' : path).c_str());
 
-  while (!copy.empty() && IsPathSeparator(copy.back()))
-    copy.pop_back();
+  while (!path.empty() && IsPathSeparator(path.back()))
+    path.pop_back();
 
   WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA(copy.c_str(), &entry);
+  HANDLE search = FindFirstFileA(path.c_str(), &entry);
   DWORD error = GetLastError();
   if (search != INVALID_HANDLE_VALUE) {
     FindClose(search);
@@ -43,15 +39,15 @@ int64_t QueryPathSize(std::string copy, std::string* unreachable) {
   }
 
   // A share root cannot be listed by a search, but its attributes can be read.
-  bool network = copy.compare(0, 2, "\\\\") == 0;
-  bool dotted = copy.compare(0, 2, "..") == 0;
+  bool network = path.compare(0, 2, "\\\\") == 0;
+  bool dotted = path.compare(0, 2, "..") == 0;
   if (!network && !dotted)
     return NothingBecause(error, unreachable);
-  DWORD attributes = GetFileAttributesA(copy.c_str());
+  DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES)
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kSizeFolder : kSizeNothing;
   error = GetLastError();
-  int64_t root = DriveRootSize(copy.c_str());
+  int64_t root = DriveRootSize(path.c_str());
   return root == kSizeFolder ? root : NothingBecause(error, unreachable);
 }
 

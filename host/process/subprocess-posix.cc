@@ -6,7 +6,6 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdio.h>
-#include <string.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>

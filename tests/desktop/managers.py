@@ -318,8 +318,8 @@ def inner_dolphin(home, package):
             if not os.path.exists(target_archive):
                 raise Failure("dolphin: no %s" % os.path.basename(target_archive))
             # Until the file's archive is whole and xz has removed the file.
-            while time.time() < deadline and os.path.exists(os.path.join(items, FILE)) and \
-                    item == FILE:
+            while item == FILE and os.path.exists(os.path.join(items, FILE)) and \
+                    time.time() < deadline:
                 time.sleep(0.2)
         finally:
             close(window)
