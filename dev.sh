@@ -17,7 +17,8 @@ PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix
           clang-14 libclang-rt-14-dev clang-format-14 unzip dpkg-dev make patch wixl
           pkg-config liblzma-dev libxml2-dev libglib2.0-dev libkf5config-bin libnautilus-extension-dev lintian
           libgtk-3-dev xdotool dbus python3-gi
-          imagemagick osslsigncode openssl)
+          imagemagick osslsigncode openssl python3-cryptography msitools
+          softhsm2 libengine-pkcs11-openssl locales-all)
 
 # What the desktop test needs: the managers themselves, with what each needs
 # to show entries (libfm-modules for PCManFM, caja-actions for Caja's

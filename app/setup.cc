@@ -39,7 +39,7 @@ const char kUserFileCommandKey[] = USER_FILE_SHELL ARKIVA_ENTRY_LABEL "\\command
 // users have seen, and scripts may wait for, since the first release; it
 // stays as it is.
 const char kBoxTitle[] = "Create tar.gz";
-// Keeps a verb off every menu, and there for callers.
+// Keeps a verb off every menu, and there for callers; earlier builds used it.
 const char kHiddenVerbValue[] = "ProgrammaticAccessOnly";
 
 #ifdef _WIN32
@@ -112,11 +112,19 @@ bool WriteKeys(const std::vector<SetupStep>& steps, std::string* failed_key, std
   return failed_key->empty();
 }
 
-// Removes this user's verbs when they are the hidden copy written below;
-// true when there was one.
-bool RemoveHiddenUserVerbs() {
+// Removes this user's verbs when they are the hidden copy (marked
+// ProgrammaticAccessOnly) that earlier builds wrote on Windows 11 once the
+// package was registered; true when there was one. Hidden there, they kept
+// the entry off every menu that shows only static verbs (the classic menu,
+// other file managers, the file dialogs), and off the first menu too
+// whenever Explorer had not yet picked up the package.
+bool UserVerbsAreHidden() {
   std::string hidden;
-  if (!RegistryReadText(kUserFolderMenuKey, kHiddenVerbValue, ".", &hidden))
+  return RegistryReadText(kUserFolderMenuKey, kHiddenVerbValue, ".", &hidden) != 0;
+}
+
+bool RemoveHiddenUserVerbs() {
+  if (!UserVerbsAreHidden())
     return false;
   RegistryDeleteKeyTree(kUserFolderMenuKey, ".");
   RegistryDeleteKeyTree(kUserFileMenuKey, ".");
@@ -124,33 +132,18 @@ bool RemoveHiddenUserVerbs() {
   return true;
 }
 
-// Windows 11: once the package puts the entry on the first menu, the static
-// verbs would show it a second time under "Show more options". They are
-// written for this user with ProgrammaticAccessOnly, which keeps them off
-// the menus and there for every other caller (the package's command drops
-// the selection on their class). HKEY_CLASSES_ROOT takes a user's key
-// before the machine's, so other users, for whom the package is not
-// registered, keep the machine-wide verbs as they are.
-//
-// When registering fails, no verb stays hidden: the copy an earlier success
-// left goes, and where the user's keys are this setup's own (`users_own`,
-// the fallback for a user without rights for all users) they are written
-// again, plainly.
+// Windows 11: the package puts the entry on the first menu; the static
+// verbs stay as they are, and show it once more under "Show more options",
+// as every peer's do. A hidden copy an earlier build left goes first, and
+// where the user's keys are this setup's own (`users_own`, the fallback for
+// a user without rights for all users) they are written again, plainly.
 PackageRegistration PutOnFirstMenu(const std::string& program_path, bool users_own) {
-  PackageRegistration registration =
-      RegisterMenuPackage(program_path.substr(0, program_path.find_last_of("\\/")));
   std::string failed_key, reason;
-  if (registration.outcome != PackageRegistration::kRegistered) {
-    if (RemoveHiddenUserVerbs() && users_own)
-      WriteKeys(UserSteps(program_path), &failed_key, &reason);
-    return registration;
-  }
-  std::vector<SetupStep> steps = UserSteps(program_path);
-  steps.push_back({kUserFolderMenuKey, kHiddenVerbValue, ""});
-  steps.push_back({kUserFileMenuKey, kHiddenVerbValue, ""});
-  // A verb that could not be hidden only shows twice.
-  WriteKeys(steps, &failed_key, &reason);
-  return registration;
+  if (RemoveHiddenUserVerbs() && users_own)
+    WriteKeys(UserSteps(program_path), &failed_key, &reason);
+  if (!MachineRunsMenuHandler())
+    return {PackageRegistration::kNotForThisMachine, "arkiva-shell.dll runs on x64 Windows only."};
+  return RegisterMenuPackage(program_path.substr(0, program_path.find_last_of("\\/")));
 }
 
 // The setup box's line for Windows 11's first menu; nothing elsewhere.
@@ -160,6 +153,8 @@ std::string FirstMenuNote(const std::string& program_path, bool users_own) {
   PackageRegistration registration = PutOnFirstMenu(program_path, users_own);
   if (registration.outcome == PackageRegistration::kRegistered)
     return "\nCreate tar.xz is on the Windows 11 context menu.";
+  if (registration.outcome == PackageRegistration::kNotForThisMachine)
+    return "\nOn Windows 11 it is under \"Show more options\": " + registration.reason;
   return "\nOn Windows 11 it is under \"Show more options\": its package could not be "
          "registered: " +
          registration.reason;
@@ -206,7 +201,7 @@ bool MenuNeedsSetup() {
   std::string program = RegisteredProgram(), unreachable;
   bool gone = !program.empty() && QueryFileSize(program.c_str(), &unreachable) == kSizeNothing &&
               unreachable.empty();
-  return gone || MenuIsOnlyInstalled();
+  return gone || MenuIsOnlyInstalled() || UserVerbsAreHidden();
 }
 
 std::string MenuCommand(const std::string& program_path) {
@@ -263,11 +258,12 @@ int RunInstallerStep() {
     PackageRegistration registration = PutOnFirstMenu(OwnProgramPath(), false);
     return registration.outcome == PackageRegistration::kRegistered ? 0 : 1;
   }
-  if (!SkipArgument("--remove-package"))
+  bool all_users = SkipArgument("--remove-package-for-all-users");
+  if (!all_users && !SkipArgument("--remove-package"))
     return -1;
   if (!HasPackagedMenu())
     return 0;
-  PackageRegistration removal = RemoveMenuPackage();
+  PackageRegistration removal = all_users ? RemoveMenuPackageForAllUsers() : RemoveMenuPackage();
   RemoveHiddenUserVerbs();
   return removal.outcome == PackageRegistration::kRegistered ? 0 : 1;
 }

@@ -22,7 +22,9 @@ bool MenuIsRegistered();
 // or deleted), so that the menu names this program from then on; and on
 // Linux when only a package's system-wide store holds the menu key, so that
 // the user's own entries (Thunar, the script folders) are still to be
-// written. A menu that runs another copy that is there is left alone.
+// written; and on Windows when this user's verbs are the hidden copy an
+// earlier build left, which kept the entry off the menus. A menu that runs
+// another copy that is there is left alone.
 bool MenuNeedsSetup();
 
 // Whether only what an installer wrote for every user holds the menu, and
@@ -54,12 +56,15 @@ bool WriteMenuKeys(const std::string& program_path, std::string* failed_key, std
 // key failed and why, and the next start retries. Returns the exit code: 0 or 1.
 int RegisterContextMenu(const std::string& program_path);
 
-// Windows: the MSI's own steps, which it runs as the installing user, since
-// a package is registered per user. "arkiva.exe --add-package" puts the
-// entry on Windows 11's first menu as setup does; "--remove-package" takes
-// the package away, with the hidden verbs it left for this user. Nothing on
-// Windows 10. Returns the exit code, or -1 when the first argument names
-// neither (always on POSIX).
+// Windows: the MSI's own steps. "arkiva.exe --add-package" puts the entry on
+// Windows 11's first menu for the user who runs it, as setup does: the MSI
+// runs it as the installing user, and Active Setup as every other user at
+// their next logon, since a package is registered per user.
+// "--remove-package" takes the package away for this user,
+// "--remove-package-for-all-users" (the MSI's uninstall, elevated) for
+// every user; both remove the hidden verbs an earlier build left for the
+// user who runs them. Nothing on Windows 10. Returns the exit code, or -1
+// when the first argument names none of them (always on POSIX).
 int RunInstallerStep();
 
 #endif  // ARKIVA_APP_SETUP_H_

@@ -3,10 +3,12 @@
 # it is Windows 10, `msiexec /i` installs the files and the machine-wide
 # keys, and runs no PowerShell; the registered commands archive a folder and
 # a file at once (no setup box), a newer MSI replaces the installed one, and
-# `msiexec /x` leaves no file and no key. Then, on Windows 11 (build 22621),
-# with a PowerShell stand-in: the install registers the package for the
-# installing user, whose static verbs are hidden, and the uninstall removes
-# both; a failing PowerShell fails nothing.
+# `msiexec /x` leaves no file and no key. The package's logos are installed
+# beside arkiva.exe, Active Setup's key registers every user at their next
+# logon and goes at uninstall, and SYSTEM registers nothing. Then, on
+# Windows 11 (build 22621), with a PowerShell stand-in: the install registers
+# the package for the installing user and hides no verb, and the uninstall
+# removes it for every user; a failing PowerShell fails nothing.
 #   check-msi.sh BUILD_DIR VERSION SHELL_START_EXE
 set -euo pipefail
 build=$1
@@ -22,7 +24,8 @@ cmake --build "$build" --target msi >/dev/null
 msi=$build/arkiva-$version-win64.msi
 # The same product one version later, for the upgrade.
 cp -r "$build/msi" "$work/msi-next"
-sed -i "s/Version=\"$version\"/Version=\"99.0.0\"/" "$work/msi-next/arkiva.wxs"
+sed -i "s/Version=\"$version\"/Version=\"99.0.0\"/; s/Value=\"${version//./,},0\"/Value=\"99,0,0,0\"/" \
+  "$work/msi-next/arkiva.wxs"
 (cd "$work/msi-next" && wixl -a x64 -o "$work/next.msi" arkiva.wxs)
 
 boot_prefix
@@ -45,9 +48,29 @@ menu_keys() {
 
 wine msiexec /i "$(dos "$msi")" /qn
 wineserver -w
-[ "$(ls "$installed" | tr '\n' ' ')" = "COPYING-libarchive.txt COPYING-xz-LGPLv2.1.txt COPYING-xz.txt LICENSE.txt README.txt arkiva-shell.dll arkiva-shell.msix arkiva.exe tar.exe xz.exe " ] \
+[ "$(ls "$installed" | tr '\n' ' ')" = "Assets COPYING-libarchive.txt COPYING-xz-LGPLv2.1.txt COPYING-xz.txt LICENSE.txt README.txt arkiva-shell.dll arkiva-shell.msix arkiva.exe tar.exe xz.exe " ] \
   || fail "installed: $(ls "$installed" | tr '\n' ' ')"
 cmp -s "$installed/arkiva.exe" "$build/arkiva.exe" || fail "the installed arkiva.exe is not the built one"
+for logo in StoreLogo Square150x150Logo Square44x44Logo; do
+  cmp -s "$installed/Assets/$logo.png" "$build/msix/files/Assets/$logo.png" || fail "no $logo.png"
+done
+active_setup() {
+  wine reg query 'HKLM\Software\Microsoft\Active Setup\Installed Components\{B6F2D0C4-7A3E-4C59-8E1D-5F9A2C6B3E70}' 2>/dev/null |
+    tr -d '\r' | grep -E '^(HKEY|    )' || true
+}
+expected_active_setup() {
+  echo "HKEY_LOCAL_MACHINE\Software\Microsoft\Active Setup\Installed Components\{B6F2D0C4-7A3E-4C59-8E1D-5F9A2C6B3E70}
+    (Default)    REG_SZ    arkiva
+    IsInstalled    REG_DWORD    0x1
+    StubPath    REG_SZ    \"C:\Program Files\arkiva\arkiva.exe\" --add-package
+    Version    REG_SZ    $1"
+}
+[ "$(active_setup)" = "$(expected_active_setup "${version//./,},0")" ] ||
+  fail "Active Setup after install: $(active_setup)"
+# SYSTEM, as Intune and SCCM install, has no desktop to register for.
+msiinfo export "$msi" InstallExecuteSequence | grep -q \
+  $'^AddMenuPackage\tNOT REMOVE="ALL" AND WINDOWSBUILD >= 22000 AND UserSID <> "S-1-5-18"\t6500' ||
+  fail "AddMenuPackage runs as SYSTEM: $(msiinfo export "$msi" InstallExecuteSequence | grep MenuPackage)"
 command='"C:\Program Files\arkiva\arkiva.exe" "%1"'
 class='{DEDB3083-EA15-42E5-A382-2D8761661176}'
 expected="HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz
@@ -88,12 +111,15 @@ versions=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninst
 [ "$versions" = "99.0.0 " ] || fail "installed versions after the upgrade: $versions"
 [ "$(menu_keys)" = "$expected" ] || fail "keys after the upgrade:
 $(menu_keys)"
+[ "$(active_setup)" = "$(expected_active_setup 99,0,0,0)" ] ||
+  fail "Active Setup after the upgrade: $(active_setup)"
 
 wine msiexec /x "$(dos "$work/next.msi")" /qn
 wineserver -w
 [ ! -e "$installed" ] || fail "left after uninstall: $(ls "$installed")"
 [ -z "$(menu_keys)" ] || fail "keys left after uninstall:
 $(menu_keys)"
+[ -z "$(active_setup)" ] || fail "Active Setup left after uninstall: $(active_setup)"
 [ ! -e "$powershell/record.txt" ] || fail "PowerShell ran on Windows 10: $(cat "$powershell/record.txt")"
 
 user_verbs() {
@@ -102,23 +128,33 @@ user_verbs() {
   done
 }
 ps='"C:\windows\system32\WindowsPowerShell\v1.0\powershell.exe" -NoProfile -NonInteractive -Command'
-remove="Get-AppxPackage -Name 'arkiva.shell' | Remove-AppxPackage"
-add="$remove; Add-AppxPackage -Path 'C:\Program Files\arkiva\arkiva-shell.msix' -ExternalLocation 'C:\Program Files\arkiva'"
-hidden='    ProgrammaticAccessOnly    REG_SZ    
-    ProgrammaticAccessOnly    REG_SZ    '
+folder='C:\Program Files\arkiva'
+query="if (Get-AppxPackage -Name 'arkiva.shell' | Where-Object { \$_.Version -eq '$version.0' -and \$_.InstallLocation -eq '$folder' -and \$_.Status -eq 'Ok' }) { exit 17 }"
+add="Get-AppxPackage -Name 'arkiva.shell' | Remove-AppxPackage; Add-AppxPackage -Path '$folder\arkiva-shell.msix' -ExternalLocation '$folder'"
+remove="Get-AppxPackage -AllUsers -Name 'arkiva.shell' | Remove-AppxPackage -AllUsers"
 report_build 10.0 22621 0
 wine msiexec /i "$(dos "$msi")" /qn
 wineserver -w
-[ "$(cat "$powershell/record.txt")" = "$ps \"$add\"" ] || fail "PowerShell on Windows 11: $(cat "$powershell/record.txt")"
-[ "$(user_verbs)" = "$hidden" ] || fail "the user's verbs after a registration: $(user_verbs)"
+[ "$(cat "$powershell/record.txt")" = "$ps \"$query\"
+$ps \"$add\"" ] || fail "PowerShell on Windows 11: $(cat "$powershell/record.txt")"
+[ -z "$(user_verbs)" ] || fail "a verb hidden after a registration: $(user_verbs)"
 [ "$(menu_keys)" = "$expected" ] || fail "machine-wide keys on Windows 11:
 $(menu_keys)"
+# Active Setup's run for this user at the next logon: the same version from
+# the same folder is not registered again.
+echo 17 >"$powershell/exit.txt"
+rm "$powershell/record.txt"
+wine "$(active_setup | sed -n 's/^    StubPath    REG_SZ    "\(.*\)" --add-package$/\1/p')" --add-package
+wineserver -w
+[ "$(cat "$powershell/record.txt")" = "$ps \"$query\"" ] ||
+  fail "Active Setup's run: $(cat "$powershell/record.txt")"
+echo 0 >"$powershell/exit.txt"
 rm "$powershell/record.txt"
 wine msiexec /x "$(dos "$msi")" /qn
 wineserver -w
 [ "$(cat "$powershell/record.txt")" = "$ps \"$remove\"" ] || fail "PowerShell at uninstall: $(cat "$powershell/record.txt")"
-[ -z "$(user_verbs)" ] || fail "the user's verbs after uninstall: $(user_verbs)"
 [ ! -e "$installed" ] || fail "left after uninstall: $(ls "$installed")"
+[ -z "$(active_setup)" ] || fail "Active Setup left after uninstall: $(active_setup)"
 
 report_build 10.0 22621 1
 wine msiexec /i "$(dos "$msi")" /qn

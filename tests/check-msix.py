@@ -76,10 +76,14 @@ verify = subprocess.run(["osslsigncode", "verify", *trust, "-in", build + "/arki
                         capture_output=True, text=True)
 check(verify.returncode == 0 and "Signature verification: ok" in verify.stdout,
       "osslsigncode verify: " + verify.stdout + verify.stderr)
-# "/O=arkiva/CN=arkiva test" is, as Windows writes it, "CN=arkiva test, O=arkiva".
+# Publisher is the signer's subject as Windows writes it (check-signing.py
+# holds the cases).
+signer = subprocess.run(["/usr/bin/python3", os.path.dirname(__file__) + "/../windows11/publisher.py",
+                         build + "/msix/signer.pem"], capture_output=True, text=True).stdout.strip()
 subject = re.search(r"Signer #0:\s*\n\s*Subject: (.*)", verify.stdout)
-signer = ", ".join(reversed(subject.group(1).strip("/").split("/"))) if subject else "?"
-publisher = re.search(r'Publisher="([^"]*)"', manifest).group(1)
+check(subject is not None and signer.startswith("CN="), "signer: %r" % signer)
+publisher = ElementTree.fromstring(manifest).find(
+    "{http://schemas.microsoft.com/appx/manifest/foundation/windows10}Identity").get("Publisher")
 check(publisher == signer, "Publisher %r, signer %r" % (publisher, signer))
 
 print("\n".join(failures) or "arkiva-shell.msix: %d entries, %d mapped, signed by %s"

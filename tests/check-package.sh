@@ -20,6 +20,7 @@ unzip -q "$zip" -d "$work/unpacked"
 top="$work/unpacked/arkiva-$version-win64"
 for f in arkiva.exe arkiva-shell.dll arkiva-shell.msix tar.exe xz.exe README.txt LICENSE.txt \
          remove-menu.reg remove-menu.cmd \
+         Assets/StoreLogo.png Assets/Square150x150Logo.png Assets/Square44x44Logo.png \
          COPYING-libarchive.txt COPYING-xz.txt COPYING-xz-LGPLv2.1.txt; do
   [ -f "$top/$f" ] || { echo "missing from the zip: $f"; exit 1; }
 done

@@ -384,8 +384,10 @@ TEST_F(SetupRun, AFailedSetupSaysWhichKeyAndWhy) {
 
 #ifdef _WIN32
 // Windows 11 as Wine can show it: the build the system reports, set where
-// Wine reads it, and a PowerShell stand-in that records its command line and
-// exits 0, or fails as Add-AppxPackage does for a signer that is not trusted.
+// Wine reads it, and a PowerShell stand-in that records its command lines
+// and ends with the exit codes it is given, one a start: 0, a failure as
+// Add-AppxPackage's for a signer that is not trusted, or the query's answer
+// that this version is registered from this folder already.
 class Windows11Setup : public SetupRun {
  protected:
   const char* kVersionKey = "Software\\Microsoft\\Windows NT\\CurrentVersion";
@@ -414,75 +416,143 @@ class Windows11Setup : public SetupRun {
     RegistrySetValue(key.c_str(), "CurrentVersion", saved_version_[0].substr(2).c_str(), 1, ".");
     RegistrySetValue(key.c_str(), "CurrentBuildNumber", saved_version_[1].substr(2).c_str(), 1,
                      ".");
-    DeleteFileA((kPowerShellFolder + "\\record.txt").c_str());
-    DeleteFileA((kPowerShellFolder + "\\exit.txt").c_str());
+    for (const char* file : {"record.txt", "exit.txt", "consoles.txt", "error.txt"})
+      DeleteFileA((kPowerShellFolder + "\\" + file).c_str());
     MoveFileExA((kPowerShellFolder + "\\powershell.exe.stub").c_str(),
                 (kPowerShellFolder + "\\powershell.exe").c_str(), MOVEFILE_REPLACE_EXISTING);
     SetupRun::TearDown();
   }
 
-  void ReportBuild(const char* version, const char* build, int powershell_exit) {
+  // `powershell_exits`: the stand-in's exit code for each start, the last
+  // for every later one.
+  void ReportBuild(const char* version, const char* build, const std::string& powershell_exits) {
     std::string key = "HKEY_LOCAL_MACHINE\\" + std::string(kVersionKey);
     ASSERT_EQ(1, RegistrySetValue(key.c_str(), "CurrentVersion", version, 1, "."));
     ASSERT_EQ(1, RegistrySetValue(key.c_str(), "CurrentBuildNumber", build, 1, "."));
-    WriteText(kPowerShellFolder + "\\exit.txt", std::to_string(powershell_exit));
+    WriteText(kPowerShellFolder + "\\exit.txt", powershell_exits);
     DeleteFileA((kPowerShellFolder + "\\record.txt").c_str());
+    DeleteFileA((kPowerShellFolder + "\\consoles.txt").c_str());
   }
+  // The PowerShell commands run since ReportBuild, one a line.
   std::string PowerShellRecord() {
     std::string path = kPowerShellFolder + "\\record.txt";
-    return PathExists(path) ? ReadText(path) : "";
+    std::string record = PathExists(path) ? ReadText(path) : "";
+    std::string commands;
+    const std::string kLine =
+        "\"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile "
+        "-NonInteractive -Command \"";
+    for (const std::string& line : Lines(record))
+      commands += (line.compare(0, kLine.size(), kLine) == 0 && line.back() == '"'
+                       ? line.substr(kLine.size(), line.size() - kLine.size() - 1)
+                       : "unexpected: " + line) +
+                  "\n";
+    return commands;
   }
-  // ProgrammaticAccessOnly, an empty text, keeps a verb off the menus.
+  // A verb marked ProgrammaticAccessOnly, as earlier builds hid this user's.
   bool Hidden(const char* verb) {
     return Value(verb, "ProgrammaticAccessOnly") == std::string("1:\0", 3);
   }
+  void HideUserVerbsAsAnEarlierBuildDid() {
+    for (const char* verb : {kUserFolderVerb, kUserFileVerb}) {
+      ASSERT_EQ(1, RegistryCreateAndSetValue((std::string(verb) + "\\command").c_str(), "",
+                                             ("\"" + arkiva + "\" \"%1\"").c_str(), 1, "."));
+      ASSERT_EQ(1, RegistryCreateAndSetValue(verb, "ProgrammaticAccessOnly", "", 1, "."));
+    }
+  }
 
+  std::string Query() {
+    std::string folder = dir / "O''Brien\xE2\x80\x99\xE2\x80\x99s tools";
+    return "if (Get-AppxPackage -Name 'arkiva.shell' | Where-Object { $_.Version -eq '" +
+           std::string(ARKIVA_PACKAGE_VERSION) + "' -and $_.InstallLocation -eq '" + folder +
+           "' -and $_.Status -eq 'Ok' }) { exit 17 }\n";
+  }
+  std::string Add() {
+    std::string folder = dir / "O''Brien\xE2\x80\x99\xE2\x80\x99s tools";
+    return "Get-AppxPackage -Name 'arkiva.shell' | Remove-AppxPackage; Add-AppxPackage -Path '" +
+           folder + "\\arkiva-shell.msix' -ExternalLocation '" + folder + "'\n";
+  }
+
+  static constexpr const char* kUserFolderVerb =
+      "HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz";
+  static constexpr const char* kUserFileVerb =
+      "HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\Create tar.xz";
   std::vector<std::string> saved_version_;
 };
 
-const char kUserFolderVerb[] =
-    "HKEY_CURRENT_USER\\Software\\Classes\\Directory\\shell\\Create tar.xz";
-const char kUserFileVerb[] = "HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\Create tar.xz";
 const char kFolderVerb[] = "HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz";
+const char kOnTheFirstMenu[] =
+    "Create tar.gz|Create tar.gz Context Menu Setup OK\nCreate tar.xz is on the Windows 11 "
+    "context menu.|";
 
-TEST_F(Windows11Setup, RegistersThePackageAndHidesTheStaticVerbsForThisUserOnly) {
-  ReportBuild("10.0", "22621", 0);
+TEST_F(Windows11Setup, RegistersThePackageAndKeepsEveryStaticVerb) {
+  ReportBuild("10.0", "22621", "0");
   int exit_code = -1;
-  EXPECT_EQ(
-      "Create tar.gz|Create tar.gz Context Menu Setup OK\nCreate tar.xz is on the Windows "
-      "11 context menu.|",
-      FirstStart("", &exit_code));
+  EXPECT_EQ(kOnTheFirstMenu, FirstStart("", &exit_code));
   EXPECT_EQ(0, exit_code);
-  std::string folder = dir / "O''Brien\xE2\x80\x99\xE2\x80\x99s tools";
-  EXPECT_EQ(
-      "\"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile "
-      "-NonInteractive -Command \"Get-AppxPackage -Name 'arkiva.shell' | "
-      "Remove-AppxPackage; Add-AppxPackage -Path '" +
-          folder + "\\arkiva-shell.msix' -ExternalLocation '" + folder + "'\"\n",
-      PowerShellRecord());
-  // The user's verbs, whole and hidden; the machine's stay for other users.
-  EXPECT_TRUE(Hidden(kUserFolderVerb));
-  EXPECT_TRUE(Hidden(kUserFileVerb));
-  ExpectDropTarget("HKEY_CURRENT_USER\\Software\\Classes");
-  EXPECT_EQ("1:\"" + arkiva + "\" \"%1\"" + std::string(1, '\0'),
-            Value((std::string(kUserFileVerb) + "\\command").c_str(), ""));
+  EXPECT_EQ(Query() + Add(), PowerShellRecord());
+  // Started with no console window, which Windows Terminal would show.
+  EXPECT_EQ("0\n0\n", ReadText(kPowerShellFolder + "\\consoles.txt"));
   EXPECT_FALSE(Hidden(kFolderVerb));
   EXPECT_FALSE(Hidden(kFileKey));
-
-  // The MSI's uninstall step takes the package and those verbs away.
-  EXPECT_EQ(0, RunCommandLine("\"" + arkiva + "\" --remove-package", "", nullptr));
-  EXPECT_EQ(
-      "\"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile "
-      "-NonInteractive -Command \"Get-AppxPackage -Name 'arkiva.shell' | "
-      "Remove-AppxPackage\"\n",
-      PowerShellRecord().substr(PowerShellRecord().find('\n') + 1));
   EXPECT_EQ(0, RegistryKeyExists(kUserFolderVerb, "."));
-  EXPECT_EQ(0, RegistryKeyExists(kUserFileVerb, "."));
+
+  // The MSI's steps: this user's removal, and the uninstall's for every user.
+  ReportBuild("10.0", "22621", "0");
+  EXPECT_EQ(0, RunCommandLine("\"" + arkiva + "\" --remove-package", "", nullptr));
+  EXPECT_EQ(0, RunCommandLine("\"" + arkiva + "\" --remove-package-for-all-users", "", nullptr));
+  EXPECT_EQ(
+      "Get-AppxPackage -Name 'arkiva.shell' | Remove-AppxPackage\n"
+      "Get-AppxPackage -AllUsers -Name 'arkiva.shell' | Remove-AppxPackage -AllUsers\n",
+      PowerShellRecord());
   EXPECT_EQ(1, RegistryKeyExists(kFolderVerb, "."));
 }
 
+// Explorer often drops a packaged command that was removed and added again
+// until it restarts: a repeated setup or an MSI repair leaves it be.
+TEST_F(Windows11Setup, TheSameVersionFromTheSameFolderIsNotRegisteredAgain) {
+  ReportBuild("10.0", "22621", "17");
+  int exit_code = -1;
+  EXPECT_EQ(kOnTheFirstMenu, FirstStart("", &exit_code));
+  EXPECT_EQ(Query(), PowerShellRecord());
+  ReportBuild("10.0", "22621", "17");
+  EXPECT_EQ(0, RunCommandLine("\"" + arkiva + "\" --add-package", "", nullptr));
+  EXPECT_EQ(Query(), PowerShellRecord());
+}
+
+// Earlier builds hid this user's verbs once the package was registered,
+// which took the entry off every menu that shows only static verbs.
+TEST_F(Windows11Setup, TheHiddenVerbsOfAnEarlierBuildGo) {
+  // A plain start sets up again: the box, and no verb hidden.
+  ReportBuild("10.0", "22621", "0");
+  HideUserVerbsAsAnEarlierBuildDid();
+  int exit_code = -1;
+  EXPECT_EQ(kOnTheFirstMenu, FirstStart("", &exit_code));
+  EXPECT_EQ(0, RegistryKeyExists(kUserFolderVerb, "."));
+  EXPECT_EQ(0, RegistryKeyExists(kUserFileVerb, "."));
+  EXPECT_EQ("no box", FirstStart("", &exit_code));  // and only once
+
+  // The MSI's step and Active Setup's, after a registration or a failure.
+  for (const char* exits : {"0", "1"}) {
+    ReportBuild("10.0", "22621", exits);
+    HideUserVerbsAsAnEarlierBuildDid();
+    EXPECT_EQ(exits[0] - '0', RunCommandLine("\"" + arkiva + "\" --add-package", "", nullptr));
+    EXPECT_EQ(0, RegistryKeyExists(kUserFolderVerb, ".")) << exits;
+    EXPECT_EQ(0, RegistryKeyExists(kUserFileVerb, ".")) << exits;
+  }
+
+  // Where the user's verbs are setup's own, they are written again, shown.
+  RemoveMenuKeys(true);
+  MakeVolatile(HKEY_LOCAL_MACHINE, "Software\\Classes\\Directory\\shell");
+  HideUserVerbsAsAnEarlierBuildDid();
+  std::string box = FirstStart("", &exit_code);
+  EXPECT_NE(std::string::npos, box.find("Set up for this user only")) << box;
+  EXPECT_EQ(1, RegistryKeyExists(kUserFolderVerb, "."));
+  EXPECT_FALSE(Hidden(kUserFolderVerb));
+  EXPECT_FALSE(Hidden(kUserFileVerb));
+}
+
 TEST_F(Windows11Setup, AFailedRegistrationKeepsTheStaticVerbsAndSaysWhy) {
-  ReportBuild("10.0", "22621", 1);
+  ReportBuild("10.0", "22621", "1");
   int exit_code = -1;
   EXPECT_EQ(
       "Create tar.gz|Create tar.gz Context Menu Setup OK\nOn Windows 11 it is under "
@@ -491,22 +561,49 @@ TEST_F(Windows11Setup, AFailedRegistrationKeepsTheStaticVerbsAndSaysWhy) {
       "terminated in a root certificate which is not trusted by the trust provider.|",
       FirstStart("", &exit_code));
   EXPECT_EQ(0, exit_code);
+  EXPECT_EQ(Query() + Add(), PowerShellRecord());
   EXPECT_EQ(0, RegistryKeyExists(kUserFolderVerb, "."));
   EXPECT_FALSE(Hidden(kFolderVerb));
   EXPECT_FALSE(Hidden(kFileKey));
+}
 
-  // After an earlier success (the MSI's step, say), a failure hides nothing.
-  ReportBuild("10.0", "22621", 0);
-  EXPECT_EQ(0, RunCommandLine("\"" + arkiva + "\" --add-package", "", nullptr));
-  EXPECT_TRUE(Hidden(kUserFolderVerb));
-  ReportBuild("10.0", "22621", 1);
-  EXPECT_EQ(1, RunCommandLine("\"" + arkiva + "\" --add-package", "", nullptr));
-  EXPECT_EQ(0, RegistryKeyExists(kUserFolderVerb, "."));
-  EXPECT_EQ(0, RegistryKeyExists(kUserFileVerb, "."));
+// Windows PowerShell writes its (localised) errors in the console's code
+// page, the OEM one, which Wine takes from LANG.
+TEST_F(Windows11Setup, PowerShellsReasonIsReadInItsCodePage) {
+  struct {
+    const char* lang;
+    const char* error;
+  } cases[] = {
+      {"de_DE.UTF-8",
+       "Add-AppxPackage : Fehler bei der Bereitstellung mit HRESULT: 0x80073CF3, Überprüfung "
+       "des Pakets fehlgeschlagen.\r\nIn Zeile:1 Zeichen:1\r\n+ Add-AppxPackage\r\n"},
+      {"zh_CN.UTF-8",
+       "Add-AppxPackage : 部署失败，原因是 HRESULT: 0x80073CF3，包无法进行更新、依赖项或冲突验证。"
+       "\r\n所在位置 行:1 字符: 1\r\n+ Add-AppxPackage\r\n"},
+  };
+  for (const auto& c : cases) {
+    ReportBuild("10.0", "22621", "1");
+    RegistryDeleteKeyTree(kFolderVerb, ".");
+    WriteText(kPowerShellFolder + "\\error.txt", c.error);
+    BoxWatch watch("Create tar.gz");
+    std::string out;
+    EXPECT_EQ(0, RunShell("LANG=" + std::string(c.lang) + " LC_ALL=" + c.lang +
+                              " setarch $(uname -m) -R wine \"" + UnixPath(arkiva) + "\"",
+                          &out))
+        << out;
+    std::string error = c.error;
+    std::string reason = error.substr(0, error.find("\r\n"));
+    EXPECT_EQ(
+        "Create tar.gz Context Menu Setup OK\nOn Windows 11 it is under \"Show more options\": "
+        "its package could not be registered: " +
+            reason,
+        watch.Stop().text)
+        << c.lang;
+  }
 }
 
 TEST_F(Windows11Setup, WindowsTenRunsNoPowerShell) {
-  ReportBuild("10.0", "19045", 0);
+  ReportBuild("10.0", "19045", "0");
   int exit_code = -1;
   EXPECT_EQ("Create tar.gz|Create tar.gz Context Menu Setup OK|", FirstStart("", &exit_code));
   EXPECT_EQ(0, RunCommandLine("\"" + arkiva + "\" --add-package", "", nullptr));

@@ -102,18 +102,42 @@ TEST(PackageWords, PowerShellCommands) {
       "Get-AppxPackage -Name 'arkiva.shell' | Remove-AppxPackage; Add-AppxPackage -Path "
       "'C:\\a''b\\arkiva-shell.msix' -ExternalLocation 'C:\\a''b'",
       AddPackageCommand("C:\\a'b"));
+  EXPECT_EQ(
+      "if (Get-AppxPackage -Name 'arkiva.shell' | Where-Object { $_.Version -eq '1.2.3.0' -and "
+      "$_.InstallLocation -eq 'C:\\a''b' -and $_.Status -eq 'Ok' }) { exit 17 }",
+      SameRegistrationCommand("C:\\a'b", "1.2.3.0"));
+  EXPECT_EQ("Get-AppxPackage -AllUsers -Name 'arkiva.shell' | Remove-AppxPackage -AllUsers",
+            RemovePackageForAllUsersCommand());
+}
+
+// arkiva-shell.dll is x64: only an x64 Explorer loads it.
+TEST(PackageWords, TheCommandRunsOnX64Only) {
+  EXPECT_TRUE(HandlerRunsOnMachine(0x8664));   // IMAGE_FILE_MACHINE_AMD64
+  EXPECT_TRUE(HandlerRunsOnMachine(0));        // no IsWow64Process2: Windows 10 before 1709
+  EXPECT_FALSE(HandlerRunsOnMachine(0xAA64));  // ARM64
+  EXPECT_FALSE(HandlerRunsOnMachine(0x014c));  // x86
 }
 
 TEST(PackageWords, PowerShellsReasonWithoutItsPositionLines) {
-  EXPECT_EQ(
-      "Add-AppxPackage : Deployment failed with HRESULT: 0x800B0109, A certificate chain "
-      "processed, but terminated in a root certificate which is not trusted by the trust "
-      "provider. (Exception from HRESULT: 0x800B0109)",
-      PowerShellReason("Add-AppxPackage : Deployment failed with HRESULT: 0x800B0109, A "
-                       "certificate chain processed, but terminated in a root\r\ncertificate "
-                       "which is not trusted by the trust provider.\r\n(Exception from HRESULT: "
-                       "0x800B0109)\r\nAt line:1 char:1\r\n+ Add-AppxPackage -Path 'x'\r\n+ "
-                       "~~~~~~~~~~~~~~~\r\n    + CategoryInfo          : NotSpecified\r\n"));
-  EXPECT_EQ("", PowerShellReason(""));
-  EXPECT_EQ("only this", PowerShellReason("\r\nonly this\r\n\r\n"));
+  struct {
+    const char* errors;
+    const char* reason;
+  } rows[] = {
+      {"Add-AppxPackage : Deployment failed with HRESULT: 0x800B0109, A certificate chain "
+       "processed, but terminated in a root\r\ncertificate which is not trusted by the trust "
+       "provider.\r\n(Exception from HRESULT: 0x800B0109)\r\nAt line:1 char:1\r\n+ "
+       "Add-AppxPackage -Path 'x'\r\n+ ~~~~~~~~~~~~~~~\r\n    + CategoryInfo          : "
+       "NotSpecified\r\n",
+       "Add-AppxPackage : Deployment failed with HRESULT: 0x800B0109, A certificate chain "
+       "processed, but terminated in a root certificate which is not trusted by the trust "
+       "provider. (Exception from HRESULT: 0x800B0109)"},
+      // The position line in the user's language.
+      {"Add-AppxPackage : Fehler bei der Bereitstellung.\r\nIn Zeile:1 Zeichen:1\r\n+ Add-Appx\r\n",
+       "Add-AppxPackage : Fehler bei der Bereitstellung."},
+      {"PowerShell failed\r\n    + CategoryInfo : x\r\n", "PowerShell failed"},
+      {"", ""},
+      {"\r\nonly this\r\n\r\n", "only this"},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(row.reason, PowerShellReason(row.errors)) << row.errors;
 }

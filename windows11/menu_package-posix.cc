@@ -12,3 +12,11 @@ PackageRegistration RegisterMenuPackage(const std::string&) {
 PackageRegistration RemoveMenuPackage() {
   return {PackageRegistration::kRegistered, ""};
 }
+
+PackageRegistration RemoveMenuPackageForAllUsers() {
+  return {PackageRegistration::kRegistered, ""};
+}
+
+bool MachineRunsMenuHandler() {
+  return false;
+}

@@ -5,6 +5,7 @@
 #include "host/files/file_size.h"
 #include "host/process/subprocess.h"
 #include "host/system_error.h"
+#include "host/wide_text.h"
 
 namespace {
 
@@ -22,7 +23,27 @@ std::string PowerShellPath() {
   return system + "\\WindowsPowerShell\\v1.0\\powershell.exe";
 }
 
-PackageRegistration RunPowerShell(const std::string& command) {
+// What PowerShell wrote, in this process's code page. Windows PowerShell
+// writes in its console's code page, the system's OEM one (850 on a German
+// Windows, 936 on a Chinese one), and its errors are in the user's
+// language. GetOEMCP cannot tell it: arkiva's UTF-8 manifest makes it
+// 65001 for this process. Where the system itself is set to UTF-8 (a
+// choice of Windows' region settings), the text is valid UTF-8 already.
+std::string FromConsoleCodePage(const std::string& text) {
+  int size = static_cast<int>(text.size());
+  if (text.empty() ||
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, NULL, 0) > 0)
+    return text;
+  DWORD code_page = CP_OEMCP;
+  GetLocaleInfoW(GetSystemDefaultLCID(), LOCALE_IDEFAULTCODEPAGE | LOCALE_RETURN_NUMBER,
+                 reinterpret_cast<LPWSTR>(&code_page), sizeof(code_page) / sizeof(WCHAR));
+  int length = MultiByteToWideChar(code_page, 0, text.data(), size, NULL, 0);
+  std::wstring wide(length, L'\0');
+  MultiByteToWideChar(code_page, 0, text.data(), size, &wide[0], length);
+  return Narrow(wide.data(), length);
+}
+
+PackageRegistration RunPowerShell(const std::string& command, int* exit_code = nullptr) {
   std::string program = PowerShellPath();
   Subprocess child(program.c_str(), {"-NoProfile -NonInteractive -Command", {command}}, "",
                    kHiddenWindow, {});
@@ -35,9 +56,11 @@ PackageRegistration RunPowerShell(const std::string& command) {
     return {PackageRegistration::kFailed, "PowerShell did not finish in time."};
   }
   SubprocessEnd end = child.Finish();
+  if (exit_code)
+    *exit_code = end.exit_code;
   if (end.exit_code == 0)
     return {PackageRegistration::kRegistered, ""};
-  std::string reason = PowerShellReason(child.ErrorOutput());
+  std::string reason = PowerShellReason(FromConsoleCodePage(child.ErrorOutput()));
   if (reason.empty())
     reason = "PowerShell failed (exit code " + std::to_string(end.exit_code) + ").";
   return {PackageRegistration::kFailed, reason};
@@ -62,14 +85,38 @@ bool HasPackagedMenu() {
          (version.dwMajorVersion == 10 && version.dwBuildNumber >= kFirstMenuBuild);
 }
 
+bool MachineRunsMenuHandler() {
+  // Since Windows 10 1709; before it, an x64 Windows.
+  typedef BOOL(WINAPI * MachineFunction)(HANDLE, USHORT*, USHORT*);
+  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  MachineFunction is_wow64_process2 =
+      kernel32 ? reinterpret_cast<MachineFunction>(
+                     reinterpret_cast<void*>(GetProcAddress(kernel32, "IsWow64Process2")))
+               : nullptr;
+  USHORT process_machine = 0, native_machine = 0;
+  if (!is_wow64_process2 ||
+      !is_wow64_process2(GetCurrentProcess(), &process_machine, &native_machine))
+    native_machine = 0;
+  return HandlerRunsOnMachine(native_machine);
+}
+
 PackageRegistration RegisterMenuPackage(const std::string& folder) {
   std::string package = folder + "\\" + kMenuPackageFile;
   if (QueryFileSize(package.c_str()) == kSizeNothing)
     return {PackageRegistration::kFailed,
             std::string(kMenuPackageFile) + " is not beside arkiva.exe."};
+  // A query that fails for any reason only registers again.
+  int exit_code = 0;
+  RunPowerShell(SameRegistrationCommand(folder, ARKIVA_PACKAGE_VERSION), &exit_code);
+  if (exit_code == kSameRegistrationExit)
+    return {PackageRegistration::kRegistered, ""};
   return RunPowerShell(AddPackageCommand(folder));
 }
 
 PackageRegistration RemoveMenuPackage() {
   return RunPowerShell(RemovePackageCommand());
+}
+
+PackageRegistration RemoveMenuPackageForAllUsers() {
+  return RunPowerShell(RemovePackageForAllUsersCommand());
 }

@@ -1,5 +1,7 @@
 #include "windows11/menu_package.h"
 
+#include <vector>
+
 const char kMenuPackageName[] = "arkiva.shell";
 const char kMenuPackageFile[] = "arkiva-shell.msix";
 
@@ -28,6 +30,24 @@ std::string RemovePackageCommand() {
   return "Get-AppxPackage -Name " + PowerShellQuoted(kMenuPackageName) + " | Remove-AppxPackage";
 }
 
+std::string RemovePackageForAllUsersCommand() {
+  return "Get-AppxPackage -AllUsers -Name " + PowerShellQuoted(kMenuPackageName) +
+         " | Remove-AppxPackage -AllUsers";
+}
+
+std::string SameRegistrationCommand(const std::string& folder, const std::string& version) {
+  // -eq compares text without regard to case, as Windows compares paths.
+  return "if (Get-AppxPackage -Name " + PowerShellQuoted(kMenuPackageName) +
+         " | Where-Object { $_.Version -eq " + PowerShellQuoted(version) +
+         " -and $_.InstallLocation -eq " + PowerShellQuoted(folder) +
+         " -and $_.Status -eq 'Ok' }) { exit " + std::to_string(kSameRegistrationExit) + " }";
+}
+
+bool HandlerRunsOnMachine(unsigned short native_machine) {
+  const unsigned short kUnknown = 0, kAmd64 = 0x8664;  // IMAGE_FILE_MACHINE_
+  return native_machine == kUnknown || native_machine == kAmd64;
+}
+
 std::string AddPackageCommand(const std::string& folder) {
   std::string package = folder + "\\" + kMenuPackageFile;
   return RemovePackageCommand() + "; Add-AppxPackage -Path " + PowerShellQuoted(package) +
@@ -35,7 +55,7 @@ std::string AddPackageCommand(const std::string& folder) {
 }
 
 std::string PowerShellReason(const std::string& errors) {
-  std::string reason;
+  std::vector<std::string> lines;
   for (size_t start = 0; start < errors.size();) {
     size_t end = errors.find('\n', start);
     if (end == std::string::npos)
@@ -44,11 +64,21 @@ std::string PowerShellReason(const std::string& errors) {
     start = end + 1;
     while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
       line.pop_back();
-    if (line.compare(0, 8, "At line:") == 0 || line.compare(0, 2, "+ ") == 0 ||
-        line.compare(0, 4, "    ") == 0)
+    // The position line comes before the code it quotes ("+ "), in the
+    // user's language ("At line:1 char:1", "In Zeile:1 Zeichen:1"); the
+    // category lines are indented.
+    if (line.compare(0, 2, "+ ") == 0) {
+      if (!lines.empty())
+        lines.pop_back();
+      break;
+    }
+    if (line.compare(0, 8, "At line:") == 0 || line.compare(0, 4, "    ") == 0)
       break;
     if (!line.empty())
-      reason += (reason.empty() ? "" : " ") + line;
+      lines.push_back(line);
   }
+  std::string reason;
+  for (const std::string& line : lines)
+    reason += (reason.empty() ? "" : " ") + line;
   return reason;
 }

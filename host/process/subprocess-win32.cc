@@ -86,10 +86,12 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
   HANDLE errors_write = NULL;
   HANDLE console_in = INVALID_HANDLE_VALUE, console_out = INVALID_HANDLE_VALUE;
   if (window == kHiddenWindow) {
-    // Its error output through a pipe. It shares this process's console:
-    // arkiva.exe has none, so Windows makes the program one, which SW_HIDE
-    // keeps out of sight.
+    // Its error output through a pipe, and no console window at all:
+    // Windows Terminal, Windows 11's default, shows a console that SW_HIDE
+    // asks to hide as a minimised window in the taskbar, so SW_HIDE alone
+    // would flash one on every run.
     si.wShowWindow = SW_HIDE;
+    creation |= CREATE_NO_WINDOW;
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
     HANDLE read_end;
     if (!CreatePipe(&read_end, &errors_write, &sa, 0)) {

@@ -28,7 +28,7 @@ enum SubprocessWindow {
   // POSIX: the user's terminal, whose interrupt it gets; its standard error
   // is read, and arkiva shows its progress.
   kShownWindow,
-  // No window (Windows) or terminal (POSIX: no input and a session of its
+  // No window, not even a console's (Windows), or terminal (POSIX: no input and a session of its
   // own, so it gets no signal of the user's terminal); its standard error is
   // read through a pipe.
   kHiddenWindow,
