@@ -6,7 +6,9 @@
 #include "app/xz_progress.h"
 #include "entry_label.h"
 #include "host/files/file_claim.h"
+#include "host/files/file_identity.h"
 #include "host/files/file_size.h"
+#include "host/files/file_sync.h"
 #include "host/files/item_lock.h"
 #include "host/files/path_limit.h"
 #include "host/files/path_parts.h"
@@ -14,6 +16,8 @@
 #include "host/process/interrupt.h"
 #include "host/process/program_args.h"
 #include "host/ui/failure_report.h"
+#include "host/ui/message_box.h"
+#include "run_record/run_record.h"
 
 #include <time.h>
 
@@ -133,24 +137,40 @@ ArchiveStatus XzStatus(ProgramRun xz, const std::string& output_name) {
 // and block the next run. Only while the input is there, though: xz removes
 // its input once it has finished the output, which is from then on the only
 // copy of the data, whatever its check says.
+//
+// The archive is synced before the run reports it: a power loss a moment
+// after "Created" must not take it.
 ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder_part,
                     const std::string& input, const std::string& output,
-                    const std::string& output_name, const ItemProgress& where, double from) {
+                    const std::string& output_name, const ItemProgress& where, double from,
+                    RunRecord* record) {
   if (Exists(output))
     return Failed(AlreadyThere(output_name));
   int64_t input_size = GrowingFileSize(input);
   uint64_t input_bytes = input_size > 0 ? input_size : 0;
   ChildEnvironment environment = XzEnvironment(input_bytes);
-  StepWatch watch =
-      Step(where, "xz", "Compressing \"" + output_name + "\"", from, 1, input_bytes, MeasureXz);
+  // xz's output is recorded as soon as it is there, so that a start after
+  // this run died knows it for this run's, whole or not.
+  bool recorded = false;
+  StepWatch watch = Step(where, "xz", "Compressing \"" + output_name + "\"", from, 1, input_bytes,
+                         [&](Subprocess* child) {
+                           if (!recorded && Exists(output)) {
+                             record->NoteOutput(output_name, QueryFileIdentity(output));
+                             recorded = true;
+                           }
+                           return MeasureXz(child);
+                         });
   int64_t start = static_cast<int64_t>(time(nullptr));
-  ProgramRun xz = RunProgram("xz", arguments, folder_part, kShownWindow, environment,
-                             where.progress ? &watch : nullptr);
+  ProgramRun xz = RunProgram("xz", arguments, folder_part, kShownWindow, environment, &watch);
   XzFileCheck check = xz.outcome == ProgramRun::kNotStarted
                           ? XzFileCheck{XzFileCheck::kNotWhole, ""}
                           : CheckXzFile(output);
-  if (xz.Succeeded() && check.result == XzFileCheck::kWhole)
+  if (xz.Succeeded() && check.result == XzFileCheck::kWhole) {
+    std::string unsynced = SyncFile(output);
+    if (!unsynced.empty())
+      return Failed("\"" + output_name + "\" could not be written to the disk: " + unsynced);
     return Archived(output_name);
+  }
   if (xz.outcome != ProgramRun::kNotStarted && !Exists(input) && Exists(output))
     return KeptOutput(check, output_name, input.substr(folder_part.size()));
   // A file system may keep times in steps of up to two seconds.
@@ -163,7 +183,8 @@ ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder
 // tar into the claimed Name.tar, then xz, which replaces it with Name.tar.xz.
 // Whatever goes wrong, the Name.tar this run made is removed again.
 ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& name,
-                            const ArchiveLines& lines, const ItemProgress& where) {
+                            const ArchiveLines& lines, const ItemProgress& where,
+                            RunRecord* record) {
   std::string tar_name = name + ".tar";
   std::string tar_path = folder_part + tar_name;
   if (Exists(tar_path + ".xz"))
@@ -173,6 +194,7 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
     return Failed(AlreadyThere(tar_name));
   if (claim.result == FileClaim::kFailed)
     return Failed("\"" + tar_name + "\" could not be created beside it: " + claim.reason);
+  record->NoteOutput(tar_name, QueryFileIdentity(tar_path));
 
   FolderTally tally = where.tally ? *where.tally : TallyFolder(folder_part + name);
   // tar by the size of what it has written, against what it will hold.
@@ -189,7 +211,7 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
     status = Failed(DescribeFailure("tar", tar));
   else
     status = RunXz(lines.xz, folder_part, tar_path, tar_path + ".xz", tar_name + ".xz", where,
-                   kTarShare);
+                   kTarShare, record);
   if (status.outcome != ArchiveStatus::kArchived)
     RemoveClaimedFile(tar_path);
   return status;
@@ -212,9 +234,24 @@ std::vector<std::string> OutputNames(const std::string& name, bool folder) {
 }
 
 ArchiveStatus CompressFile(const std::string& folder_part, const std::string& name,
-                           const ArchiveLines& lines, const ItemProgress& where) {
+                           const ArchiveLines& lines, const ItemProgress& where,
+                           RunRecord* record) {
   return RunXz(lines.xz, folder_part, folder_part + name, folder_part + name + ".xz", name + ".xz",
-               where, 0);
+               where, 0, record);
+}
+
+// The record of a run on the item, made before it writes anything: the
+// names it will write, the last one the archive.
+RecordedRun RunToRecord(const std::string& folder_part, const std::string& name, bool folder) {
+  RecordedRun run = {AbsoluteFolder(folder_part), name, static_cast<int64_t>(time(nullptr)), {}};
+  std::vector<std::string> outputs = OutputNames(name, folder);
+  for (size_t i = 0; i < outputs.size(); ++i)
+    run.outputs.push_back({outputs[i], i + 1 == outputs.size(), {}});
+  return run;
+}
+
+bool IsWholeArchive(const std::string& path) {
+  return CheckXzFile(path).result == XzFileCheck::kWhole;
 }
 
 // What the run learns of its items before the first starts: each folder,
@@ -335,12 +372,21 @@ ArchiveStatus ArchiveItem(const std::string& argument, const ItemProgress& where
   if (!too_long.empty())
     return Failed("the path of \"" + archive_name + "\" beside it would be " + too_long + ".");
   ArchiveLines lines = BuildArchiveLines(item.name, folder, kPosixNames);
-  return folder ? ArchiveFolder(item.folder, item.name, lines, where)
-                : CompressFile(item.folder, item.name, lines, where);
+  // Held until the run has finished or cleaned up, and gone before the
+  // locks are: a record whose item's lock can be taken is a dead run's.
+  RunRecord record(RunToRecord(item.folder, item.name, folder));
+  SetBusyReason("Creating \"" + archive_name + "\"");
+  return folder ? ArchiveFolder(item.folder, item.name, lines, where, &record)
+                : CompressFile(item.folder, item.name, lines, where, &record);
+}
+
+std::string ClearWhatDeadRunsLeft() {
+  return ClearDeadRuns(IsWholeArchive);
 }
 
 int ArchiveItems(const std::vector<std::string>& items) {
   CatchInterrupt();
+  std::string cleared = ClearWhatDeadRunsLeft();
   // The display first, then the walks, which take long for large folders:
   // the user sees them, and Cancel works from the start.
   Progress* progress = BeginProgress(kEntryLabel);
@@ -363,13 +409,17 @@ int ArchiveItems(const std::vector<std::string>& items) {
       archives.push_back(status.cause);
     cancelled = status.outcome == ArchiveStatus::kCancelled;
   }
+  SetBusyReason("");
   bool succeeded = failures.empty() && !cancelled;
   if (succeeded && !archives.empty())
     EndProgress(progress, CreatedNotice(archives), CreatedDetails(archives));
   else
     EndProgress(progress);
+  // What a dead run left is told with this run's failures, or on its own.
   if (!failures.empty())
-    ReportFailure(kEntryLabel, failures);
+    ReportFailure(kEntryLabel, failures + (cleared.empty() ? "" : "\n" + cleared));
+  else if (!cleared.empty())
+    ShowMessageBox(kEntryLabel, cleared.c_str());
   return succeeded ? 0 : 1;
 }
 

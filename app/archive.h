@@ -62,6 +62,11 @@ std::string ItemName(const std::string& argument);
 // further message.
 int ArchiveItems(const std::vector<std::string>& items);
 
+// Clears what runs that died (kill -9, a crash, a power loss) left beside
+// their items, and returns what the user is told of it ("" for nothing).
+// Every start does this first, for any item and for setup.
+std::string ClearWhatDeadRunsLeft();
+
 // Archive mode: archives every item the program arguments name (Explorer's
 // command passes one, Linux file managers the whole selection).
 int CreateArchive();

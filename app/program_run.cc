@@ -50,16 +50,18 @@ ProgressReport Report(const StepWatch& watch, double fraction) {
 // user cancels or interrupts. True when it was stopped.
 bool WaitWatching(Subprocess* child, const StepWatch* watch) {
   double fraction = 0;
-  if (watch)
-    ShowProgress(watch->progress, Report(*watch, fraction));
+  Progress* progress = watch ? watch->progress : nullptr;
+  if (progress)
+    ShowProgress(progress, Report(*watch, fraction));
   for (int polls = 1; !child->Await(kPollMilliseconds); ++polls) {
-    if (Interrupted() || (watch && ProgressCancelled(watch->progress))) {
+    if (Interrupted() || (progress && ProgressCancelled(progress))) {
       child->Stop();
       return true;
     }
     if (watch && polls % kPollsPerShow == 0) {
       fraction = StepFraction(child, *watch, fraction);
-      ShowProgress(watch->progress, Report(*watch, fraction));
+      if (progress)
+        ShowProgress(progress, Report(*watch, fraction));
     }
   }
   return false;

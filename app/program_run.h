@@ -31,7 +31,7 @@ struct ProgramRun {
 // A step of a run (tar, or xz) as the run's progress shows it: the program
 // runs while the display follows it, and Cancel stops it.
 struct StepWatch {
-  Progress* progress;               // the run's display
+  Progress* progress;               // the run's display; null: none, `measure` is still asked
   ProgressReport report;            // what the step is; the figures are filled in
   double item_from, item_to;        // the step's share of its item, 0 to 1
   double overall_from, overall_to;  // and of the whole run

@@ -1,5 +1,6 @@
 #include "app/setup.h"
 
+#include "app/archive.h"
 #include "desktop/desktop_setup.h"
 #include "entry_label.h"
 #include "host/files/file_size.h"
@@ -220,10 +221,14 @@ bool WriteMenuKeys(const std::string& program_path, std::string* failed_key, std
 }
 
 int RegisterContextMenu(const std::string& program_path) {
+  // What runs that died left is cleared first, and told in the box.
+  std::string cleared = ClearWhatDeadRunsLeft();
+  if (!cleared.empty())
+    cleared = "\n" + cleared;
   bool file_key_was_there = RegistryKeyExists(kFileMenuKey, ".");
   std::string failed_key, reason;
   if (WriteMenuKeys(program_path, &failed_key, &reason))
-    return ConfirmSetup(program_path, FirstMenuNote(program_path, false));
+    return ConfirmSetup(program_path, FirstMenuNote(program_path, false) + cleared);
   // Setup ran because the folder menu key was absent: take it away again, so
   // that the next start (with the rights it lacked) runs Setup mode once more
   // instead of taking a half-written registration for a finished one. The
@@ -241,10 +246,11 @@ int RegisterContextMenu(const std::string& program_path) {
   if (WriteKeys(UserSteps(program_path), &user_failed_key, &user_reason)) {
     return ConfirmSetup(program_path, "\nSet up for this user only: " + failed_key +
                                           " could not be written for all users: " + reason +
-                                          FirstMenuNote(program_path, true));
+                                          FirstMenuNote(program_path, true) + cleared);
   }
   RegistryDeleteKeyTree(kUserFolderMenuKey, ".");
-  std::string text = "Create tar.gz Context Menu Setup failed\n" + failed_key + ": " + reason;
+  std::string text =
+      "Create tar.gz Context Menu Setup failed\n" + failed_key + ": " + reason + cleared;
   ShowMessageBox(kBoxTitle, text.c_str(), kBoxError);
   return 1;
 }

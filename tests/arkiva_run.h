@@ -50,8 +50,14 @@ class ArchiveRun : public ::testing::Test {
   // Runs arkiva on several items at once, as Linux file managers do.
   int Arkiva(const std::vector<std::string>& items, Programs programs, const std::string& cwd = "",
              std::vector<std::string> env = {}) {
-    // The caller's entries come last, so that they win.
+    // The caller's entries come last, so that they win. The runs' records
+    // are the test's own.
     env.insert(env.begin(), "ARKIVA_RECORD=" + log);
+#ifdef _WIN32
+    env.insert(env.begin(), "LOCALAPPDATA=" + state);
+#else
+    env.insert(env.begin(), "XDG_STATE_HOME=" + state);
+#endif
 #ifdef _WIN32
     std::string bin = BuildPath(programs == kRecording ? "recbin" : "realbin");
     env.insert(env.begin(), "PATH=" + bin + ";C:\\windows\\system32;C:\\windows");
@@ -196,6 +202,7 @@ class ArchiveRun : public ::testing::Test {
   ScratchDir dir;
   ScratchDir io;  // what the runs print, away from the items
   std::string log = dir / "record.log";
+  std::string state = io / "state";             // where the runs' records go
   std::function<void(unsigned long)> on_start;  // learns each run's process id
   std::string message;                          // what the last Arkiva() run told the user
   bool error_icon = false;                      // Windows: its box had the error icon

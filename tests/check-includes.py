@@ -25,8 +25,9 @@ MAY_INCLUDE = {
     "desktop": [".", "host", "host/files", "host/process"],
     "windows11": [".", "host", "host/files", "host/process"],
     "nautilus": ["."],
+    "run_record": ["host", "host/files", "host/process"],
     "app": [".", "host", "host/files", "host/process", "host/ui", "registry", "desktop",
-            "windows11"],
+            "windows11", "run_record"],
     "packaging/linux": ["app", "desktop", "host", "host/files"],
 }
 # Not product code: the tests, and what is built from Debian's sources.

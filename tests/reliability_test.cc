@@ -296,9 +296,9 @@ class HostileWorld : public ArchiveRun {
   // arkiva on `item`, as `prefix` (a shell's words) starts it; its report
   // lands in `out`.
   int Start(const std::string& item, const std::string& prefix = "") {
-    return RunShell(prefix + " env DISPLAY= WAYLAND_DISPLAY= ARKIVA_REGISTRY='" +
-                        dir / "registry.reg" + "' PATH='" + dir / "bin" + "':/usr/bin:/bin '" +
-                        BuildPath("arkiva") + "' '" + item + "'",
+    return RunShell(prefix + " env DISPLAY= WAYLAND_DISPLAY= XDG_STATE_HOME='" + state +
+                        "' ARKIVA_REGISTRY='" + dir / "registry.reg" + "' PATH='" + dir / "bin" +
+                        "':/usr/bin:/bin '" + BuildPath("arkiva") + "' '" + item + "'",
                     &out);
   }
   // A tar that writes "$2" slowly: 64 KB every 100 ms, `blocks` times.
@@ -316,6 +316,20 @@ class HostileWorld : public ArchiveRun {
     EXPECT_EQ(
         0, RunShell("sleep 0.3; pgrep -af '" + dir.path + "' | grep -v pgrep || true", &running));
     EXPECT_EQ("", running);
+  }
+  // No process of a run is left working in `folder`, where tar and xz run.
+  void ExpectNothingRunningIn(const std::string& folder) {
+    std::string running;
+    EXPECT_EQ(0, RunShell("sleep 0.3; for p in /proc/[0-9]*; do [ \"$(readlink $p/cwd)\" != '" +
+                              folder + "' ] || cat $p/cmdline; done",
+                          &running));
+    EXPECT_EQ("", running);
+  }
+  // The runs' records that are left, by name.
+  std::string RunRecords() {
+    std::string records;
+    EXPECT_EQ(0, RunShell("ls '" + state + "/arkiva'", &records));
+    return records;
   }
   std::string out;
 };
@@ -419,6 +433,91 @@ TEST_F(HostileWorld, SigtermAndSighupCleanUpLikeCtrlC) {
   std::remove((dir / "bin/tar").c_str());
   EXPECT_EQ(0, Arkiva(dir / "a", kReal));
   ExpectArchiveHolds(dir / "a.tar.xz", dir / "a");
+}
+
+// A run that dies (kill -9, as an out-of-memory kill or a power loss ends
+// it) at each step, alone or with its children, as "End process tree" does.
+// No child outlives it, and the next start, on the item or on another one,
+// clears what the dead run made, says so, and goes on.
+TEST_F(HostileWorld, ARunKilledAtEachStepIsClearedByTheNextStart) {
+  struct {
+    const char* item;
+    const char* awaited;  // the kill comes once this is there, and not empty
+    bool with_children, next_on_item;
+    const char* told;  // what the dead run had made that the next start removes
+  } rows[] = {
+      {"Big", "Big.tar", false, true, "(\"Big.tar\")"},
+      {"Big", "Big.tar", true, false, "(\"Big.tar\")"},
+      {"Big", "Big.tar.xz", false, false, "(\"Big.tar\")"},  // xz removed its part
+      {"Big", "Big.tar.xz", true, true, "(\"Big.tar\", \"Big.tar.xz\")"},
+  };
+  MakeDir(dir / "Big");
+  WriteText(dir / "Big/noise", Noise(24 << 20, 3));  // xz takes seconds
+  WriteText(dir / "other", "other");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.awaited) + (row.with_children ? " with children" : " alone"));
+    std::remove((dir / "bin/tar").c_str());
+    if (std::string(row.awaited) == "Big.tar")
+      SlowTar(100);
+    on_start = [&](unsigned long pid) {
+      std::thread([=] {
+        AwaitFile(dir / row.awaited);
+        std::string children = row.with_children ? "pkill -KILL -P " + std::to_string(pid) : ":";
+        EXPECT_EQ(0, RunShell(children + "; kill -KILL " + std::to_string(pid)));
+      }).detach();
+    };
+    EXPECT_EQ(128 + SIGKILL,
+              Arkiva(dir / row.item, kReal, "", {"PATH=" + dir / "bin:/usr/bin:/bin"}));
+    on_start = nullptr;
+    ExpectNothingRunningIn(dir.path);
+    std::remove((dir / "bin/tar").c_str());
+    std::string next = row.next_on_item ? dir / row.item : dir / "other";
+    EXPECT_EQ(0, Arkiva(next, kReal));
+    EXPECT_NE(std::string::npos,
+              ReadText(io / "stderr.txt")
+                  .find("Create tar.xz: An earlier run on \"Big\" was stopped before it "
+                        "finished; what it had made " +
+                        std::string(row.told) + " was removed."))
+        << ReadText(io / "stderr.txt");
+    EXPECT_FALSE(PathExists(dir / "Big.tar"));
+    if (row.next_on_item)
+      ExpectArchiveHolds(dir / "Big.tar.xz", dir / "Big");
+    else
+      EXPECT_FALSE(PathExists(dir / "Big.tar.xz"));
+    std::remove((dir / "Big.tar.xz").c_str());
+    std::remove((dir / "other.xz").c_str());
+    WriteText(dir / "other", "other");
+    EXPECT_EQ("", RunRecords());
+  }
+}
+
+// Killed once xz has removed its input: the output is the only copy, and
+// the next start keeps it and says why.
+TEST_F(HostileWorld, ARunKilledAfterXzRemovedItsInputKeepsTheOnlyCopy) {
+  WriteText(dir / "notes.bin", "notes");
+  WriteText(dir / "other", "other");
+  StandIn("xz", "for last; do :; done\n/usr/bin/xz -z \"$last\" && exec sleep 60\n");
+  on_start = [&](unsigned long pid) {
+    std::thread([=] {
+      for (int i = 0; i < 1000 && PathExists(dir / "notes.bin"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      EXPECT_EQ(0, RunShell("kill -KILL " + std::to_string(pid)));
+    }).detach();
+  };
+  EXPECT_EQ(128 + SIGKILL,
+            Arkiva(dir / "notes.bin", kReal, "", {"PATH=" + dir / "bin:/usr/bin:/bin"}));
+  on_start = nullptr;
+  ExpectNothingRunningIn(dir.path);
+  EXPECT_EQ(0, Arkiva(dir / "other", kReal));
+  EXPECT_NE(std::string::npos,
+            ReadText(io / "stderr.txt")
+                .find("An earlier run on \"notes.bin\" was stopped before it finished; "
+                      "\"notes.bin.xz\" is kept, as \"notes.bin\" is gone."))
+      << ReadText(io / "stderr.txt");
+  std::string out;
+  ASSERT_EQ(0, RunShell("xz -dc '" + dir / "notes.bin.xz" + "'", &out));
+  EXPECT_EQ("notes", out);
+  EXPECT_EQ("", RunRecords());
 }
 
 // Eight first starts against one store: it stays valid and holds every key.

@@ -12,7 +12,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cache=${ARKIVA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/arkiva}
-recipe=$(cat "$here/build.sh" "$here/libarchive-utf8-acp.patch" "$here/utf8.manifest" |
+recipe=$(cat "$here/build.sh" "$here/libarchive-utf8-acp.patch" "$here/xz-sync-before-unlink.patch" \
+           "$here/utf8.manifest" |
          sha256sum | cut -c1-16)
 out=$cache/windows-programs-$recipe
 mkdir -p "$cache"
@@ -70,6 +71,8 @@ $cross-windres "$work/manifest.rc" -O coff -o "$work/manifest.o"
 export CC=$cross-gcc-posix
 
 echo "third_party: building xz.exe" >&2
+(cd "$xz_src" && patch -p1 <"$here/xz-sync-before-unlink.patch") >>"$log" 2>&1 ||
+  fail "the xz patch does not apply"
 (cd "$xz_src" &&
  ./configure --host=$cross --disable-nls --disable-shared --enable-static \
    --disable-xzdec --disable-lzmadec --disable-lzmainfo --disable-lzma-links \

@@ -47,3 +47,5 @@ void PassOnInterrupt() {
   ::signal(signal, SIG_DFL);
   raise(signal);
 }
+
+void SetBusyReason(const std::string&) {}

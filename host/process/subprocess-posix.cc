@@ -4,9 +4,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdio.h>
 #include <sys/socket.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,33 +38,74 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return pointers;
 }
 
-// The actions and attributes a start needs, each call checked: an error code,
-// 0 when all went well.
-int PrepareSpawn(posix_spawn_file_actions_t* actions, posix_spawnattr_t* attributes,
-                 const std::string& folder, bool hidden, int errors_write, int input_read) {
-  int failed = 0;
-  if (!folder.empty())
-    failed = posix_spawn_file_actions_addchdir_np(actions, folder.c_str());
-  if (!failed && hidden)
-    failed = posix_spawn_file_actions_addopen(actions, 0, "/dev/null", O_RDONLY, 0);
+// What the child does between fork and exec, with only async-signal-safe
+// calls, as posix_spawn would; a step that fails writes its errno to
+// `report` (closed on exec) and ends the child.
+// Where the program may be, in PATH's order (POSIX's search, made before
+// the fork): a name with a slash is itself.
+std::vector<std::string> ProgramCandidates(const std::string& program) {
+  if (program.find('/') != std::string::npos)
+    return {program};
+  const char* path = getenv("PATH");
+  std::string folders = path ? path : "/usr/local/bin:/usr/bin:/bin";
+  std::vector<std::string> candidates;
+  for (size_t start = 0;;) {
+    size_t end = folders.find(':', start);
+    std::string folder = folders.substr(start, end == std::string::npos ? end : end - start);
+    candidates.push_back((folder.empty() ? "." : folder) + "/" + program);
+    if (end == std::string::npos)
+      return candidates;
+    start = end + 1;
+  }
+}
+
+[[noreturn]] void StartChild(char* const* argv, char* const* envp,
+                             const std::vector<std::string>& candidates, const std::string& folder,
+                             bool hidden, int errors_write, int input_read, int report,
+                             pid_t parent) {
+  // The child ends with arkiva, however arkiva ends (kill -9, an
+  // out-of-memory kill, a crashed session): SIGTERM, on which xz removes the
+  // part it wrote. An arkiva that died before this line is caught by the
+  // check after it.
+#ifdef __linux__
+  if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent)
+    _exit(127);
+#else
+  (void)parent;
+#endif
   // Every signal at its default and none blocked, whatever arkiva itself
   // was handed or has set up (as ninja starts its commands): a tar that
   // inherited an ignored SIGPIPE or SIGINT would behave as it was never meant to.
-  sigset_t all, none;
-  sigfillset(&all);
+  for (int signal_number = 1; signal_number < NSIG; ++signal_number)
+    if (signal_number != SIGKILL && signal_number != SIGSTOP)
+      signal(signal_number, SIG_DFL);
+  sigset_t none;
   sigemptyset(&none);
-  if (!failed)
-    failed = posix_spawnattr_setsigdefault(attributes, &all);
-  if (!failed)
-    failed = posix_spawnattr_setsigmask(attributes, &none);
-  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | (hidden ? POSIX_SPAWN_SETSID : 0);
-  if (!failed)
-    failed = posix_spawnattr_setflags(attributes, flags);
-  if (!failed && input_read >= 0)
-    failed = posix_spawn_file_actions_adddup2(actions, input_read, 0);
-  if (!failed)
-    failed = posix_spawn_file_actions_adddup2(actions, errors_write, 2);
-  return failed;
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  bool ok = folder.empty() || chdir(folder.c_str()) == 0;
+  if (ok && hidden) {
+    int null = open("/dev/null", O_RDONLY);
+    ok = null >= 0 && dup2(null, 0) == 0 && setsid() >= 0;
+    if (null > 0)
+      close(null);
+  }
+  ok = ok && (input_read < 0 || dup2(input_read, 0) == 0) && dup2(errors_write, 2) == 2;
+  // A file that is no program is an error (ENOEXEC), never a script for
+  // the shell; one that cannot be run is one when no later one can.
+  int error = errno, denied = 0;
+  for (size_t i = 0; ok && i < candidates.size(); ++i) {
+    execve(candidates[i].c_str(), argv, envp);
+    error = errno;
+    if (error == EACCES)
+      denied = error;
+    else if (error != ENOENT && error != ENOTDIR)
+      break;
+  }
+  if (ok && (error == ENOENT || error == ENOTDIR) && denied)
+    error = denied;
+  ssize_t written = write(report, &error, sizeof(error));
+  (void)written;
+  _exit(127);
 }
 
 }  // namespace
@@ -116,23 +159,35 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
     shutdown(input_, SHUT_RD);
   }
 
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  int failed = posix_spawn_file_actions_init(&actions);
+  // The child tells why it could not start through a pipe that its exec
+  // closes: an empty read means it started.
+  int report[2];
+  int failed = pipe2(report, O_CLOEXEC) == 0 ? 0 : errno;
   if (!failed) {
-    failed = posix_spawnattr_init(&attributes);
-    if (!failed) {
-      failed = PrepareSpawn(&actions, &attributes, folder, hidden, errors_write, input_read);
-      pid_t pid = -1;
-      if (!failed) {
-        std::vector<char*> argv = Pointers(args), envp = Pointers(env);
-        failed = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+    std::vector<std::string> candidates = ProgramCandidates(args[0]);
+    std::vector<char*> argv = Pointers(args), envp = Pointers(env);
+    pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid == 0)
+      StartChild(argv.data(), envp.data(), candidates, folder, hidden, errors_write, input_read,
+                 report[1], parent);
+    close(report[1]);
+    if (pid < 0) {
+      failed = errno;
+    } else {
+      pid_ = pid;
+      int error = 0;
+      ssize_t got;
+      while ((got = read(report[0], &error, sizeof(error))) < 0 && errno == EINTR) {
       }
-      if (!failed)
-        pid_ = pid;
-      posix_spawnattr_destroy(&attributes);
+      if (got == sizeof(error)) {
+        failed = error;
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        pid_ = -1;
+      }
     }
-    posix_spawn_file_actions_destroy(&actions);
+    close(report[0]);
   }
   close(errors_write);
   if (input_read >= 0)

@@ -61,6 +61,25 @@ std::string ConsoleText() {
   return text;
 }
 
+// The job every child joins: when arkiva ends, however it ends (a crash,
+// End process tree, a log-off), the system closes its last handle, and
+// KILL_ON_JOB_CLOSE ends the children with it. Since Windows 8 a process
+// already in a job (as Explorer may start arkiva) can be in this one too.
+HANDLE ChildrenJob() {
+  static HANDLE job = [] {
+    HANDLE made = CreateJobObjectA(NULL, NULL);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (made && !SetInformationJobObject(made, JobObjectExtendedLimitInformation, &limits,
+                                         sizeof(limits))) {
+      CloseHandle(made);
+      made = NULL;
+    }
+    return made;
+  }();
+  return job;
+}
+
 }  // namespace
 
 void InitSubprocesses() {
@@ -81,7 +100,8 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
   ZeroMemory(&si, sizeof(si));
   si.cb = sizeof(si);
   si.dwFlags = STARTF_USESHOWWINDOW;
-  DWORD creation = NORMAL_PRIORITY_CLASS;
+  // Suspended until it is in the job: it starts nothing of its own first.
+  DWORD creation = NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED;
   BOOL inherit = FALSE;
   HANDLE errors_write = NULL;
   HANDLE console_in = INVALID_HANDLE_VALUE, console_out = INVALID_HANDLE_VALUE;
@@ -154,6 +174,11 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
     SetLastError(start_error_);
     return;
   }
+  // A child outside the job (no job could be made) only outlives a run
+  // that dies; the run goes on.
+  if (ChildrenJob())
+    AssignProcessToJobObject(ChildrenJob(), pi.hProcess);
+  ResumeThread(pi.hThread);
   CloseHandle(pi.hThread);
   process_ = pi.hProcess;
 }

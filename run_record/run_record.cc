@@ -1,0 +1,224 @@
+#include "run_record/run_record.h"
+
+#include <stdlib.h>
+
+#include <memory>
+
+#include "host/files/file_claim.h"
+#include "host/files/file_size.h"
+#include "host/files/item_lock.h"
+
+namespace {
+
+const char kHeader[] = "arkiva run record 1";
+const char kEnd[] = "end";
+
+// A name on one line: backslash, line feed and carriage return escaped.
+std::string Escaped(const std::string& text) {
+  std::string escaped;
+  for (char c : text)
+    escaped += c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+  return escaped;
+}
+
+bool Unescaped(const std::string& text, std::string* plain) {
+  plain->clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      *plain += text[i];
+      continue;
+    }
+    if (++i == text.size())
+      return false;
+    char c = text[i];
+    if (c != '\\' && c != 'n' && c != 'r')
+      return false;
+    *plain += c == 'n' ? '\n' : c == 'r' ? '\r' : '\\';
+  }
+  return true;
+}
+
+// The value of a line "key value"; false when the line has another key.
+bool Field(const std::string& line, const char* key, std::string* value) {
+  std::string prefix = std::string(key) + " ";
+  if (line.compare(0, prefix.size(), prefix) != 0)
+    return false;
+  *value = line.substr(prefix.size());
+  return true;
+}
+
+std::string Quoted(const std::string& name) {
+  return "\"" + name + "\"";
+}
+
+std::string QuotedList(const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names)
+    list += (list.empty() ? "" : ", ") + Quoted(name);
+  return list;
+}
+
+// A file system may keep times in steps of up to two seconds.
+const int64_t kTimeSlack = 2;
+
+FoundOutput Find(const std::string& path, const RunOutput& output, int64_t started,
+                 const WholeArchiveCheck& whole_archive) {
+  if (QueryFileSize(path.c_str()) == kSizeNothing)
+    return {false, false, false, false};
+  FileIdentity now = QueryFileIdentity(path);
+  bool whole = output.archive && whole_archive(path);
+  return {true, SameFile(output.identity, now), FileModifiedTime(path) >= started - kTimeSlack,
+          whole};
+}
+
+// Clears one dead run's outputs; returns what the user is told, "" for
+// nothing.
+std::string ClearRun(const RecordedRun& run, const WholeArchiveCheck& whole_archive) {
+  bool item_there = QueryFileSize((run.folder + run.name).c_str()) != kSizeNothing;
+  std::vector<std::string> removed, kept;
+  for (const RunOutput& output : run.outputs) {
+    std::string path = run.folder + output.name;
+    switch (DecideLeftover(output, Find(path, output, run.started, whole_archive), item_there)) {
+      case LeftoverFate::kRemove:
+        if (RemoveClaimedFile(path))
+          removed.push_back(output.name);
+        break;
+      case LeftoverFate::kKeep:
+        kept.push_back(output.name);
+        break;
+      case LeftoverFate::kAbsent:
+      case LeftoverFate::kNotOurs:
+        break;
+    }
+  }
+  std::string told = "An earlier run on " + Quoted(run.name) + " was stopped before it finished";
+  if (!removed.empty())
+    return told + "; what it had made (" + QuotedList(removed) + ") was removed.";
+  if (!kept.empty())
+    return told + "; " + QuotedList(kept) + (kept.size() == 1 ? " is" : " are") + " kept, as " +
+           Quoted(run.name) + " is gone.";
+  return "";
+}
+
+}  // namespace
+
+std::string FormatRecordedRun(const RecordedRun& run) {
+  std::string text = std::string(kHeader) + "\nfolder " + Escaped(run.folder) + "\nname " +
+                     Escaped(run.name) + "\nstarted " + std::to_string(run.started) + "\n";
+  for (const RunOutput& output : run.outputs)
+    text += std::string("output ") + (output.archive ? "archive " : "part ") +
+            (output.identity.Known() ? FormatFileIdentity(output.identity) : "-") + " " +
+            Escaped(output.name) + "\n";
+  return text + kEnd + "\n";
+}
+
+bool ParseRecordedRun(const std::string& text, RecordedRun* run) {
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos)
+      return false;  // cut short
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  std::string folder, name, started;
+  if (lines.size() < 5 || lines[0] != kHeader || lines.back() != kEnd ||
+      !Field(lines[1], "folder", &folder) || !Unescaped(folder, &run->folder) ||
+      !Field(lines[2], "name", &name) || !Unescaped(name, &run->name) || run->name.empty() ||
+      !Field(lines[3], "started", &started) || started.empty())
+    return false;
+  char* end = nullptr;
+  run->started = strtoll(started.c_str(), &end, 10);
+  if (*end)
+    return false;
+  run->outputs.clear();
+  for (size_t i = 4; i + 1 < lines.size(); ++i) {
+    std::string value;
+    if (!Field(lines[i], "output", &value))
+      return false;
+    size_t kind_end = value.find(' '), identity_end = value.find(' ', kind_end + 1);
+    if (kind_end == std::string::npos || identity_end == std::string::npos)
+      return false;
+    RunOutput output;
+    std::string kind = value.substr(0, kind_end);
+    std::string identity = value.substr(kind_end + 1, identity_end - kind_end - 1);
+    if ((kind != "archive" && kind != "part") ||
+        (identity != "-" && !ParseFileIdentity(identity, &output.identity)) ||
+        !Unescaped(value.substr(identity_end + 1), &output.name) || output.name.empty())
+      return false;
+    output.archive = kind == "archive";
+    run->outputs.push_back(output);
+  }
+  return !run->outputs.empty();
+}
+
+RunRecord::RunRecord(const RecordedRun& run) : run_(run) {
+  std::string folder = RunRecordFolder();
+  if (folder.empty())
+    return;
+  path_ = NewRunRecordPath(folder);
+  if (!WriteRunRecord(path_, FormatRecordedRun(run_)))
+    path_.clear();
+}
+
+RunRecord::~RunRecord() {
+  if (!path_.empty())
+    RemoveRunRecord(path_);
+}
+
+void RunRecord::NoteOutput(const std::string& name, const FileIdentity& identity) {
+  for (RunOutput& output : run_.outputs) {
+    if (output.name != name || output.identity.Known() || !identity.Known())
+      continue;
+    output.identity = identity;
+    if (!path_.empty())
+      WriteRunRecord(path_, FormatRecordedRun(run_));
+  }
+}
+
+LeftoverFate DecideLeftover(const RunOutput& recorded, const FoundOutput& found, bool item_there) {
+  if (!found.exists)
+    return LeftoverFate::kAbsent;
+  if (recorded.identity.Known())
+    return !found.same_file ? LeftoverFate::kNotOurs
+           : item_there     ? LeftoverFate::kRemove
+                            : LeftoverFate::kKeep;
+  // Without its identity, xz's output is the run's by its time; a whole one
+  // may be the user's, and is only ever kept.
+  if (!recorded.archive || !found.written_since)
+    return LeftoverFate::kNotOurs;
+  if (!item_there)
+    return LeftoverFate::kKeep;
+  return found.whole_xz ? LeftoverFate::kNotOurs : LeftoverFate::kRemove;
+}
+
+std::string ClearDeadRuns(const WholeArchiveCheck& whole_archive) {
+  std::string folder = RunRecordFolder();
+  if (folder.empty())
+    return "";
+  std::string told;
+  for (const std::string& path : ListRunRecords(folder)) {
+    std::string text;
+    RecordedRun run;
+    if (!ReadRunRecord(path, &text) || !ParseRecordedRun(text, &run))
+      continue;
+    // A live run holds its item's lock and those of its outputs (which a
+    // live run on another item may hold too): all of them, or nothing now.
+    ItemLock lock(run.folder, run.name);
+    if (lock.Result() != ItemLock::kHeld)
+      continue;
+    std::vector<std::unique_ptr<ItemLock>> output_locks;
+    bool held = true;
+    for (const RunOutput& output : run.outputs) {
+      output_locks.emplace_back(new ItemLock(run.folder, output.name));
+      held = held && output_locks.back()->Result() == ItemLock::kHeld;
+    }
+    if (!held)
+      continue;
+    std::string cleared = ClearRun(run, whole_archive);
+    if (!cleared.empty())
+      told += (told.empty() ? "" : "\n") + cleared;
+    RemoveRunRecord(path);
+  }
+  return told;
+}

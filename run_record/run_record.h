@@ -1,0 +1,103 @@
+#ifndef ARKIVA_RUN_RECORD_RUN_RECORD_H_
+#define ARKIVA_RUN_RECORD_RUN_RECORD_H_
+
+#include <stdint.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/files/file_identity.h"
+
+// A run that dies (kill -9, a crash, a session that ends it, a power loss)
+// cannot clean up after itself: a Name.tar, a part of Name.tar.xz that looks
+// like an archive, and the next run refuses to replace either. So a run
+// records, before it writes anything beside its item, what it will write and
+// how to know those files again, in a lasting per-user place
+// ($XDG_STATE_HOME/arkiva, by default ~/.local/state/arkiva; Windows
+// %LOCALAPPDATA%\arkiva), synced. A run that ends while it lives, however it
+// ends, removes its record; one that outlives its run tells of a dead run,
+// and every start of arkiva clears what such runs made.
+
+// One name a run writes beside its item.
+struct RunOutput {
+  std::string name;       // "Big.tar", "Big.tar.xz", "notes.bin.xz"
+  bool archive;           // xz's output, the run's result
+  FileIdentity identity;  // known once the run has seen the file
+};
+
+// What a record holds.
+struct RecordedRun {
+  std::string folder;  // the item's folder, ending with a separator
+  std::string name;    // the item
+  int64_t started;     // seconds since the epoch
+  std::vector<RunOutput> outputs;
+};
+
+// The record's text, one field a line, names escaped; and back (false for
+// anything else, a record cut short included).
+std::string FormatRecordedRun(const RecordedRun& run);
+bool ParseRecordedRun(const std::string& text, RecordedRun* run);
+
+// This process's record of one run, owned from its writing to its removal:
+// made (and synced) when constructed, removed when destroyed, which a run
+// does before it lets go of its locks. A record that cannot be written
+// leaves the run without one: the run goes on, as it always did.
+class RunRecord {
+ public:
+  explicit RunRecord(const RecordedRun& run);
+  ~RunRecord();
+  RunRecord(const RunRecord&) = delete;
+  RunRecord& operator=(const RunRecord&) = delete;
+
+  // Records the identity of the output `name`, once it exists; once only.
+  void NoteOutput(const std::string& name, const FileIdentity& identity);
+
+ private:
+  RecordedRun run_;
+  std::string path_;  // "" without a record
+};
+
+// How an output of a dead run stands now, as a start finds it.
+struct FoundOutput {
+  bool exists;
+  bool same_file;      // its identity is the one recorded
+  bool written_since;  // modified since the run began
+  bool whole_xz;       // a whole .xz file
+};
+
+enum class LeftoverFate {
+  kAbsent,   // nothing there
+  kRemove,   // the dead run made it, and the item is still there
+  kKeep,     // the dead run made it, but its item is gone: it is the only copy
+  kNotOurs,  // another file, made since (the user's own): left alone
+};
+
+// What becomes of one output: only what the dead run can be shown to have
+// made is removed, by its recorded identity, or, for xz's part before its
+// identity was recorded, by being written since the run began and not a
+// whole .xz file. While the item is gone, nothing is removed.
+LeftoverFate DecideLeftover(const RunOutput& recorded, const FoundOutput& found, bool item_there);
+
+// Clears what every dead run left, and removes its record: a run whose
+// item's lock can be taken is dead, one whose record cannot be read is left
+// alone. Returns what it tells the user, a line per dead run that had left
+// something, such as: An earlier run on "Big" was stopped before it
+// finished; what it had made ("Big.tar", "Big.tar.xz") was removed.
+// `whole_archive` tells a whole .xz file.
+typedef std::function<bool(const std::string& path)> WholeArchiveCheck;
+std::string ClearDeadRuns(const WholeArchiveCheck& whole_archive);
+
+// `folder` (a run's item folder, "" for the current one) made absolute, as a
+// later start elsewhere must find it; it ends with a separator.
+std::string AbsoluteFolder(const std::string& folder);
+
+// The platform's part.
+std::string RunRecordFolder();  // made when missing; "" when it cannot be
+std::string NewRunRecordPath(const std::string& folder);
+std::vector<std::string> ListRunRecords(const std::string& folder);
+bool ReadRunRecord(const std::string& path, std::string* text);
+bool WriteRunRecord(const std::string& path, const std::string& text);  // synced
+void RemoveRunRecord(const std::string& path);
+
+#endif  // ARKIVA_RUN_RECORD_RUN_RECORD_H_

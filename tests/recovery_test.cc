@@ -1,0 +1,158 @@
+// What a run that died leaves, and the next start that clears it: only what
+// the dead run can be shown to have made goes, never the only copy, never
+// the user's own file, never a live run's, and nothing for a record that
+// cannot be read.
+#include "run_record/run_record.h"
+
+#include <gtest/gtest.h>
+
+#include "host/files/item_lock.h"
+#include "tests/arkiva_run.h"
+#include "tests/test_util.h"
+
+namespace {
+
+const FileIdentity kSome = {1, 2, 3};
+
+}  // namespace
+
+TEST(RunRecordWords, WhatBecomesOfALeftover) {
+  RunOutput part = {"Big.tar", false, kSome}, archive = {"Big.tar.xz", true, kSome},
+            unnoted = {"Big.tar.xz", true, {}};
+  struct {
+    const RunOutput& output;
+    FoundOutput found;  // exists, same file, written since, whole .xz
+    bool item_there;
+    LeftoverFate fate;
+  } rows[] = {
+      {part, {false, false, false, false}, true, LeftoverFate::kAbsent},
+      {part, {true, true, true, false}, true, LeftoverFate::kRemove},
+      {part, {true, false, true, false}, true, LeftoverFate::kNotOurs},  // made since
+      {part, {true, true, true, false}, false, LeftoverFate::kKeep},     // the only copy
+      {archive, {true, true, true, true}, true, LeftoverFate::kRemove},  // whole, never told
+      {archive, {true, true, true, true}, false, LeftoverFate::kKeep},
+      {archive, {true, false, true, false}, true, LeftoverFate::kNotOurs},
+      // xz's part before its identity was recorded: by its time and check.
+      {unnoted, {true, false, true, false}, true, LeftoverFate::kRemove},
+      {unnoted, {true, false, true, true}, true, LeftoverFate::kNotOurs},
+      {unnoted, {true, false, false, false}, true, LeftoverFate::kNotOurs},
+      {unnoted, {true, false, true, false}, false, LeftoverFate::kKeep},
+      {unnoted, {true, false, true, true}, false, LeftoverFate::kKeep},
+      {unnoted, {true, false, false, true}, false, LeftoverFate::kNotOurs},
+  };
+  for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
+    EXPECT_EQ(rows[i].fate, DecideLeftover(rows[i].output, rows[i].found, rows[i].item_there))
+        << "row " << i;
+}
+
+TEST(RunRecordWords, ARecordReadsBackAndNothingElseDoes) {
+  RecordedRun run = {"/home/zoë/a\\b\nc/", "Big\r", 1765000000, {}};
+  run.outputs = {{"Big\r.tar", false, {0xfe00000000, 0xa961b3, 0x18ef4b2b36eadeb1}},
+                 {"Big\r.tar.xz", true, {}}};
+  std::string text = FormatRecordedRun(run);
+  RecordedRun back;
+  ASSERT_TRUE(ParseRecordedRun(text, &back));
+  EXPECT_EQ(text, FormatRecordedRun(back));
+  EXPECT_EQ(run.folder, back.folder);
+  EXPECT_EQ("fe00000000:a961b3:18ef4b2b36eadeb1", FormatFileIdentity(back.outputs[0].identity));
+  EXPECT_FALSE(back.outputs[1].identity.Known());
+  for (const std::string& bad : {
+           text.substr(0, text.size() - 4),                                   // cut short
+           text.substr(0, text.size() - 1),                                   // no last line feed
+           std::string(""), std::string("garbage\n"),                         //
+           "x" + text,                                                        // another header
+           text.substr(0, text.find("output")) + "end\n",                     // no output
+           text.substr(0, text.find("archive -")) + "archive zz Big\nend\n",  // a bad identity
+       }) {
+    RecordedRun parsed;
+    EXPECT_FALSE(ParseRecordedRun(bad, &parsed)) << bad;
+  }
+}
+
+// Records made as a dead run would have left them, and the world after it.
+class DeadRun : public ArchiveRun {
+ protected:
+  std::string RecordFolder() { return state + kSep + "arkiva"; }
+  // A record of a run on `name` that wrote `outputs`, each with the
+  // identity of the file there now (none for a name that is missing).
+  std::string LeaveRecord(const std::string& name, const std::vector<std::string>& outputs,
+                          const std::string& text = "") {
+    RecordedRun run = {dir.path + kSep, name, 0, {}};
+    for (size_t i = 0; i < outputs.size(); ++i)
+      run.outputs.push_back(
+          {outputs[i], i + 1 == outputs.size(), QueryFileIdentity(dir / outputs[i])});
+    MakeDir(state);
+    MakeDir(RecordFolder());
+    std::string path = RecordFolder() + kSep + "run-" + name + ".record";
+    WriteText(path, text.empty() ? FormatRecordedRun(run) : text);
+    return path;
+  }
+  // The files in the records' folder.
+  bool RecordIsThere(const std::string& path) { return PathExists(path); }
+};
+
+// The user made Big.tar.xz after the crash, in the place of the dead run's
+// part (a file system reuses the number at once): it is refused with
+// today's words and kept.
+TEST_F(DeadRun, TheUsersOwnFileMadeSinceIsKept) {
+  MakeDir(dir / "Big");
+  WriteText(dir / "Big" + kSep + "f", "f");
+  WriteText(dir / "Big.tar.xz", "the dead run's part");
+  std::string record = LeaveRecord("Big", {"Big.tar", "Big.tar.xz"});
+  std::remove((dir / "Big.tar.xz").c_str());
+  WriteText(dir / "Big.tar.xz", "the user's own");
+  EXPECT_EQ(1, Arkiva(dir / "Big", kReal));
+  EXPECT_EQ("Could not archive \"Big\": \"Big.tar.xz\" already exists beside it.", message);
+  EXPECT_EQ("the user's own", ReadText(dir / "Big.tar.xz"));
+  EXPECT_FALSE(RecordIsThere(record));
+}
+
+// xz had removed notes.bin: notes.bin.xz is the only copy, and stays.
+TEST_F(DeadRun, TheOnlyCopyIsKeptAndTold) {
+  WriteText(dir / "notes.bin.xz", "whole or not, the only copy");
+  std::string record = LeaveRecord("notes.bin", {"notes.bin.xz"});
+  WriteText(dir / "other", "o");
+  EXPECT_EQ(0, Arkiva(dir / "other", kReal));
+  EXPECT_EQ("whole or not, the only copy", ReadText(dir / "notes.bin.xz"));
+  EXPECT_TRUE(PathExists(dir / "other.xz"));
+  EXPECT_FALSE(RecordIsThere(record));
+#ifdef _WIN32
+  // Told in a box of its own, as the run itself had nothing to say.
+  EXPECT_EQ(
+      "An earlier run on \"notes.bin\" was stopped before it finished; \"notes.bin.xz\" is kept, "
+      "as \"notes.bin\" is gone.",
+      message);
+#else
+  EXPECT_NE(std::string::npos,
+            ReadText(io / "stderr.txt")
+                .find("Create tar.xz: An earlier run on \"notes.bin\" was stopped before it "
+                      "finished; \"notes.bin.xz\" is kept, as \"notes.bin\" is gone."));
+#endif
+}
+
+// A record whose run still holds its item's lock is a live run's; one that
+// cannot be read tells nothing. Neither is touched.
+TEST_F(DeadRun, ALiveRunsRecordAndAnUnreadableOneAreLeftAlone) {
+  MakeDir(dir / "a");
+  WriteText(dir / "a.tar", "a live run's tar");
+  WriteText(dir / "b.tar", "b");
+  WriteText(dir / "other", "o");
+  std::string live = LeaveRecord("a", {"a.tar", "a.tar.xz"});
+  std::string cut = LeaveRecord("b", {"b.tar", "b.tar.xz"});
+  WriteText(cut, ReadText(cut).substr(0, ReadText(cut).size() - 4));
+  {
+    ItemLock held(dir.path + kSep, "a");
+    ASSERT_EQ(ItemLock::kHeld, held.Result());
+    EXPECT_EQ(0, Arkiva(dir / "other", kReal));
+  }
+  EXPECT_EQ("a live run's tar", ReadText(dir / "a.tar"));
+  EXPECT_EQ("b", ReadText(dir / "b.tar"));
+  EXPECT_TRUE(RecordIsThere(live));
+  EXPECT_TRUE(RecordIsThere(cut));
+  // Once the run has gone, its part goes with the next start.
+  WriteText(dir / "other2", "o");
+  EXPECT_EQ(0, Arkiva(dir / "other2", kReal));
+  EXPECT_FALSE(PathExists(dir / "a.tar"));
+  EXPECT_FALSE(RecordIsThere(live));
+  EXPECT_TRUE(RecordIsThere(cut));
+}
