@@ -10,6 +10,7 @@ std::string RunRecordFolder() {
   if (!ReadEnvironment("LOCALAPPDATA", &local) || local.empty())
     return "";
   std::string folder = local + "\\arkiva";
+  CreateDirectoryW(Wide(local).c_str(), NULL);  // a profile's is there; a test's may not be
   if (!CreateDirectoryW(Wide(folder).c_str(), NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
     return "";
   return folder;

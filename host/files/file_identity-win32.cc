@@ -12,11 +12,13 @@ FileIdentity QueryFileIdentity(const std::string& path) {
     return {};
   BY_HANDLE_FILE_INFORMATION info;
   FileIdentity identity;
+  // NTFS's file index holds, in its top 16 bits, a sequence number that
+  // changes whenever the file's record is used again: the index alone tells
+  // a later file from this one. (The creation time would too, but Wine
+  // reports the last change there.)
   if (GetFileInformationByHandle(file, &info)) {
     identity.volume = info.dwVolumeSerialNumber;
     identity.number = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    identity.birth = (static_cast<int64_t>(info.ftCreationTime.dwHighDateTime) << 32) |
-                     info.ftCreationTime.dwLowDateTime;
   }
   CloseHandle(file);
   return identity;

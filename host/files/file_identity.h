@@ -9,7 +9,8 @@
 // place that the file system gives the same number (numbers are reused once
 // a file is gone): its volume, its number there, and when it was made.
 // POSIX: st_dev, st_ino and statx's birth time; Windows: the volume's serial
-// number, the file index and the creation time.
+// number and the file index, which on NTFS carries the record's sequence
+// number.
 struct FileIdentity {
   uint64_t volume = 0, number = 0;
   int64_t birth = 0;  // in the system's units; 0 where the file system keeps none
