@@ -491,6 +491,23 @@ TEST_F(HostileWorld, ARunKilledAtEachStepIsClearedByTheNextStart) {
   }
 }
 
+// A power loss a moment after "Created" must not take the archive: it and
+// its folder are synced by arkiva itself before it reports the run.
+TEST_F(HostileWorld, TheArchiveIsSyncedBeforeTheRunReportsIt) {
+  MakeDir(dir / "a");
+  WriteText(dir / "a/f", "f");
+  unsigned long arkiva = 0;
+  on_start = [&](unsigned long pid) { arkiva = pid; };
+  EXPECT_EQ(0, Arkiva(dir / "a", kReal, "",
+                      {"LD_PRELOAD=" + BuildPath("tests/libsync_log.so"),
+                       "ARKIVA_SYNC_LOG=" + io / "syncs.txt"}));
+  on_start = nullptr;
+  std::string syncs = ReadText(io / "syncs.txt"), mine = std::to_string(arkiva) + " ";
+  size_t archive = syncs.find(mine + dir / "a.tar.xz\n");
+  EXPECT_NE(std::string::npos, archive) << syncs;
+  EXPECT_NE(std::string::npos, syncs.find(mine + dir.path + "\n", archive)) << syncs;
+}
+
 // Killed once xz has removed its input: the output is the only copy, and
 // the next start keeps it and says why.
 TEST_F(HostileWorld, ARunKilledAfterXzRemovedItsInputKeepsTheOnlyCopy) {
