@@ -205,8 +205,15 @@ std::string ClearDeadRuns(const WholeArchiveCheck& whole_archive) {
     // A live run holds its item's lock and those of its outputs (which a
     // live run on another item may hold too): all of them, or nothing now.
     ItemLock lock(run.folder, run.name);
-    if (lock.Result() != ItemLock::kHeld)
+    if (lock.Result() != ItemLock::kHeld) {
+      // A folder that has gone (not one out of reach) holds nothing of the
+      // run's any more.
+      std::string unreachable;
+      if (lock.Result() == ItemLock::kFailed &&
+          QueryFileSize(run.folder.c_str(), &unreachable) == kSizeNothing && unreachable.empty())
+        RemoveRunRecord(path);
       continue;
+    }
     std::vector<std::unique_ptr<ItemLock>> output_locks;
     bool held = true;
     for (const RunOutput& output : run.outputs) {
