@@ -15,7 +15,7 @@ const char kSuffix[] = ".record";
 
 }  // namespace
 
-std::string RunRecordFolder() {
+std::string RunRecordFolder(bool make) {
   // XDG: a relative path is to be ignored.
   std::string state, home, base;
   if (ReadEnvironment("XDG_STATE_HOME", &state) && !state.empty() && state[0] == '/')
@@ -25,6 +25,8 @@ std::string RunRecordFolder() {
   if (base.empty())
     return "";
   std::string folder = base + "/arkiva";
+  if (!make)
+    return access(folder.c_str(), F_OK) == 0 ? folder : "";
   return MakeFolders(folder, 0700) ? folder : "";
 }
 

@@ -5,11 +5,13 @@
 #include "host/process/environment.h"
 #include "host/wide_text.h"
 
-std::string RunRecordFolder() {
+std::string RunRecordFolder(bool make) {
   std::string local;
   if (!ReadEnvironment("LOCALAPPDATA", &local) || local.empty())
     return "";
   std::string folder = local + "\\arkiva";
+  if (!make)
+    return GetFileAttributesW(Wide(folder).c_str()) != INVALID_FILE_ATTRIBUTES ? folder : "";
   CreateDirectoryW(Wide(local).c_str(), NULL);  // a profile's is there; a test's may not be
   if (!CreateDirectoryW(Wide(folder).c_str(), NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
     return "";

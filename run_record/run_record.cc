@@ -153,7 +153,7 @@ bool ParseRecordedRun(const std::string& text, RecordedRun* run) {
 }
 
 RunRecord::RunRecord(const RecordedRun& run) : run_(run) {
-  std::string folder = RunRecordFolder();
+  std::string folder = RunRecordFolder(true);
   if (folder.empty())
     return;
   path_ = NewRunRecordPath(folder);
@@ -193,7 +193,7 @@ LeftoverFate DecideLeftover(const RunOutput& recorded, const FoundOutput& found,
 }
 
 std::string ClearDeadRuns(const WholeArchiveCheck& whole_archive) {
-  std::string folder = RunRecordFolder();
+  std::string folder = RunRecordFolder(false);
   if (folder.empty())
     return "";
   std::string told;

@@ -93,7 +93,10 @@ std::string ClearDeadRuns(const WholeArchiveCheck& whole_archive);
 std::string AbsoluteFolder(const std::string& folder);
 
 // The platform's part.
-std::string RunRecordFolder();  // made when missing; "" when it cannot be
+// Where the records are; "" when there is none, or (with `make`) when it
+// cannot be made. Only a run makes it: a start that finds none has nothing
+// to clear.
+std::string RunRecordFolder(bool make);
 std::string NewRunRecordPath(const std::string& folder);
 std::vector<std::string> ListRunRecords(const std::string& folder);
 bool ReadRunRecord(const std::string& path, std::string* text);
