@@ -184,19 +184,20 @@ static int ChildrenLeft(unsigned long parent) {
   return left;
 }
 
-// arkiva.exe ended from outside (a crash, Task Manager), alone or with tar
-// and xz ("End process tree"), during tar and during xz. Its job ends the
+// arkiva.exe ended from outside (a crash, Task Manager), alone or with xz
+// ("End process tree"), during xz. Its job ends the
 // children with it, and the next start, on the item or on another one,
 // clears the rest, says so, and goes on.
 TEST_F(DeadRun, ARunEndedAtEachStepIsClearedByTheNextStart) {
   struct {
     const char* awaited;  // ended once this is there
-    Programs programs;    // tar: the recording one, which writes slowly
+    Programs programs;
     bool with_children, next_on_item;
     const char* told;
   } rows[] = {
-      {"Big.tar", kRecording, false, true, "(\"Big.tar\")"},
-      {"Big.tar", kRecording, true, false, "(\"Big.tar\")"},
+      // Not during tar: Wine's headless console of a child started with
+      // CREATE_NO_WINDOW can outlive an arkiva ended from outside, holding
+      // the test's pipe, and the test would hang; the native test has tar.
       {"Big.tar.xz", kReal, false, false, "(\"Big.tar\", \"Big.tar.xz\")"},
       {"Big.tar.xz", kReal, true, true, "(\"Big.tar\", \"Big.tar.xz\")"},
   };
