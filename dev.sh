@@ -18,14 +18,14 @@ PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix
           pkg-config liblzma-dev libxml2-dev libglib2.0-dev libkf5config-bin libnautilus-extension-dev lintian
           libgtk-3-dev xdotool dbus python3-gi
           imagemagick osslsigncode openssl python3-cryptography msitools
-          softhsm2 libengine-pkcs11-openssl locales-all)
+          softhsm2 libengine-pkcs11-openssl locales-all gettext python3-polib)
 
 # What the desktop test needs: the managers themselves, with what each needs
 # to show entries (libfm-modules for PCManFM, caja-actions for Caja's
 # actions), AT-SPI to find the menu items, and tesseract to read Dolphin's.
 DESKTOP_PACKAGES=(thunar pcmanfm libfm-modules nemo caja caja-actions nautilus dolphin
                   at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus dbus-x11 xdotool
-                  imagemagick libglib2.0-bin tesseract-ocr tesseract-ocr-eng)
+                  imagemagick libglib2.0-bin tesseract-ocr tesseract-ocr-eng tesseract-ocr-deu)
 
 install_missing() {
   local missing=()

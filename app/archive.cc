@@ -4,6 +4,7 @@
 #include "app/xz_defaults.h"
 #include "app/xz_output.h"
 #include "app/xz_progress.h"
+#include "catalogues/translation.h"
 #include "entry_label.h"
 #include "host/files/file_claim.h"
 #include "host/files/file_identity.h"
@@ -45,7 +46,7 @@ ArchiveStatus Cancelled() {
 }
 
 std::string AlreadyThere(const std::string& file_name) {
-  return "\"" + file_name + "\" already exists beside it.";
+  return Translated("\"%s\" already exists beside it.", {file_name});
 }
 
 bool Exists(const std::string& path) {
@@ -110,17 +111,18 @@ StepWatch Step(const ItemProgress& where, const char* program, const std::string
 // removed its input: the report says why it is in doubt.
 ArchiveStatus KeptOutput(const XzFileCheck& check, const std::string& output_name,
                          const std::string& input_name) {
-  std::string doubt = check.result == XzFileCheck::kUnreadable
-                          ? "\"" + output_name + "\" could not be read back: " + check.reason
-                          : "\"" + output_name + "\" is not a whole .xz file.";
-  return Failed(doubt + " It is kept, as xz has removed \"" + input_name + "\".");
+  std::string doubt =
+      check.result == XzFileCheck::kUnreadable
+          ? Translated("\"%s\" could not be read back: %s", {output_name, check.reason})
+          : Translated("\"%s\" is not a whole .xz file.", {output_name});
+  return Failed(doubt + " " + Translated("It is kept, as xz has removed \"%s\".", {input_name}));
 }
 
 ArchiveStatus XzStatus(ProgramRun xz, const std::string& output_name) {
   if (xz.outcome == ProgramRun::kStopped)
     return Cancelled();
   if (xz.Succeeded())
-    return Failed("xz failed: it ended before \"" + output_name + "\" was complete.");
+    return Failed(Translated("xz failed: it ended before \"%s\" was complete.", {output_name}));
   if (xz.outcome != ProgramRun::kNotStarted)
     xz.reason = XzMessages(xz.reason);
   return Failed(DescribeFailure("xz", xz));
@@ -152,8 +154,8 @@ ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder
   // xz's output is recorded as soon as it is there, so that a start after
   // this run died knows it for this run's, whole or not.
   bool recorded = false;
-  StepWatch watch = Step(where, "xz", "Compressing \"" + output_name + "\"", from, 1, input_bytes,
-                         [&](Subprocess* child) {
+  StepWatch watch = Step(where, "xz", Translated("Compressing \"%s\"", {output_name}), from, 1,
+                         input_bytes, [&](Subprocess* child) {
                            if (!recorded && Exists(output)) {
                              record->NoteOutput(output_name, QueryFileIdentity(output));
                              recorded = true;
@@ -168,7 +170,8 @@ ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder
   if (xz.Succeeded() && check.result == XzFileCheck::kWhole) {
     std::string unsynced = SyncFile(output);
     if (!unsynced.empty())
-      return Failed("\"" + output_name + "\" could not be written to the disk: " + unsynced);
+      return Failed(
+          Translated("\"%s\" could not be written to the disk: %s", {output_name, unsynced}));
     return Archived(output_name);
   }
   if (xz.outcome != ProgramRun::kNotStarted && !Exists(input) && Exists(output))
@@ -193,14 +196,15 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
   if (claim.result == FileClaim::kExists)
     return Failed(AlreadyThere(tar_name));
   if (claim.result == FileClaim::kFailed)
-    return Failed("\"" + tar_name + "\" could not be created beside it: " + claim.reason);
+    return Failed(
+        Translated("\"%s\" could not be created beside it: %s", {tar_name, claim.reason}));
   record->NoteOutput(tar_name, QueryFileIdentity(tar_path));
 
   FolderTally tally = where.tally ? *where.tally : TallyFolder(folder_part + name);
   // tar by the size of what it has written, against what it will hold.
   uint64_t expected = ExpectedTarSize(tally);
   StepWatch watch =
-      Step(where, "tar", "Creating \"" + tar_name + "\"", 0, kTarShare, expected,
+      Step(where, "tar", Translated("Creating \"%s\"", {tar_name}), 0, kTarShare, expected,
            [&](Subprocess*) { return WrittenFraction(GrowingFileSize(tar_path), expected); });
   ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow, {},
                               where.progress ? &watch : nullptr);
@@ -220,9 +224,9 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
 // Why a run may not go on with a lock it could not take; "" when it holds it.
 std::string RefusedBecause(const ItemLock& lock) {
   if (lock.Result() == ItemLock::kBusy)
-    return "it is being archived already.";
+    return Translated("it is being archived already.");
   if (lock.Result() == ItemLock::kFailed)
-    return "it could not be reserved for this run: " + lock.Reason();
+    return Translated("it could not be reserved for this run: %s", {lock.Reason()});
   return "";
 }
 
@@ -275,7 +279,8 @@ RunPlan PlanRun(const std::vector<std::string>& items, Progress* progress) {
     plan.tallies.emplace_back();
     if (size == kSizeFolder) {
       ProgressReport report = {
-          "tar", "Reading \"" + ItemName(items[i]) + "\"", i + 1, items.size(), 0, 0, 0, 0};
+          "tar", Translated("Reading \"%s\"", {ItemName(items[i])}), i + 1, items.size(), 0, 0, 0,
+          0};
       FolderTally tally = TallyFolder(items[i], [&](const FolderTally& so_far) {
         report.done = so_far.bytes;
         ShowProgress(progress, report);
@@ -298,8 +303,9 @@ RunPlan PlanRun(const std::vector<std::string>& items, Progress* progress) {
 // What the notice at the end says of the archives a run made.
 std::string CreatedNotice(const std::vector<std::string>& archives) {
   if (archives.size() == 1)
-    return "Created \"" + archives[0] + "\"";
-  return "Created " + std::to_string(archives.size()) + " archives";
+    return Translated("Created \"%s\"", {archives[0]});
+  return TranslatedPlural("Created %s archive", "Created %s archives", archives.size(),
+                          {std::to_string(archives.size())});
 }
 std::string CreatedDetails(const std::vector<std::string>& archives) {
   std::string details;
@@ -335,10 +341,10 @@ ArchiveStatus ArchiveItem(const std::string& argument, const ItemProgress& where
   // not the size query can.
   std::string too_long = CheckPathLength(argument);
   if (!too_long.empty())
-    return Failed("its path is " + too_long + ".");
+    return Failed(Translated("its path is %s.", {too_long}));
   ItemPath item = SplitItemPath(argument, kPosixNames);
   if (item.name.empty())
-    return Failed("it is a root, with no folder above it to put the archive in.");
+    return Failed(Translated("it is a root, with no folder above it to put the archive in."));
 
   // Everything from here on is this run's alone: a second start on the item
   // refuses before it looks at anything.
@@ -370,12 +376,13 @@ ArchiveStatus ArchiveItem(const std::string& argument, const ItemProgress& where
   std::string archive_name = item.name + (folder ? ".tar.xz" : ".xz");
   too_long = CheckPathLength(item.folder + archive_name);
   if (!too_long.empty())
-    return Failed("the path of \"" + archive_name + "\" beside it would be " + too_long + ".");
+    return Failed(
+        Translated("the path of \"%s\" beside it would be %s.", {archive_name, too_long}));
   ArchiveLines lines = BuildArchiveLines(item.name, folder, kPosixNames);
   // Held until the run has finished or cleaned up, and gone before the
   // locks are: a record whose item's lock can be taken is a dead run's.
   RunRecord record(RunToRecord(item.folder, item.name, folder));
-  SetBusyReason("Creating \"" + archive_name + "\"");
+  SetBusyReason(Translated("Creating \"%s\"", {archive_name}));
   return folder ? ArchiveFolder(item.folder, item.name, lines, where, &record)
                 : CompressFile(item.folder, item.name, lines, where, &record);
 }
@@ -389,7 +396,7 @@ int ArchiveItems(const std::vector<std::string>& items) {
   std::string cleared = ClearWhatDeadRunsLeft();
   // The display first, then the walks, which take long for large folders:
   // the user sees them, and Cancel works from the start.
-  Progress* progress = BeginProgress(kEntryLabel);
+  Progress* progress = BeginProgress(Translated(kEntryLabel));
   RunPlan plan = PlanRun(items, progress);
   std::string failures;
   std::vector<std::string> archives;
@@ -403,8 +410,10 @@ int ArchiveItems(const std::vector<std::string>& items) {
     ArchiveStatus status = ArchiveItem(items[i], {progress, i + 1, items.size(), plan.starts[i],
                                                   plan.starts[i + 1], tally ? &*tally : nullptr});
     if (status.outcome == ArchiveStatus::kFailed)
-      failures += (failures.empty() ? "" : "\n") + std::string("Could not archive \"") +
-                  ItemName(items[i]) + "\": " + status.cause;
+      // TRANSLATORS: the second value is one of the causes, such as "it is
+      // being archived already.": a clause about the item.
+      failures += (failures.empty() ? "" : "\n") +
+                  Translated("Could not archive \"%s\": %s", {ItemName(items[i]), status.cause});
     if (status.outcome == ArchiveStatus::kArchived)
       archives.push_back(status.cause);
     cancelled = status.outcome == ArchiveStatus::kCancelled;
@@ -417,9 +426,9 @@ int ArchiveItems(const std::vector<std::string>& items) {
     EndProgress(progress);
   // What a dead run left is told with this run's failures, or on its own.
   if (!failures.empty())
-    ReportFailure(kEntryLabel, failures + (cleared.empty() ? "" : "\n" + cleared));
+    ReportFailure(Translated(kEntryLabel), failures + (cleared.empty() ? "" : "\n" + cleared));
   else if (!cleared.empty())
-    ShowMessageBox(kEntryLabel, cleared.c_str());
+    ShowMessageBox(Translated(kEntryLabel).c_str(), cleared.c_str());
   return succeeded ? 0 : 1;
 }
 

@@ -2,22 +2,23 @@
 
 #include <vector>
 
+#include "catalogues/translation.h"
 #include "host/process/interrupt.h"
 #include "host/system_error.h"
 
 namespace {
 
 #ifdef _WIN32
-const char kWhereProgramsAre[] = "it is neither beside arkiva.exe nor on PATH.";
+const char kWhereProgramsAre[] = TRANSLATABLE("it is neither beside arkiva.exe nor on PATH.");
 #else
-const char kWhereProgramsAre[] = "it is not on PATH.";
+const char kWhereProgramsAre[] = TRANSLATABLE("it is not on PATH.");
 #endif
 
 // Why the system would not start a program: plain words where it was not
 // found, else the system's own.
 std::string NotStartedBecause(unsigned long error) {
   if (ClassifySystemError(error) == SystemErrorKind::kNotFound)
-    return kWhereProgramsAre;
+    return Translated(kWhereProgramsAre);
   return SystemErrorText(error);
 }
 
@@ -91,23 +92,25 @@ ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
 }
 
 std::string DescribeFailure(const char* program, const ProgramRun& run) {
-  std::string name = program, text;
+  // What the program said, where it said anything, goes below the sentence.
+  bool said = !run.reason.empty();
+  std::vector<std::string> values = {program, std::to_string(run.code), run.reason};
   switch (run.outcome) {
     case ProgramRun::kNotStarted:
-      return name + " could not be started: " + run.reason;
+      return Translated("%s could not be started: %s", {program, run.reason});
     case ProgramRun::kExited:
-      text = name + " failed (exit code " + std::to_string(run.code) + ")";
-      break;
+      return said ? Translated("%s failed (exit code %s):\n%s", values)
+                  : Translated("%s failed (exit code %s).", values);
     case ProgramRun::kEnded:
-      text = name + " was ended from outside (signal " + std::to_string(run.code) + ")";
-      break;
+      return said ? Translated("%s was ended from outside (signal %s):\n%s", values)
+                  : Translated("%s was ended from outside (signal %s).", values);
     case ProgramRun::kStopped:
-      text = name + " was stopped";
-      break;
+      return said ? Translated("%s was stopped:\n%s", {program, run.reason})
+                  : Translated("%s was stopped.", {program});
     case ProgramRun::kUnknown:
-      return "how " + name + " ended could not be learned: " + run.reason;
+      return Translated("how %s ended could not be learned: %s", {program, run.reason});
   }
-  return run.reason.empty() ? text + "." : text + ":\n" + run.reason;
+  return "";
 }
 
 std::string LastLines(const std::string& text, size_t max_lines, size_t max_bytes) {

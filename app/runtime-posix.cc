@@ -3,11 +3,13 @@
 #include <stdlib.h>
 
 #include "host/process/interrupt.h"
+#include "catalogues/translation.h"
 #include "host/process/program_args.h"
 #include "host/process/subprocess.h"
 
 void StartRuntime(int argc, char** argv) {
   InitProgramArguments(argc, argv);
+  UseUsersLanguage();
   InitSubprocesses();
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "catalogues/translation.h"
 #include "host/process/program_args.h"
 #include "host/process/subprocess.h"
 #include "host/ui/message_box.h"
@@ -15,6 +16,7 @@ void StartRuntime(int argc, char** argv) {
   g_instance = GetModuleHandleA(NULL);
   g_private_heap = HeapCreate(0, 4096, 0);
   InitProgramArguments(argc, argv);
+  UseUsersLanguage();
   InitSubprocesses();
   InitRequesters();
 }

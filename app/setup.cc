@@ -1,6 +1,7 @@
 #include "app/setup.h"
 
 #include "app/archive.h"
+#include "catalogues/translation.h"
 #include "desktop/desktop_setup.h"
 #include "entry_label.h"
 #include "host/files/file_size.h"
@@ -39,7 +40,9 @@ const char kUserFileCommandKey[] = USER_FILE_SHELL ARKIVA_ENTRY_LABEL "\\command
 // The setup box says "Create tar.gz", not the entry's label: it is the text
 // users have seen, and scripts may wait for, since the first release; it
 // stays as it is.
-const char kBoxTitle[] = "Create tar.gz";
+// TRANSLATORS: the setup box's title and first line; "tar.gz" stays.
+const char kBoxTitle[] = TRANSLATABLE("Create tar.gz");
+const char kSetupFailed[] = TRANSLATABLE("Create tar.gz Context Menu Setup failed");
 // Keeps a verb off every menu, and there for callers; earlier builds used it.
 const char kHiddenVerbValue[] = "ProgrammaticAccessOnly";
 
@@ -86,6 +89,16 @@ std::vector<SetupStep> DropTargetSteps(const MenuPlace& place, const std::string
           {file + "\\DropTarget", "Clsid", kDropTargetClass}};
 }
 
+// Windows: the label each user reads, in their own display language, from
+// arkiva.exe's string tables, as Explorer loads it. The keys keep the
+// English label as their name and default value for every other caller.
+std::vector<SetupStep> LabelSteps(const MenuPlace& place, const std::string& program_path) {
+  if (!kVerbsHaveDropTarget)
+    return {};
+  std::string label = "@" + program_path + ",-" + std::to_string(kMenuLabelStringId);
+  return {{place.folder_verb, "MUIVerb", label}, {place.file_verb, "MUIVerb", label}};
+}
+
 // The verbs for this user only, under HKEY_CURRENT_USER\Software\Classes.
 std::vector<SetupStep> UserSteps(const std::string& program_path) {
   std::string command = MenuCommand(program_path);
@@ -93,6 +106,8 @@ std::vector<SetupStep> UserSteps(const std::string& program_path) {
                                   {kUserFileMenuKey, "", kEntryLabel},
                                   {kUserFileCommandKey, "", command}};
   for (const SetupStep& step : DropTargetSteps(kUser, program_path))
+    steps.push_back(step);
+  for (const SetupStep& step : LabelSteps(kUser, program_path))
     steps.push_back(step);
   return steps;
 }
@@ -143,7 +158,8 @@ PackageRegistration PutOnFirstMenu(const std::string& program_path, bool users_o
   if (RemoveHiddenUserVerbs() && users_own)
     WriteKeys(UserSteps(program_path), &failed_key, &reason);
   if (!MachineRunsMenuHandler())
-    return {PackageRegistration::kNotForThisMachine, "arkiva-shell.dll runs on x64 Windows only."};
+    return {PackageRegistration::kNotForThisMachine,
+            Translated("arkiva-shell.dll runs on x64 Windows only.")};
   return RegisterMenuPackage(program_path.substr(0, program_path.find_last_of("\\/")));
 }
 
@@ -153,12 +169,14 @@ std::string FirstMenuNote(const std::string& program_path, bool users_own) {
     return "";
   PackageRegistration registration = PutOnFirstMenu(program_path, users_own);
   if (registration.outcome == PackageRegistration::kRegistered)
-    return "\nCreate tar.xz is on the Windows 11 context menu.";
+    return "\n" + Translated("Create tar.xz is on the Windows 11 context menu.");
   if (registration.outcome == PackageRegistration::kNotForThisMachine)
-    return "\nOn Windows 11 it is under \"Show more options\": " + registration.reason;
-  return "\nOn Windows 11 it is under \"Show more options\": its package could not be "
-         "registered: " +
-         registration.reason;
+    return "\n" +
+           Translated("On Windows 11 it is under \"Show more options\": %s", {registration.reason});
+  return "\n" + Translated(
+                    "On Windows 11 it is under \"Show more options\": its package could "
+                    "not be registered: %s",
+                    {registration.reason});
 }
 
 // Gives the Linux file managers the entry too (nothing on Windows) and
@@ -167,18 +185,20 @@ std::string FirstMenuNote(const std::string& program_path, bool users_own) {
 // which entry and why, beside those that are in place.
 int ConfirmSetup(const std::string& program_path, const std::string& note) {
   DesktopSetup desktop = SetUpDesktopEntries(program_path);
-  std::string managers =
-      desktop.set_up.empty() ? "" : "\nCreate tar.xz is now in " + JoinNames(desktop.set_up) + ".";
+  std::string managers = desktop.set_up.empty() ? ""
+                                                : "\n" + Translated("Create tar.xz is now in %s.",
+                                                                    {JoinNames(desktop.set_up)});
   if (!desktop.failures.empty()) {
     RegistryDeleteKeyTree(kFolderMenuKey, ".");
     RegistryDeleteKeyTree(kUserFolderMenuKey, ".");
-    std::string text = "Create tar.gz Context Menu Setup failed";
+    std::string text = Translated(kSetupFailed);
     for (const std::string& failure : desktop.failures)
       text += "\n" + failure;
-    ShowMessageBox(kBoxTitle, (text + managers).c_str(), kBoxError);
+    ShowMessageBox(Translated(kBoxTitle).c_str(), (text + managers).c_str(), kBoxError);
     return 1;
   }
-  ShowMessageBox(kBoxTitle, ("Create tar.gz Context Menu Setup OK" + note + managers).c_str());
+  ShowMessageBox(Translated(kBoxTitle).c_str(),
+                 (Translated("Create tar.gz Context Menu Setup OK") + note + managers).c_str());
   return 0;
 }
 
@@ -217,6 +237,8 @@ bool WriteMenuKeys(const std::string& program_path, std::string* failed_key, std
       {kFileCommandKey, nullptr, ""},   {kFileCommandKey, "", command}};
   for (const SetupStep& step : DropTargetSteps(kMachine, program_path))
     steps.push_back(step);
+  for (const SetupStep& step : LabelSteps(kMachine, program_path))
+    steps.push_back(step);
   return WriteKeys(steps, failed_key, reason);
 }
 
@@ -244,14 +266,16 @@ int RegisterContextMenu(const std::string& program_path) {
   // whose double-click runs unelevated), the entry can still be this user's.
   std::string user_failed_key, user_reason;
   if (WriteKeys(UserSteps(program_path), &user_failed_key, &user_reason)) {
-    return ConfirmSetup(program_path, "\nSet up for this user only: " + failed_key +
-                                          " could not be written for all users: " + reason +
-                                          FirstMenuNote(program_path, true) + cleared);
+    return ConfirmSetup(
+        program_path,
+        "\n" +
+            Translated("Set up for this user only: %s could not be written for all users: %s",
+                       {failed_key, reason}) +
+            FirstMenuNote(program_path, true) + cleared);
   }
   RegistryDeleteKeyTree(kUserFolderMenuKey, ".");
-  std::string text =
-      "Create tar.gz Context Menu Setup failed\n" + failed_key + ": " + reason + cleared;
-  ShowMessageBox(kBoxTitle, text.c_str(), kBoxError);
+  std::string text = Translated(kSetupFailed) + "\n" + failed_key + ": " + reason + cleared;
+  ShowMessageBox(Translated(kBoxTitle).c_str(), text.c_str(), kBoxError);
   return 1;
 }
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "catalogues/translation.h"
 #include "desktop/entry_file.h"
 #include "entry_label.h"
 #include "host/files/whole_file.h"
@@ -56,14 +57,15 @@ std::string PlaceEntryFile(const EntryFile& file) {
   int error = 0;
   if (ReadWholeFile(file.path, &existing, &error)) {
     if (existing.find(kWrittenByArkiva) == std::string::npos)
-      return "a file of that name that arkiva did not write is there; it was left as it is.";
+      return Translated(
+          "a file of that name that arkiva did not write is there; it was left as it is.");
     if (existing == file.text)
       return "";
   } else if (error != ENOENT) {
-    return "it is there but cannot be read: " + SystemErrorText(error);
+    return Translated("it is there but cannot be read: %s", {SystemErrorText(error)});
   }
   if (!MakeFolders(file.path.substr(0, file.path.rfind('/')), 0755))
-    return "its folder could not be made: " + SystemErrorText(errno);
+    return Translated("its folder could not be made: %s", {SystemErrorText(errno)});
   return WriteWholeFile(file.path, file.text, file.executable ? 0755 : 0644);
 }
 
@@ -103,7 +105,7 @@ std::string PlaceThunarAction(const std::string& config_home,
   int error = 0;
   if (!ReadWholeFile(*path, &actions, &error)) {
     if (error != ENOENT)
-      return "it is there but cannot be read: " + SystemErrorText(error);
+      return Translated("it is there but cannot be read: %s", {SystemErrorText(error)});
     for (const std::string& dir : config_dirs)
       if (ReadWholeFile(dir + "/Thunar/uca.xml", &actions, &error))
         break;
@@ -116,7 +118,7 @@ std::string PlaceThunarAction(const std::string& config_home,
   if (merged == actions)
     return "";
   if (!MakeFolders(path->substr(0, path->rfind('/')), 0755))
-    return "its folder could not be made: " + SystemErrorText(errno);
+    return Translated("its folder could not be made: %s", {SystemErrorText(errno)});
   return WriteWholeFile(*path, merged, mode);
 }
 
@@ -137,35 +139,40 @@ DesktopSetup SetUpDesktopEntries(const std::string& program) {
     else
       setup.failures.push_back(managers + ": " + path + ": " + why);
   };
-  // The scripts' earlier name, which GNOME Files and Caja never showed.
-  RemoveOwnEntryFile(data_home + "/nautilus/scripts/" + kEntryLabel);
-  RemoveOwnEntryFile(config_home + "/caja/scripts/" + kEntryLabel);
+  // The scripts' other names: the first, which GNOME Files and Caja never
+  // showed, and those of a setup in another language.
+  for (const std::string& name : EveryScriptName()) {
+    if (name != ScriptName()) {
+      RemoveOwnEntryFile(data_home + "/nautilus/scripts/" + name);
+      RemoveOwnEntryFile(config_home + "/caja/scripts/" + name);
+    }
+  }
   // One entry per manager: GNOME Files shows the package's module, and Caja
   // with caja-actions the file-manager action (listed with PCManFM's), so
   // their scripts would be second ones; one setup wrote before is taken away.
   struct {
-    const char* managers;
+    std::string managers;
     EntryFile file;
     bool has_system_place;
     bool shown_otherwise;
-    const char* shown_as;
+    std::string shown_as;
   } entries[] = {
-      {"GNOME Files (under Scripts)", NautilusScript(data_home, program), false,
-       Installed(ARKIVA_INSTALLED_NAUTILUS_MODULE), "GNOME Files (system-wide)"},
-      {"Caja (under Scripts)", CajaScript(config_home, program), false,
-       Installed(ARKIVA_CAJA_ACTIONS_MODULE), nullptr},
-      {"Dolphin", DolphinServiceMenu(data_home, program), true, false, nullptr},
-      {"Nemo", NemoAction(data_home, program), true, false, nullptr},
-      {"PCManFM, PCManFM-Qt, caja-actions", FileManagerAction(data_home, program), true, false,
-       nullptr},
+      {Translated("%s (under Scripts)", {"GNOME Files"}), NautilusScript(data_home, program), false,
+       Installed(ARKIVA_INSTALLED_NAUTILUS_MODULE),
+       Translated("%s (system-wide)", {"GNOME Files"})},
+      {Translated("%s (under Scripts)", {"Caja"}), CajaScript(config_home, program), false,
+       Installed(ARKIVA_CAJA_ACTIONS_MODULE), ""},
+      {"Dolphin", DolphinServiceMenu(data_home, program), true, false, ""},
+      {"Nemo", NemoAction(data_home, program), true, false, ""},
+      {"PCManFM, PCManFM-Qt, caja-actions", FileManagerAction(data_home, program), true, false, ""},
   };
   for (const auto& entry : entries) {
     if (entry.shown_otherwise) {
       RemoveOwnEntryFile(entry.file.path);
-      if (entry.shown_as)
+      if (!entry.shown_as.empty())
         setup.set_up.push_back(entry.shown_as);
     } else if (entry.has_system_place && HasSystemEntry(entry.file, data_home, data_dirs)) {
-      setup.set_up.push_back(std::string(entry.managers) + " (system-wide)");
+      setup.set_up.push_back(Translated("%s (system-wide)", {entry.managers}));
     } else {
       note(entry.managers, entry.file.path, PlaceEntryFile(entry.file));
     }

@@ -13,7 +13,8 @@ EntryFile DolphinServiceMenu(const std::string& data_dir, const std::string& pro
           "Actions=createTarXz;\n"
           "\n"
           "[Desktop Action createTarXz]\n"
-          "Name=" + kEntryLabel + "\n"
+          "Name=" + kEntryLabel + "\n" +
+          TranslatedKeys("Name", kEntryLabel) +
           "Icon=package-x-generic\n"
           "Exec=" + KeyFileValue(EntryCommand(program)) + "\n",
           true};

@@ -1,8 +1,10 @@
 #include "desktop/entry_file.h"
 
+#include "catalogues/translation.h"
+
 const char kWrittenByArkiva[] = "Written by arkiva's setup";
 const char kEntryFileStem[] = "arkiva-create-tar-xz";
-const char kEntryDescription[] = "Pack the selection into .tar.xz archives beside it";
+const char kEntryDescription[] = ENTRY_TEXT("Pack the selection into .tar.xz archives beside it");
 
 std::string ShellWord(const std::string& text) {
   const char kSafe[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/._+-,=";
@@ -33,4 +35,11 @@ std::string KeyFileValue(const std::string& value) {
       escaped += c;
   }
   return escaped;
+}
+
+std::string TranslatedKeys(const char* key, const char* english) {
+  std::string lines;
+  for (const LanguageText& text : EveryTranslation(english))
+    lines += std::string(key) + "[" + text.language + "]=" + KeyFileValue(text.text) + "\n";
+  return lines;
 }

@@ -48,6 +48,15 @@ std::string ShellWord(const std::string& text);
 // (the Trash) starts nothing at all.
 std::string EntryCommand(const std::string& program);
 
+// The entry's `key` in every language the catalogues have for `english`,
+// one line each: "Name[de]=tar.xz erstellen\n". After the key in English.
+std::string TranslatedKeys(const char* key, const char* english);
+
+// The name of the scripts in the user's language, and every other name
+// they may have had.
+std::string ScriptName();
+std::vector<std::string> EveryScriptName();
+
 // `value` written as a key-file value (GLib's GKeyFile, KDE's KConfig):
 // backslashes and line breaks escaped.
 std::string KeyFileValue(const std::string& value);

@@ -14,7 +14,8 @@ EntryFile FileManagerAction(const std::string& data_dir, const std::string& prog
           "# " + std::string(kWrittenByArkiva) + "; packaging/linux/remove-menu removes it.\n"
           "[Desktop Entry]\n"
           "Type=Action\n"
-          "Name=" + kEntryLabel + "\n"
+          "Name=" + kEntryLabel + "\n" +
+          TranslatedKeys("Name", kEntryLabel) +
           "Icon=package-x-generic\n"
           "Profiles=all;\n"
           "\n"

@@ -8,8 +8,10 @@ EntryFile NemoAction(const std::string& data_dir, const std::string& program) {
   return {data_dir + "/nemo/actions/" + kEntryFileStem + ".nemo_action",
           "# " + std::string(kWrittenByArkiva) + "; packaging/linux/remove-menu removes it.\n"
           "[Nemo Action]\n"
-          "Name=" + kEntryLabel + "\n"
-          "Comment=" + kEntryDescription + "\n"
+          "Name=" + kEntryLabel + "\n" +
+          TranslatedKeys("Name", kEntryLabel) +
+          "Comment=" + kEntryDescription + "\n" +
+          TranslatedKeys("Comment", kEntryDescription) +
           "Icon-Name=package-x-generic\n"
           "Exec=" + KeyFileValue(EntryCommand(program)) + "\n"
           "Selection=notnone\n"

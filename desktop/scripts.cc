@@ -1,6 +1,10 @@
 #include "desktop/entry_file.h"
 
-const char kScriptName[] = ARKIVA_ENTRY_LABEL " archive";
+#include "catalogues/translation.h"
+
+// TRANSLATORS: the file name of a script, which is its label in GNOME
+// Files and Caja. It must not end in an ending such as ".xz".
+const char kScriptName[] = ENTRY_TEXT("Create tar.xz archive");
 
 namespace {
 
@@ -23,9 +27,21 @@ EntryFile Script(const std::string& path, const std::string& program) {
 }  // namespace
 
 EntryFile NautilusScript(const std::string& data_home, const std::string& program) {
-  return Script(data_home + "/nautilus/scripts/" + kScriptName, program);
+  return Script(data_home + "/nautilus/scripts/" + ScriptName(), program);
 }
 
 EntryFile CajaScript(const std::string& config_home, const std::string& program) {
-  return Script(config_home + "/caja/scripts/" + kScriptName, program);
+  return Script(config_home + "/caja/scripts/" + ScriptName(), program);
+}
+
+std::string ScriptName() {
+  return Translated(kScriptName);
+}
+
+std::vector<std::string> EveryScriptName() {
+  // The label alone was the scripts' first name.
+  std::vector<std::string> names = {kScriptName, kEntryLabel};
+  for (const LanguageText& text : EveryTranslation(kScriptName))
+    names.push_back(text.text);
+  return names;
 }

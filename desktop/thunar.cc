@@ -1,5 +1,7 @@
 #include "desktop/entry_file.h"
 
+#include "catalogues/translation.h"
+
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
@@ -26,6 +28,16 @@ std::string XmlText(const std::string& text) {
   return escaped;
 }
 
+// `element` in every language the catalogues have for `english`, as
+// Thunar reads them: <name xml:lang="de">.
+std::string TranslatedElements(const char* element, const char* english) {
+  std::string lines;
+  for (const LanguageText& text : EveryTranslation(english))
+    lines += std::string("\t<") + element + " xml:lang=\"" + text.language + "\">" +
+             XmlText(text.text) + "</" + element + ">\n";
+  return lines;
+}
+
 // Thunar's own layout: one element a line, so that arkiva's action is a
 // block of lines that remove-menu can take out again with the same rule.
 // Its unique id marks it as arkiva's; Thunar shows the description in its
@@ -35,11 +47,13 @@ std::string XmlText(const std::string& text) {
 std::string ActionBlock(const std::string& program) {
   return "<action>\n"
          "\t<icon>package-x-generic</icon>\n"
-         "\t<name>" + std::string(kEntryLabel) + "</name>\n"
+         "\t<name>" + std::string(kEntryLabel) + "</name>\n" +
+         TranslatedElements("name", kEntryLabel) +
          "\t<submenu></submenu>\n"
          "\t" + kUniqueIdLine + "\n"
          "\t<command>" + XmlText(EntryCommand(program)) + "</command>\n"
-         "\t<description>" + kEntryDescription + "</description>\n"
+         "\t<description>" + kEntryDescription + "</description>\n" +
+         TranslatedElements("description", kEntryDescription) +
          "\t<range></range>\n"
          "\t<patterns>*</patterns>\n"
          "\t<directories/>\n"

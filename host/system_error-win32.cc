@@ -1,5 +1,7 @@
 #include "host/system_error.h"
 
+#include "catalogues/translation.h"
+
 #include <windows.h>
 
 std::string SystemErrorText(unsigned long code) {
@@ -13,9 +15,11 @@ std::string SystemErrorText(unsigned long code) {
   // application."); the sentence is about the item at hand.
   size_t insert = words.find("%1");
   if (insert != std::string::npos)
-    words.replace(insert, 2, "it");
+    // TRANSLATORS: the item, in place of "%1" in a message of Windows'
+    // own, such as "%1 is not a valid Win32 application."
+    words.replace(insert, 2, Translated("it"));
   if (words.empty())
-    return "Error " + std::to_string(code) + ".";
+    return Translated("Error %s.", {std::to_string(code)});
   return words.back() == '.' ? words : words + ".";
 }
 

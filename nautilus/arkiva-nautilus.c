@@ -4,6 +4,7 @@
  * selected paths, detached, so that the file manager never waits. It keeps
  * no state between calls: the paths travel with each menu item. */
 #include <gio/gio.h>
+#include <libintl.h>
 #include <nautilus-extension.h>
 
 #include "entry_label.h"
@@ -67,8 +68,9 @@ static GList* GetFileItems(NautilusMenuProvider* provider, GList* files) {
   if (!paths)
     return NULL;
   NautilusMenuItem* item = nautilus_menu_item_new(
-      "ArkivaMenu::CreateTarXz", ARKIVA_ENTRY_LABEL,
-      "Pack the selection into .tar.xz archives beside it", "package-x-generic");
+      "ArkivaMenu::CreateTarXz", dgettext("arkiva", ARKIVA_ENTRY_LABEL),
+      dgettext("arkiva", "Pack the selection into .tar.xz archives beside it"),
+      "package-x-generic");
   g_object_set_data_full(G_OBJECT(item), "arkiva-paths", paths, (GDestroyNotify)g_strfreev);
   g_signal_connect(item, "activate", G_CALLBACK(StartArkiva), NULL);
   return g_list_append(NULL, item);
@@ -96,6 +98,9 @@ void nautilus_module_initialize(GTypeModule* module) {
       ArkivaMenuInit,          NULL,
   };
   static const GInterfaceInfo menu_provider = {MenuProviderInit, NULL, NULL};
+  // arkiva's catalogues, in the user's language, which GNOME Files has set.
+  bindtextdomain("arkiva", ARKIVA_LOCALE_DIR);
+  bind_textdomain_codeset("arkiva", "UTF-8");
   arkiva_menu_type = g_type_module_register_type(module, G_TYPE_OBJECT, "ArkivaMenu", &info, 0);
   g_type_module_add_interface(module, arkiva_menu_type, NAUTILUS_TYPE_MENU_PROVIDER,
                               &menu_provider);

@@ -9,6 +9,7 @@
 // cancel, and the run goes on without a window.
 
 #include <gtk/gtk.h>
+#include <libintl.h>
 #include <string.h>
 
 enum { kCancelled = 10 };  // host/ui/progress-posix.cc reads it
@@ -73,7 +74,8 @@ static void Build(View* view, const char* title) {
 
   GtkWidget* buttons = gtk_button_box_new(GTK_ORIENTATION_HORIZONTAL);
   gtk_button_box_set_layout(GTK_BUTTON_BOX(buttons), GTK_BUTTONBOX_END);
-  GtkWidget* cancel = gtk_button_new_with_mnemonic("_Cancel");
+  /* TRANSLATORS: the window's button; "_" marks the key of its mnemonic. */
+  GtkWidget* cancel = gtk_button_new_with_mnemonic(dgettext("arkiva", "_Cancel"));
   g_signal_connect(cancel, "clicked", G_CALLBACK(OnCancel), view);
   gtk_container_add(GTK_CONTAINER(buttons), cancel);
   gtk_box_pack_start(GTK_BOX(box), buttons, FALSE, FALSE, 6);
@@ -150,6 +152,16 @@ static void Notify(const char* summary, const char* body) {
 int main(int argc, char** argv) {
   if (!gtk_init_check(&argc, &argv))
     return 3;
+  // arkiva's catalogues: a build's in locale/ beside it, the package's where
+  // every program's are. gtk_init has set the user's language.
+  gchar* own = g_file_read_link("/proc/self/exe", NULL);
+  gchar* folder = own ? g_path_get_dirname(own) : g_strdup(".");
+  gchar* beside = g_build_filename(folder, "locale", NULL);
+  bindtextdomain("arkiva", g_file_test(beside, G_FILE_TEST_IS_DIR) ? beside : ARKIVA_LOCALE_DIR);
+  bind_textdomain_codeset("arkiva", "UTF-8");
+  g_free(beside);
+  g_free(folder);
+  g_free(own);
   View view = {0};
   view.notice = g_string_new("");
   view.details = g_string_new("");

@@ -1,5 +1,6 @@
 #include "run_record/run_record.h"
 
+#include "catalogues/translation.h"
 #include <stdlib.h>
 
 #include <memory>
@@ -91,12 +92,18 @@ std::string ClearRun(const RecordedRun& run, const WholeArchiveCheck& whole_arch
         break;
     }
   }
-  std::string told = "An earlier run on " + Quoted(run.name) + " was stopped before it finished";
   if (!removed.empty())
-    return told + "; what it had made (" + QuotedList(removed) + ") was removed.";
+    return Translated(
+        "An earlier run on \"%s\" was stopped before it finished; what it had made (%s) was "
+        "removed.",
+        {run.name, QuotedList(removed)});
   if (!kept.empty())
-    return told + "; " + QuotedList(kept) + (kept.size() == 1 ? " is" : " are") + " kept, as " +
-           Quoted(run.name) + " is gone.";
+    return TranslatedPlural(
+        "An earlier run on \"%1$s\" was stopped before it finished; %2$s is kept, as \"%1$s\" "
+        "is gone.",
+        "An earlier run on \"%1$s\" was stopped before it finished; %2$s are kept, as \"%1$s\" "
+        "is gone.",
+        kept.size(), {run.name, QuotedList(kept)});
   return "";
 }
 

@@ -75,6 +75,7 @@ command='"C:\Program Files\arkiva\arkiva.exe" "%1"'
 class='{DEDB3083-EA15-42E5-A382-2D8761661176}'
 expected="HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz
     MultiSelectModel    REG_SZ    Player
+    MUIVerb    REG_SZ    @C:\\Program Files\\arkiva\\arkiva.exe,-1
 HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\command
     (Default)    REG_SZ    $command
 HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\DropTarget
@@ -82,6 +83,7 @@ HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\DropTarget
 HKEY_LOCAL_MACHINE\\Software\\Classes\\*\\shell\\Create tar.xz
     (Default)    REG_SZ    Create tar.xz
     MultiSelectModel    REG_SZ    Player
+    MUIVerb    REG_SZ    @C:\\Program Files\\arkiva\\arkiva.exe,-1
 HKEY_LOCAL_MACHINE\\Software\\Classes\\*\\shell\\Create tar.xz\\command
     (Default)    REG_SZ    $command
 HKEY_LOCAL_MACHINE\\Software\\Classes\\*\\shell\\Create tar.xz\\DropTarget

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "catalogues/translation.h"
+#include "desktop/entry_file.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -36,6 +38,8 @@ class DesktopEntries : public ::testing::Test {
     MakeDir(dir / "it's tools");
     program = dir / "it's tools/arkiva";
     ASSERT_EQ(0, RunArgv({"cp", BuildPath("arkiva"), program}, "", nullptr));
+    // with the build's catalogues beside it, where a build's arkiva finds them
+    ASSERT_EQ(0, RunArgv({"cp", "-r", BuildPath("locale"), dir / "it's tools"}, "", nullptr));
     MakeDir(home);
     MakeDir(dir / "etc");
     WriteText(dir / "file-bytes", "a file");
@@ -118,15 +122,31 @@ class DesktopEntries : public ::testing::Test {
     return value;
   }
 
-  std::string KdeString(const std::string& path, const char* group, const char* key) {
+  // The value GLib's managers show a user of `language` (Name[de]=...).
+  std::string KeyFileLocaleString(const std::string& path, const char* group, const char* key,
+                                  const char* language) {
+    GKeyFile* file = g_key_file_new();
+    std::string value = "<unreadable>";
+    if (g_key_file_load_from_file(file, path.c_str(), G_KEY_FILE_KEEP_TRANSLATIONS, nullptr)) {
+      gchar* text = g_key_file_get_locale_string(file, group, key, language, nullptr);
+      value = text ? text : "<missing>";
+      g_free(text);
+    }
+    g_key_file_free(file);
+    return value;
+  }
+
+  // The value KDE shows in `language`, as KConfig picks it by the locale.
+  std::string KdeString(const std::string& path, const char* group, const char* key,
+                        const std::string& language = "C") {
     std::string out;
-    EXPECT_EQ(0,
-              RunArgv({"kreadconfig5", "--file", path, "--group", group, "--key", key}, "", &out));
+    EXPECT_EQ(0, RunArgv({"kreadconfig5", "--file", path, "--group", group, "--key", key}, "", &out,
+                         {"LANG=" + language + ".UTF-8", "LC_ALL=", "LANGUAGE="}));
     return out.substr(0, out.find('\n'));
   }
 
   // The text of each <tag> of Thunar's actions named `name`.
-  std::vector<std::string> ThunarField(const std::string& name, const char* tag) {
+  std::vector<std::string> ThunarField(const std::string& name, const std::string& tag) {
     std::vector<std::string> found;
     xmlDocPtr doc =
         xmlReadFile((home + "/.config/Thunar/uca.xml").c_str(), nullptr, XML_PARSE_NONET);
@@ -228,10 +248,75 @@ TEST_F(DesktopEntries, EachEntryArchivesTheSelectionAsItsManagerRunsIt) {
   EXPECT_EQ(1u, ThunarField("Create tar.xz", "directories").size());
   EXPECT_EQ(1u, ThunarField("Create tar.xz", "other-files").size());
   EXPECT_EQ(std::vector<std::string>{"Pack the selection into .tar.xz archives beside it"},
-            ThunarField("Create tar.xz", "description"));  // in Thunar's status bar
+            ThunarField("Create tar.xz", "description[not(@xml:lang)]"));  // in its status bar
   std::vector<std::string> command = ThunarField("Create tar.xz", "command");
   ASSERT_EQ(1u, command.size());
   ExpectCommandArchives("thunar", command[0]);
+}
+
+// Each entry carries the label in every language, each in its manager's own
+// form. The scripts, whose name is their label, are named in the language of
+// the setup, which takes away those of another; GIO types each name as a
+// program.
+TEST_F(DesktopEntries, EveryEntryCarriesEveryLanguage) {
+  ASSERT_EQ(0, AsUser({program}, "", {"LANGUAGE=de", "LANG=de_DE.UTF-8"})) << said;
+  EXPECT_EQ(0u,
+            said.find("tar.gz erstellen: Kontextmen\xC3\xBC \xE2\x80\x9Etar.gz erstellen\xE2\x80"
+                      "\x9C eingerichtet\n\xE2\x80\x9Etar.xz erstellen\xE2\x80\x9C ist jetzt in "
+                      "GNOME Files (unter \xE2\x80\x9ESkripte\xE2\x80\x9C), "))
+      << said;
+  struct {
+    const char* language;
+    const char* label;
+  } rows[] = {
+      {"de", "tar.xz erstellen"},
+      {"es", "Crear tar.xz"},
+      {"fr",
+       "Cr\xC3\xA9"
+       "er un tar.xz"},
+      {"it", "Crea tar.xz"},
+      {"ja", "tar.xz \xE3\x82\x92\xE4\xBD\x9C\xE6\x88\x90"},
+      {"ko", "tar.xz \xEB\xA7\x8C\xEB\x93\xA4\xEA\xB8\xB0"},
+      {"nl", "tar.xz maken"},
+      {"pl", "Utw\xC3\xB3rz tar.xz"},
+      {"pt_BR", "Criar tar.xz"},
+      {"ru", "\xD0\xA1\xD0\xBE\xD0\xB7\xD0\xB4\xD0\xB0\xD1\x82\xD1\x8C tar.xz"},
+      {"tr", "tar.xz olu\xC5\x9Ftur"},
+      {"zh_CN", "\xE5\x88\x9B\xE5\xBB\xBA tar.xz"},
+  };
+  std::string dolphin = data + "/kio/servicemenus/arkiva-create-tar-xz.desktop";
+  std::string nemo = data + "/nemo/actions/arkiva-create-tar-xz.nemo_action";
+  std::string libfm = data + "/file-manager/actions/arkiva-create-tar-xz.desktop";
+  for (const auto& row : rows) {
+    std::string language = row.language;
+    EXPECT_EQ(row.label, KdeString(dolphin, "Desktop Action createTarXz", "Name", language));
+    EXPECT_EQ(row.label, KeyFileLocaleString(nemo, "Nemo Action", "Name", row.language));
+    EXPECT_EQ(row.label, KeyFileLocaleString(libfm, "Desktop Entry", "Name", row.language));
+    EXPECT_EQ(std::vector<std::string>{row.label},
+              ThunarField("Create tar.xz", "name[@xml:lang='" + language + "']"));
+    EXPECT_EQ(1u, ThunarField("Create tar.xz", "description[@xml:lang='" + language + "']").size());
+  }
+  EXPECT_EQ("Die Auswahl in .tar.xz-Archive daneben packen",
+            KeyFileLocaleString(nemo, "Nemo Action", "Comment", "de_AT"));
+
+  std::string scripts = data + "/nautilus/scripts/";
+  EXPECT_TRUE(PathExists(scripts + "tar.xz-Archiv erstellen"));
+  std::string bytes = ReadText(scripts + "tar.xz-Archiv erstellen");
+  std::vector<std::string> names = {kScriptName};
+  for (const LanguageText& text : EveryTranslation(kScriptName))
+    names.push_back(text.text);
+  for (const std::string& name : names) {
+    gchar* type =
+        g_content_type_guess((scripts + name).c_str(),
+                             reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), nullptr);
+    EXPECT_STREQ("application/x-shellscript", type) << name;
+    g_free(type);
+  }
+  ASSERT_EQ(0, unlink(store.c_str()));
+  ASSERT_EQ(0, AsUser({program}, "", {"LANGUAGE=ja", "LANG=ja_JP.UTF-8"})) << said;
+  EXPECT_FALSE(PathExists(scripts + "tar.xz-Archiv erstellen"));
+  EXPECT_TRUE(PathExists(scripts + "tar.xz \xE3\x82\xA2\xE3\x83\xBC\xE3\x82\xAB\xE3\x82\xA4"
+                                   "\xE3\x83\x96\xE3\x82\x92\xE4\xBD\x9C\xE6\x88\x90"));
 }
 
 // Where a manager has no local path to give (the Trash), an entry's command

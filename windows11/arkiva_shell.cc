@@ -8,11 +8,13 @@
 #include <windows.h>
 #include <ole2.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 #include <shobjidl.h>
 
 #include <string>
 #include <vector>
 
+#include "catalogues/translation.h"
 #include "entry_label.h"
 
 #define WIDEN_(text) L##text
@@ -137,6 +139,17 @@ class DroppedFiles : public Counted<IDataObject, &IID_IDataObject> {
   std::vector<std::wstring> paths_;
 };
 
+// The label in the user's display language, from arkiva.exe's string
+// tables, as Explorer loads the static verbs' MUIVerb; English where it
+// cannot.
+std::wstring Title() {
+  std::wstring label = L"@" + ProgramBeside() + L",-" + std::to_wstring(kMenuLabelStringId);
+  wchar_t text[256];
+  if (SUCCEEDED(SHLoadIndirectString(label.c_str(), text, 256, nullptr)) && text[0])
+    return text;
+  return kTitle;
+}
+
 void TellFailure(HRESULT result) {
   wchar_t* words = nullptr;
   FormatMessageW(
@@ -145,7 +158,7 @@ void TellFailure(HRESULT result) {
   std::wstring text = L"arkiva.exe could not be started: ";
   text += words ? words : L"error " + std::to_wstring(static_cast<unsigned long>(result));
   LocalFree(words);
-  MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONERROR);
+  MessageBoxW(nullptr, text.c_str(), Title().c_str(), MB_OK | MB_ICONERROR);
 }
 
 // Drops the selection on a new drop target of arkiva.exe's: COM starts one
@@ -191,7 +204,9 @@ class CreateTarXz : public Counted<IExplorerCommand, &IID_IExplorerCommand> {
  public:
   CreateTarXz() { InterlockedIncrement(&g_users); }
 
-  STDMETHODIMP GetTitle(IShellItemArray*, LPWSTR* title) override { return CopyOut(kTitle, title); }
+  STDMETHODIMP GetTitle(IShellItemArray*, LPWSTR* title) override {
+    return CopyOut(Title(), title);
+  }
   STDMETHODIMP GetIcon(IShellItemArray*, LPWSTR* icon) override {
     return CopyOut(ProgramBeside() + L",0", icon);
   }

@@ -1,12 +1,14 @@
 #include "windows11/menu_package.h"
 
+#include "catalogues/translation.h"
+
 // The Linux file managers have no packaged menu.
 bool HasPackagedMenu() {
   return false;
 }
 
 PackageRegistration RegisterMenuPackage(const std::string&) {
-  return {PackageRegistration::kFailed, "only Windows 11 has such a menu."};
+  return {PackageRegistration::kFailed, Translated("only Windows 11 has such a menu.")};
 }
 
 PackageRegistration RemoveMenuPackage() {

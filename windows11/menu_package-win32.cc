@@ -1,5 +1,6 @@
 #include "windows11/menu_package.h"
 
+#include "catalogues/translation.h"
 #include <windows.h>
 
 #include "host/files/file_size.h"
@@ -48,12 +49,12 @@ PackageRegistration RunPowerShell(const std::string& command, int* exit_code = n
   Subprocess child(program.c_str(), {"-NoProfile -NonInteractive -Command", {command}}, "",
                    kHiddenWindow, {});
   if (!child.Started())
-    return {PackageRegistration::kFailed,
-            "PowerShell could not be started: " + SystemErrorText(child.StartError())};
+    return {PackageRegistration::kFailed, Translated("PowerShell could not be started: %s",
+                                                     {SystemErrorText(child.StartError())})};
   if (!child.Await(kPowerShellSeconds * 1000)) {
     child.Stop();
     child.Finish();
-    return {PackageRegistration::kFailed, "PowerShell did not finish in time."};
+    return {PackageRegistration::kFailed, Translated("PowerShell did not finish in time.")};
   }
   SubprocessEnd end = child.Finish();
   if (exit_code)
@@ -62,7 +63,7 @@ PackageRegistration RunPowerShell(const std::string& command, int* exit_code = n
     return {PackageRegistration::kRegistered, ""};
   std::string reason = PowerShellReason(FromConsoleCodePage(child.ErrorOutput()));
   if (reason.empty())
-    reason = "PowerShell failed (exit code " + std::to_string(end.exit_code) + ").";
+    reason = Translated("PowerShell failed (exit code %s).", {std::to_string(end.exit_code)});
   return {PackageRegistration::kFailed, reason};
 }
 

@@ -1,5 +1,7 @@
 #include "host/files/path_limit.h"
 
+#include "catalogues/translation.h"
+
 #include <windows.h>
 
 #include "host/wide_text.h"
@@ -9,6 +11,6 @@ std::string CheckPathLength(const std::string& path) {
   int length = static_cast<int>(Wide(path).size());
   if (length <= kLongest)
     return "";
-  return std::to_string(length) + " characters long, and Windows programs accept at most " +
-         std::to_string(kLongest);
+  return Translated("%s characters long, and Windows programs accept at most %s",
+                    {std::to_string(length), std::to_string(kLongest)});
 }

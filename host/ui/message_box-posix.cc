@@ -1,5 +1,6 @@
 #include "host/ui/message_box.h"
 
+#include "catalogues/translation.h"
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -73,7 +74,7 @@ int ShowMessageBox(const char* title, const char* text, uint32_t style) {
   if (fprintf(stderr, "%s: %s\n", t.c_str(), x.c_str()) < 0)
     return 0;
   if (isatty(0)) {
-    fprintf(stderr, "Press Enter to close.");
+    fputs(Translated("Press Enter to close.").c_str(), stderr);
     int c;
     while ((c = getchar()) != EOF && c != '\n') {
     }

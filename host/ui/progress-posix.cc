@@ -1,5 +1,7 @@
 #include "host/ui/progress.h"
 
+#include "catalogues/translation.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -62,7 +64,8 @@ namespace {
 void DrawLine(Progress* progress, const ProgressReport& report) {
   std::string label = report.program;
   if (report.items > 1)
-    label += " " + std::to_string(report.item) + " of " + std::to_string(report.items);
+    label +=
+        " " + Translated("%s of %s", {std::to_string(report.item), std::to_string(report.items)});
   // Back to the line's start, the text, then clear what a longer text left.
   fprintf(
       stderr, "\r%s: %s\033[K", label.c_str(),

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "catalogues/translation.h"
 #include "host/wide_text.h"
 
 struct Progress {
@@ -45,7 +46,8 @@ void ShowProgress(Progress* progress, const ProgressReport& report) {
   if (!progress->dialog)
     return;
   std::string item = FormatItemOfItems(report);
-  std::string line = report.step + (item.empty() ? "" : " (" + item + ")");
+  // TRANSLATORS: a step and where the run stands: Creating "a.tar" (item 2 of 5).
+  std::string line = item.empty() ? report.step : Translated("%s (%s)", {report.step, item});
   progress->dialog->SetLine(1, Wide(line).c_str(), FALSE, NULL);
   progress->dialog->SetLine(2, Wide(FormatDoneOfTotal(report.done, report.total)).c_str(), FALSE,
                             NULL);

@@ -2,10 +2,14 @@
 
 #include <stdio.h>
 
+#include "catalogues/translation.h"
+
 std::string FormatBytes(uint64_t bytes) {
   if (bytes < 1024)
-    return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
-  const char* units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    return TranslatedPlural("%s byte", "%s bytes", bytes, {std::to_string(bytes)});
+  // TRANSLATORS: sizes, as the system's file manager writes them ("1,5 Mo").
+  const char* units[] = {TRANSLATABLE("%s KB"), TRANSLATABLE("%s MB"), TRANSLATABLE("%s GB"),
+                         TRANSLATABLE("%s TB"), TRANSLATABLE("%s PB"), TRANSLATABLE("%s EB")};
   double value = bytes / 1024.0;
   size_t unit = 0;
   while (value >= 1023.95 && unit + 1 < sizeof(units) / sizeof(units[0])) {
@@ -13,14 +17,14 @@ std::string FormatBytes(uint64_t bytes) {
     ++unit;
   }
   char text[32];
-  snprintf(text, sizeof(text), "%.1f %s", value, units[unit]);
-  return text;
+  snprintf(text, sizeof(text), "%.1f", value);
+  return Translated(units[unit], {LocalDecimal(text)});
 }
 
 std::string FormatDoneOfTotal(uint64_t done, uint64_t total) {
   if (total == 0)
     return FormatBytes(done);  // counted so far, of what is not known yet
-  return FormatBytes(done) + " of " + FormatBytes(total);
+  return Translated("%s of %s", {FormatBytes(done), FormatBytes(total)});
 }
 
 std::string FormatProgressLine(uint64_t done, uint64_t total, double seconds) {
@@ -38,23 +42,28 @@ std::string FormatTimeLeft(double seconds, double fraction) {
   if (seconds < 2 || fraction < 0.01 || fraction >= 1)
     return "";
   double left = seconds * (1 - fraction) / fraction;
-  auto count = [](long n, const char* unit) {
-    return "about " + std::to_string(n) + " " + unit + (n == 1 ? "" : "s") + " left";
-  };
-  if (left < 55)
-    return count((static_cast<long>(left) / 5 + 1) * 5, "second");
-  if (left < 90 * 60)
-    return count(static_cast<long>(left / 60 + 0.5), "minute");
-  return count(static_cast<long>(left / 3600 + 0.5), "hour");
+  if (left < 55) {
+    long n = (static_cast<long>(left) / 5 + 1) * 5;
+    return TranslatedPlural("about %s second left", "about %s seconds left", n,
+                            {std::to_string(n)});
+  }
+  if (left < 90 * 60) {
+    long n = static_cast<long>(left / 60 + 0.5);
+    return TranslatedPlural("about %s minute left", "about %s minutes left", n,
+                            {std::to_string(n)});
+  }
+  long n = static_cast<long>(left / 3600 + 0.5);
+  return TranslatedPlural("about %s hour left", "about %s hours left", n, {std::to_string(n)});
 }
 
 std::string FormatFigures(const ProgressReport& report, double seconds) {
   std::string left = FormatTimeLeft(seconds, report.overall_fraction);
-  return FormatDoneOfTotal(report.done, report.total) + (left.empty() ? "" : ", " + left);
+  std::string done = FormatDoneOfTotal(report.done, report.total);
+  return left.empty() ? done : Translated("%s, %s", {done, left});
 }
 
 std::string FormatItemOfItems(const ProgressReport& report) {
   if (report.items < 2)
     return "";
-  return "item " + std::to_string(report.item) + " of " + std::to_string(report.items);
+  return Translated("item %s of %s", {std::to_string(report.item), std::to_string(report.items)});
 }

@@ -1,0 +1,153 @@
+#!/usr/bin/python3
+"""Makes, from the catalogues, what the programs compile in.
+
+make_tables.py POT ENTRIES_POT OUTPUT_FOLDER PO...
+
+  entry_texts.inc         the entries' texts in every language (ENTRIES_POT
+                          lists them), for the entries that carry them all
+  strings.rc              Windows: a string table per language, and the
+                          menu label's English one
+  catalogue_ids.inc       Windows: each text's id in the tables
+  catalogue_languages.inc Windows: each table's language and plural rule
+
+A catalogue that is not whole, or whose language or plural rule this file
+does not know, fails the build: tests/check-catalogues.sh says more.
+"""
+import os
+import sys
+
+import polib
+
+# The menu label's id is fixed: MUIVerb names it in every installed
+# registry ("@...arkiva.exe,-1"), and arkiva-shell.dll loads it.
+LABEL = "Create tar.xz"
+LABEL_ID = 1
+FIRST_ID = 16
+FORMS = 4  # ids a text with plural forms takes, one a form
+
+# How Windows files each catalogue's table: the language alone where the
+# catalogue is for all its speakers (LANG_x, SUBLANG_NEUTRAL), else with the
+# region.
+LANGUAGES = {
+    "de": (0x07, 0x00), "es": (0x0A, 0x00), "fr": (0x0C, 0x00), "it": (0x10, 0x00),
+    "ja": (0x11, 0x00), "ko": (0x12, 0x00), "nl": (0x13, 0x00), "pl": (0x15, 0x00),
+    "pt_BR": (0x16, 0x01), "ru": (0x19, 0x00), "tr": (0x1F, 0x00), "zh_CN": (0x04, 0x02),
+}
+ENGLISH = (0x09, 0x01)  # en-US
+
+# Plural-Forms, without spaces, as translation.h names the rule.
+PLURAL_RULES = {
+    "nplurals=1;plural=0;": "kOneForm",
+    "nplurals=2;plural=(n!=1);": "kNotOne",
+    "nplurals=2;plural=(n>1);": "kAboveOne",
+    "nplurals=3;plural=(n%10==1&&n%100!=11?0:n%10>=2&&n%10<=4&&(n%100<10||n%100>=20)?1:2);":
+        "kEastSlavic",
+    "nplurals=3;plural=(n==1?0:n%10>=2&&n%10<=4&&(n%100<10||n%100>=20)?1:2);": "kPolish",
+}
+
+
+def fail(why):
+    sys.exit("make_tables.py: " + why)
+
+
+def c_string(text):
+    out = '"'
+    for byte in text.encode("utf-8"):
+        char = chr(byte)
+        if char in '"\\':
+            out += "\\" + char
+        elif 32 <= byte < 127:
+            out += char
+        else:
+            out += "\\%03o" % byte
+    return out + '"'
+
+
+def rc_string(text):
+    # Wide, every character past ASCII as \xhhhh (UTF-16 units), which
+    # windres reads whatever its code page.
+    out = 'L"'
+    data = text.encode("utf-16-le")
+    for i in range(0, len(data), 2):
+        unit = data[i] | data[i + 1] << 8
+        char = chr(unit)
+        if char == '"':
+            out += '""'
+        elif char == "\\":
+            out += "\\\\"
+        elif char == "\n":
+            out += "\\n"
+        elif 32 <= unit < 127:
+            out += char
+        else:
+            out += "\\x%04x" % unit
+    return out + '"'
+
+
+def ids(template):
+    table, next_id = {}, FIRST_ID
+    for entry in template:
+        if entry.msgid == LABEL:
+            table[entry.msgid] = LABEL_ID
+            continue
+        table[entry.msgid] = next_id
+        next_id += FORMS if entry.msgid_plural else 1
+    if LABEL not in table:
+        fail("the template has no \"%s\"" % LABEL)
+    return table
+
+
+def main(pot, entries_pot, output, po_files):
+    template = polib.pofile(pot)
+    entry_ids = ids(template)
+    wanted_for_entries = {entry.msgid for entry in polib.pofile(entries_pot)}
+    catalogues = []
+    for path in sorted(po_files):
+        name = os.path.basename(path)[:-3]
+        if name not in LANGUAGES:
+            fail("%s: no Windows language for it" % path)
+        catalogue = polib.pofile(path)
+        rule = PLURAL_RULES.get(catalogue.metadata.get("Plural-Forms", "").replace(" ", ""))
+        if not rule:
+            fail("%s: a plural rule translation.h does not know" % path)
+        texts = {e.msgid: e for e in catalogue if e.translated() and not e.obsolete}
+        missing = [entry.msgid for entry in template if entry.msgid not in texts]
+        if missing:
+            fail("%s: no words for %r" % (path, missing[0]))
+        catalogues.append((name, rule, texts))
+
+    with open(os.path.join(output, "entry_texts.inc"), "w") as out:
+        for english in sorted(wanted_for_entries):
+            for name, _, texts in catalogues:
+                out.write("{%s, \"%s\", %s},\n" % (c_string(english), name,
+                                                   c_string(texts[english].msgstr)))
+
+    with open(os.path.join(output, "catalogue_ids.inc"), "w") as out:
+        for english in sorted(entry_ids, key=lambda text: text.encode("utf-8")):
+            out.write("{%s, %d},\n" % (c_string(english), entry_ids[english]))
+
+    with open(os.path.join(output, "catalogue_languages.inc"), "w") as out:
+        for name, rule, _ in catalogues:
+            primary, sub = LANGUAGES[name]
+            out.write("{\"%s\", 0x%04x, PluralRule::%s},\n" % (name, sub << 10 | primary, rule))
+
+    with open(os.path.join(output, "strings.rc"), "w") as out:
+        out.write("// Made by catalogues/make_tables.py from the catalogues.\n")
+        out.write("LANGUAGE 0x%02x, 0x%02x\nSTRINGTABLE\nBEGIN\n  %d, %s\nEND\n"
+                  % (ENGLISH[0], ENGLISH[1], LABEL_ID, rc_string(LABEL)))
+        for name, _, texts in catalogues:
+            primary, sub = LANGUAGES[name]
+            out.write("\n// %s\nLANGUAGE 0x%02x, 0x%02x\nSTRINGTABLE\nBEGIN\n" % (name, primary, sub))
+            for english, first in sorted(entry_ids.items(), key=lambda item: item[1]):
+                entry = texts[english]
+                forms = ([entry.msgstr_plural[k] for k in sorted(entry.msgstr_plural)]
+                         if entry.msgid_plural else [entry.msgstr])
+                for k, form in enumerate(forms):
+                    out.write("  %d, %s\n" % (first + k, rc_string(form)))
+            out.write("END\n")
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 4:
+        sys.exit(__doc__)
+    main(sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:])
