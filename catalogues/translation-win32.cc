@@ -71,7 +71,6 @@ std::string InCatalogue(const char* english, unsigned form) {
   return g_catalogue && id ? LoadStringIn(g_catalogue->language, id + form) : "";
 }
 
-
 }  // namespace
 
 void UseUsersLanguage() {

@@ -634,3 +634,43 @@ TEST_F(ArchiveRun, AMultiThreadedArchiveHoldsTheSameBytes) {
   EXPECT_EQ(expected, SplitTabs(blocks).at(2)) << blocks;  // totals, streams, blocks
   ExpectArchiveHolds(dir / "logs.tar.xz", folder);
 }
+
+// A failure's cause in the user's language (POSIX: each row's, as the
+// desktop gives it; Windows: Wine's display language, which one ctest run a
+// language sets), and today's English where no catalogue has the language.
+TEST_F(ArchiveRun, AFailureIsToldInTheUsersLanguage) {
+  struct {
+    const char* lang;
+    const char* language;  // LANGUAGE
+    const char* title;     // Windows: its box's
+    const char* told;
+  } rows[] = {
+      {"de_DE.UTF-8", "de", "tar.xz erstellen",
+       "„Big“ konnte nicht archiviert werden: „Big.tar.xz“ ist daneben schon vorhanden."},
+      {"ja_JP.UTF-8", "ja", "tar.xz を作成",
+       "「Big」をアーカイブできませんでした: 「Big.tar.xz」がすでに隣にあります。"},
+      {"ru_RU.UTF-8", "ru", "", "Не удалось заархивировать «Big»: «Big.tar.xz» уже есть рядом."},
+      {"sv_SE.UTF-8", "sv", "",
+       "Could not archive \"Big\": \"Big.tar.xz\" already exists beside it."},
+      {"C", "de", "Create tar.xz",
+       "Could not archive \"Big\": \"Big.tar.xz\" already exists beside it."},
+  };
+  MakeDir(dir / "Big");
+  WriteText(dir / "Big/a", "a");
+  WriteText(dir / "Big.tar.xz", "");
+  for (const auto& row : rows) {
+#ifdef _WIN32
+    // The row of Wine's display language; English is the "C" row.
+    std::string language = DisplayLanguage(), lang = row.lang;
+    if (language == "en" ? lang != "C" : lang.compare(0, 3, language + "_") != 0 || !*row.title)
+      continue;
+    box_title = row.title;
+    EXPECT_EQ(1, Arkiva(dir / "Big", kRecording));
+#else
+    EXPECT_EQ(1,
+              Arkiva(dir / "Big", kRecording, "",
+                     {std::string("LANG=") + row.lang, std::string("LANGUAGE=") + row.language}));
+#endif
+    EXPECT_EQ(row.told, message) << row.lang;
+  }
+}

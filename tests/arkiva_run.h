@@ -64,7 +64,7 @@ class ArchiveRun : public ::testing::Test {
     std::string line = "\"" + BuildPath("arkiva.exe") + "\"";
     for (const std::string& item : items)
       line += " \"" + item + "\"";
-    BoxWatch watch("Create tar.xz");
+    BoxWatch watch(box_title);
     int code = RunCommandLine(line, cwd, nullptr, env, [&](unsigned long pid) {
       watch.AddProcess(pid);
       if (on_start)
@@ -206,6 +206,7 @@ class ArchiveRun : public ::testing::Test {
   std::function<void(unsigned long)> on_start;  // learns each run's process id
   std::string message;                          // what the last Arkiva() run told the user
   bool error_icon = false;                      // Windows: its box had the error icon
+  std::string box_title = "Create tar.xz";      // Windows: the title of the box to wait for
 };
 
 #ifdef _WIN32

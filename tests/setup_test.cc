@@ -8,6 +8,13 @@
 #include <string.h>
 
 #include "host/process/program_args.h"
+#ifdef _WIN32
+#include <shlwapi.h>
+
+#include <algorithm>
+
+#include "host/wide_text.h"
+#endif
 #include "registry/registry.h"
 #include "tests/box_watch.h"
 #include "tests/test_util.h"
@@ -63,6 +70,9 @@ class SetupRun : public ::testing::Test {
     for (const char* verb : {"\\Directory\\shell\\Create tar.xz", "\\*\\shell\\Create tar.xz"}) {
       EXPECT_EQ(std::string("1:Player\0", 9), Value((classes + verb).c_str(), "MultiSelectModel"));
       EXPECT_EQ(clsid, Value((classes + verb + "\\DropTarget").c_str(), "Clsid"));
+      // and the label each user reads in their own language
+      EXPECT_EQ("1:@" + arkiva + ",-1" + std::string(1, '\0'),
+                Value((classes + verb).c_str(), "MUIVerb"));
     }
     std::string server = classes + "\\CLSID\\" + kDropTargetClass;
     EXPECT_EQ(std::string("1:Create tar.xz\0", 16), Value(server.c_str(), ""));
@@ -147,14 +157,14 @@ class SetupRun : public ::testing::Test {
                          const std::string& store = "") {
 #ifdef _WIN32
     (void)store;
-    BoxWatch watch("Create tar.gz");
+    BoxWatch watch(box_title);
     std::string line = "\"" + arkiva + "\"" + (argument.empty() ? "" : " \"" + argument + "\"");
     *exit_code =
         RunCommandLine(line, "", nullptr, {}, [&](unsigned long pid) { watch.AddProcess(pid); });
     const BoxWatch::Seen& seen = watch.Stop();
     if (!seen.found)
       return "no box";
-    return "Create tar.gz|" + seen.text + (seen.error_icon ? "|error" : "|");
+    return box_title + "|" + seen.text + (seen.error_icon ? "|error" : "|");
 #else
     std::string out;
     std::string env = store.empty() ? "" : "ARKIVA_REGISTRY='" + store + "' ";
@@ -190,6 +200,7 @@ class SetupRun : public ::testing::Test {
 
   ScratchDir dir;
   std::string arkiva;
+  std::string box_title = "Create tar.gz";  // Windows: the title of the box to wait for
 };
 
 #ifdef _WIN32
@@ -212,7 +223,7 @@ TEST_F(SetupRun, FirstStartRegistersTheMenuAndConfirms) {
   std::string command = "1:\"" + arkiva + "\" \"%1\"" + std::string(1, '\0');
   EXPECT_EQ(1, RegistryKeyExists(kFolderMenuKey, "."));
 #ifdef _WIN32
-  EXPECT_EQ(1, ValueCount(kFolderMenuKey));  // no label: only MultiSelectModel
+  EXPECT_EQ(2, ValueCount(kFolderMenuKey));  // no label: MultiSelectModel and MUIVerb
   ExpectDropTarget("HKEY_CLASSES_ROOT");
 #else
   EXPECT_EQ(0, ValueCount(kFolderMenuKey));  // the folder verb key has no label
@@ -353,6 +364,61 @@ TEST_F(SetupRun, WithoutRightsForAllUsersTheEntryIsThisUsers) {
   EXPECT_EQ("My Folder.d/\nMy Folder.d/inside.txt\n", out);
   ASSERT_EQ(0, RunShell("xz -dc '" + UnixPath(dir / "file one.txt.xz") + "'", &out)) << out;
   EXPECT_EQ("abc", out);
+}
+#endif
+
+#ifdef _WIN32
+// Setup in the user's display language (Wine's, from LANG: one ctest run a
+// language), and the label Explorer shows every user in their own: MUIVerb
+// names arkiva.exe's string table, which SHLoadIndirectString reads as
+// Explorer does.
+TEST_F(SetupRun, SetupAndTheMenuLabelInTheUsersLanguage) {
+  struct {
+    const char* language;
+    const char* title;
+    const char* text;
+    const char* label;
+  } rows[] = {
+      {"de", "tar.gz erstellen", "Kontextmenü „tar.gz erstellen“ eingerichtet", "tar.xz erstellen"},
+      {"ja", "tar.gz を作成", "コンテキストメニュー「tar.gz を作成」のセットアップが完了しました",
+       "tar.xz を作成"},
+      {"en", "Create tar.gz", "Create tar.gz Context Menu Setup OK", "Create tar.xz"},
+  };
+  for (const auto& row : rows) {
+    if (DisplayLanguage() != row.language)
+      continue;
+    box_title = row.title;
+    int exit_code = -1;
+    EXPECT_EQ(box_title + "|" + row.text + "|", FirstStart("", &exit_code));
+    std::string label = "@" + arkiva + ",-1";
+    EXPECT_EQ("1:" + label + std::string(1, '\0'), Value(kFileKey, "MUIVerb"));
+    wchar_t text[256] = L"";
+    EXPECT_EQ(S_OK, SHLoadIndirectString(Wide(label).c_str(), text, 256, nullptr));
+    EXPECT_EQ(row.label, Narrow(text));
+  }
+}
+
+// arkiva.exe carries a string table for every catalogue, and English's:
+// the language alone where the catalogue serves all its speakers.
+TEST(ArkivaExe, HoldsAStringTableForEveryLanguage) {
+  HMODULE exe = LoadLibraryExW(Wide(BuildPath("arkiva.exe")).c_str(), nullptr,
+                               LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_TRUE(exe);
+  std::vector<WORD> languages;
+  EnumResourceLanguagesW(
+      exe, MAKEINTRESOURCEW(6) /* RT_STRING */, MAKEINTRESOURCEW(1),
+      [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR found) -> BOOL {
+        reinterpret_cast<std::vector<WORD>*>(found)->push_back(language);
+        return TRUE;
+      },
+      reinterpret_cast<LONG_PTR>(&languages));
+  FreeLibrary(exe);
+  std::sort(languages.begin(), languages.end());
+  EXPECT_EQ((std::vector<WORD>{0x0007 /* de */, 0x000A /* es */, 0x000C /* fr */, 0x0010 /* it */,
+                               0x0011 /* ja */, 0x0012 /* ko */, 0x0013 /* nl */, 0x0015 /* pl */,
+                               0x0019 /* ru */, 0x001F /* tr */, 0x0409 /* en-US */,
+                               0x0416 /* pt-BR */, 0x0804 /* zh-CN */}),
+            languages);
 }
 #endif
 

@@ -364,3 +364,14 @@ std::string RegistryValueText(const std::string& key_path, const char* name) {
   return std::to_string(type) + ":" + data;
 #endif
 }
+
+#ifdef _WIN32
+std::string DisplayLanguage() {
+  wchar_t name[LOCALE_NAME_MAX_LENGTH];
+  if (!LCIDToLocaleName(MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT), name,
+                        LOCALE_NAME_MAX_LENGTH, 0))
+    return "";
+  std::wstring language = name;
+  return std::string(language.begin(), language.begin() + language.find(L'-'));
+}
+#endif

@@ -60,6 +60,10 @@ bool EndChildProgram(unsigned long parent, const std::string& name);
 // The Unix form of a path (Z:\tmp\x -> /tmp/x under Wine; unchanged natively).
 std::string UnixPath(const std::string& path);
 
+// Windows: the user's display language, as Wine takes it from LANG: "de",
+// "ja", "en".
+std::string DisplayLanguage();
+
 // A registry value read back past the code under test, as "type:bytes"
 // (Windows: RegQueryValueExA; POSIX: the store's own reader), or "missing".
 std::string RegistryValueText(const std::string& key_path, const char* name);
