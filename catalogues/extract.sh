@@ -21,3 +21,4 @@ xgettext --language=C++ --from-code=UTF-8 -k $keywords \
   --msgid-bugs-address=dev@arkiva.example --output="$output" \
   $(find entry_label.h app catalogues desktop host nautilus progress_window registry run_record \
          windows11 -name '*.c' -o -name '*.cc' -o -name '*.h' | LC_ALL=C sort)
+sed -i 's/charset=CHARSET/charset=UTF-8/' "$output"

@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include "catalogues/translation.h"
+
 namespace {
 
 // A value is one line: a name may hold any byte but '/' and NUL.
@@ -36,14 +38,16 @@ std::string WindowLines(WindowKind kind, const ProgressReport& report, double se
   std::string item = FormatItemOfItems(report);
   std::string figures = FormatFigures(report, seconds);
   if (kind == kZenityWindow) {
-    std::string label = ZenityText(report.step + (item.empty() ? "" : " (" + item + ")"));
+    std::string label =
+        ZenityText(item.empty() ? report.step : Translated("%s (%s)", {report.step, item}));
     double percent = report.overall_fraction * 100;
     percent = percent < 0 ? 0 : percent > 100 ? 100 : percent;
     return "# " + label + "\\n" + ZenityText(figures) + "\n" +
            std::to_string(static_cast<int>(percent)) + "\n";
   }
-  if (!item.empty())
-    item[0] = 'I';
+  // The window shows where the run stands on a line of its own.
+  if (report.items > 1)
+    item = Translated("Item %s of %s", {std::to_string(report.item), std::to_string(report.items)});
   return Setting("step", report.step) + Setting("item", item) +
          Setting("bar", Fraction(report.item_fraction)) +
          Setting("overall", Fraction(report.overall_fraction)) + Setting("figures", figures);

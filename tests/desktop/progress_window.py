@@ -263,6 +263,25 @@ class WindowProtocol(unittest.TestCase):
         self.assertRegex(lines[4], r"^figures [\d.]+ [KM]B of 30\.0 MB")
         self.assertEqual('notice Created "big.bin.xz"', lines[-1])
 
+    def test_the_window_program_speaks_the_users_language(self):
+        # A German desktop; figures in its way ("29,6 MB"), the bars still
+        # in the protocol's ("0.500").
+        shutil.copytree(os.path.join(BUILD, "locale"), os.path.join(self.dir, "locale"))
+        self.stand_in(os.path.join(self.dir, "arkiva-progress"), "cat >\"" + self.dir + "/lines\"\n")
+        small = os.path.join(self.dir, "data", "small.txt")
+        with open(small, "w") as f:
+            f.write("a few words\n")
+        run = Run(self.arkiva, [self.item, small], env={"LANGUAGE": "de", "LANG": "de_DE.UTF-8"})
+        self.assertEqual(0, run.wait(), run.errors)
+        self.assertEqual("tar.xz erstellen\n", self.read("args"))
+        lines = self.read("lines").splitlines()
+        self.assertEqual("step \u201ebig.bin.xz\u201c wird komprimiert", lines[0])
+        self.assertEqual("item Element 1 von 2", lines[1])
+        self.assertTrue([float(line[4:]) for line in lines if line.startswith("bar ")])
+        self.assertRegex(lines[4], r"^figures \d+,\d [KM]B von 30,0 MB")
+        self.assertEqual(["notice 2 Archive erstellt", "detail \"big.bin.xz\"",
+                          "detail \"small.txt.xz\""], lines[-3:])
+
     def test_only_the_window_programs_exit_10_cancels(self):
         self.stand_in(os.path.join(self.dir, "arkiva-progress"), "head -n 5 >/dev/null\nexit 10\n")
         run = Run(self.arkiva, [self.item])
