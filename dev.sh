@@ -18,7 +18,8 @@ PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix
           pkg-config liblzma-dev libxml2-dev libglib2.0-dev libkf5config-bin libnautilus-extension-dev lintian
           libgtk-3-dev xdotool dbus python3-gi
           imagemagick osslsigncode openssl python3-cryptography msitools
-          softhsm2 libengine-pkcs11-openssl locales-all gettext python3-polib)
+          softhsm2 libengine-pkcs11-openssl gettext python3-polib
+          locales-all)  # de_DE.UTF-8, ja_JP.UTF-8, ru_RU.UTF-8...: the tests speak them
 
 # What the desktop test needs: the managers themselves, with what each needs
 # to show entries (libfm-modules for PCManFM, caja-actions for Caja's
@@ -66,6 +67,9 @@ desktop_test() {
     cmake --build --preset native --target package >/dev/null
     dpkg -i build/native/arkiva_*-1_amd64.deb >/dev/null
     /usr/bin/python3 tests/desktop/managers.py /usr/bin/arkiva --package || status=1
+    # Once more in a German session: the label a German user clicks.
+    /usr/bin/python3 tests/desktop/managers.py /usr/bin/arkiva --package --language de_DE.UTF-8 \
+      thunar dolphin nautilus || status=1
     dpkg --purge arkiva >/dev/null
   fi
   return $status

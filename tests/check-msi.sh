@@ -74,16 +74,16 @@ msiinfo export "$msi" InstallExecuteSequence | grep -q \
 command='"C:\Program Files\arkiva\arkiva.exe" "%1"'
 class='{DEDB3083-EA15-42E5-A382-2D8761661176}'
 expected="HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz
-    MultiSelectModel    REG_SZ    Player
     MUIVerb    REG_SZ    @C:\\Program Files\\arkiva\\arkiva.exe,-1
+    MultiSelectModel    REG_SZ    Player
 HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\command
     (Default)    REG_SZ    $command
 HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\DropTarget
     Clsid    REG_SZ    $class
 HKEY_LOCAL_MACHINE\\Software\\Classes\\*\\shell\\Create tar.xz
     (Default)    REG_SZ    Create tar.xz
-    MultiSelectModel    REG_SZ    Player
     MUIVerb    REG_SZ    @C:\\Program Files\\arkiva\\arkiva.exe,-1
+    MultiSelectModel    REG_SZ    Player
 HKEY_LOCAL_MACHINE\\Software\\Classes\\*\\shell\\Create tar.xz\\command
     (Default)    REG_SZ    $command
 HKEY_LOCAL_MACHINE\\Software\\Classes\\*\\shell\\Create tar.xz\\DropTarget

@@ -8,11 +8,13 @@ menu through AT-SPI, chooses it, and checks the archives: xz -t, and the
 contents equal to what was selected. In the Trash it checks that no entry
 shows. It kills only the processes it started, by their ids.
 
-  managers.py ARKIVA [--package] [MANAGER...]
+  managers.py ARKIVA [--package] [--language LANG] [MANAGER...]
 
 ARKIVA is the program whose per-user entries are set up in each fresh home
 (a plain start); with --package, the installed package's entries are used
-and the plain start only adds what the package leaves to the user.
+and the plain start only adds what the package leaves to the user. With
+--language, the session and the setup are in that language (de_DE.UTF-8),
+and the check chooses the entry by its label there.
 Runs with Debian's python3 (python3-pyatspi). Dolphin does not join the
 accessibility bus in these sessions: it is opened with the item selected,
 its menu opened with the Menu key, and the menu read from a screenshot by
@@ -28,8 +30,17 @@ import time
 
 FOLDER = 'My "Photos" $HOME'
 FILE = "notes \u2713.txt"
-LABEL = "Create tar.xz"
-SCRIPT = "Create tar.xz archive"
+# The session's language (the outer run passes it to the inner one), and
+# what the user sees in it: the label, the scripts' name, the menus holding
+# them.
+LANGUAGE = os.environ.get("ARKIVA_SESSION_LANG", "C.UTF-8")
+WORDS = {
+    "C.UTF-8": ("Create tar.xz", "Create tar.xz archive", "Scripts", "Caja-Actions actions",
+                "Rename...", "Restore"),
+    "de_DE.UTF-8": ("tar.xz erstellen", "tar.xz-Archiv erstellen", "Skripte",
+                    "Caja-Actions-Aktionen", "Umbenennen ...", "Wiederherstellen"),
+}
+LABEL, SCRIPT, SCRIPTS_MENU, ACTIONS_MENU, RENAME, RESTORE = WORDS[LANGUAGE]
 TRASHED = "trashed.txt"
 
 CAJA_ACTIONS = "/usr/lib/x86_64-linux-gnu/caja/extensions-2.0/libcaja-actions-menu.so"
@@ -51,11 +62,11 @@ MANAGERS = {
 def entry_path(name, package):
     """Where the user finds the entry: the submenu, if any, and the label."""
     if name == "nautilus" and not package:
-        return "Scripts", SCRIPT
+        return SCRIPTS_MENU, SCRIPT
     if name == "caja":
         if os.path.exists(CAJA_ACTIONS):
-            return "Caja-Actions actions", LABEL
-        return "Scripts", SCRIPT
+            return ACTIONS_MENU, LABEL
+        return SCRIPTS_MENU, SCRIPT
     return None, LABEL
 
 
@@ -104,7 +115,9 @@ def environment(home, display):
         "HOME": home,
         "XDG_RUNTIME_DIR": os.path.join(home, "run"),
         "DISPLAY": display,
-        "LANG": "C.UTF-8",
+        "LANG": LANGUAGE,
+        "LANGUAGE": LANGUAGE.split("_")[0] if LANGUAGE != "C.UTF-8" else "",
+        "ARKIVA_SESSION_LANG": LANGUAGE,
         "GSETTINGS_BACKEND": "keyfile",
         "QT_ACCESSIBILITY": "1",
         "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
@@ -175,9 +188,14 @@ def run_manager(root, name, arkiva, package, display_number):
 
 
 def outer(argv):
+    global LANGUAGE, LABEL, SCRIPT, SCRIPTS_MENU, ACTIONS_MENU, RENAME, RESTORE
     arkiva = os.path.abspath(argv[0])
     keep = os.environ.get("ARKIVA_KEEP_HOMES")
     package = "--package" in argv
+    if "--language" in argv:
+        LANGUAGE = argv[argv.index("--language") + 1]
+        LABEL, SCRIPT, SCRIPTS_MENU, ACTIONS_MENU, RENAME, RESTORE = WORDS[LANGUAGE]
+        log("in", LANGUAGE)
     names = [a for a in argv[1:] if a in MANAGERS] or list(MANAGERS)
     root = tempfile.mkdtemp(prefix="arkiva-managers.")
     failed = 0
@@ -277,9 +295,13 @@ def inner_dolphin(home, package):
             window = subprocess.Popen(["dolphin", "--select", target], stdout=manager_log,
                                       stderr=manager_log, start_new_session=True)
             shown = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--classname",
-                                    "dolphin"], stdout=subprocess.DEVNULL, timeout=60)
+                                    "dolphin"], stdout=subprocess.PIPE, text=True, timeout=60)
             time.sleep(wait)
-            subprocess.run(["xdotool", "key", "Menu"], check=True)
+            # The keys go to the newest window, whatever a run before left
+            # with the focus (there is no window manager to give it back).
+            newest = shown.stdout.split()[-1:]
+            subprocess.run(["xdotool", "windowfocus", "--sync"] + newest + ["key", "Menu"],
+                           check=True, timeout=30)
             time.sleep(1)
             subprocess.run(["import", "-window", "root", shot], check=True)
             lines = screen_lines(shot)
@@ -303,7 +325,7 @@ def inner_dolphin(home, package):
                 pass
 
     def choose_entry(item, target_archive):
-        lines, window = menu_of(os.path.join(items, item), "Rename...")
+        lines, window = menu_of(os.path.join(items, item), RENAME)
         try:
             entries = places_of(lines, LABEL)
             if len(entries) != 1:
@@ -331,7 +353,7 @@ def inner_dolphin(home, package):
         with open(trashed, "w") as f:
             f.write("trashed\n")
         subprocess.run(["gio", "trash", trashed], check=True)
-        lines, window = menu_of("trash:/0-" + TRASHED, "Restore")  # trash id 0: the home's Trash
+        lines, window = menu_of("trash:/0-" + TRASHED, RESTORE)  # trash id 0: the home's Trash
         close(window)
         if places_of(lines, LABEL):
             raise Failure("dolphin: the entry shows in the Trash: %s" % texts(lines))
@@ -490,7 +512,7 @@ def inner(name, home, package):
             entry = find(lambda n: n.name == label and showing(n) and
                          n.getRoleName() in ("menu item", "menu") and not in_menu_bar(n), 5)
             if entry is not None:
-                if name == "nautilus" and package and menu_items("Scripts"):
+                if name == "nautilus" and package and menu_items(SCRIPTS_MENU):
                     raise Failure("nautilus: a Scripts menu beside the package's entry")
                 entries = menu_items(LABEL) + menu_items(SCRIPT)
                 if len(entries) != 1:
