@@ -50,38 +50,32 @@ def fail(why):
     sys.exit("make_tables.py: " + why)
 
 
-def c_string(text):
-    out = '"'
-    for byte in text.encode("utf-8"):
-        char = chr(byte)
-        if char in '"\\':
-            out += "\\" + char
-        elif 32 <= byte < 127:
-            out += char
-        else:
-            out += "\\%03o" % byte
-    return out + '"'
-
-
-def rc_string(text):
-    # Wide, every character past ASCII as \xhhhh (UTF-16 units), which
-    # windres reads whatever its code page.
-    out = 'L"'
-    data = text.encode("utf-16-le")
-    for i in range(0, len(data), 2):
-        unit = data[i] | data[i + 1] << 8
+def literal(units, prefix, quote, other):
+    """A C or resource-script string literal of `units` (bytes, or UTF-16
+    units): printable ASCII as it is, `quote` for a quote, `other` for the
+    rest, so that neither compiler's code page matters."""
+    out = prefix + '"'
+    for unit in units:
         char = chr(unit)
         if char == '"':
-            out += '""'
+            out += quote
         elif char == "\\":
             out += "\\\\"
-        elif char == "\n":
-            out += "\\n"
         elif 32 <= unit < 127:
             out += char
         else:
-            out += "\\x%04x" % unit
+            out += other % unit
     return out + '"'
+
+
+def c_string(text):
+    return literal(text.encode("utf-8"), "", '\\"', "\\%03o")
+
+
+def rc_string(text):
+    data = text.encode("utf-16-le")
+    return literal([data[i] | data[i + 1] << 8 for i in range(0, len(data), 2)], "L", '""',
+                   "\\x%04x")
 
 
 def ids(template):

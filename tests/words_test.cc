@@ -1,11 +1,13 @@
 // What arkiva says, word for word: the pure functions behind the progress
-// window and its notice, xz's percent and its own lines, and the PowerShell
-// commands that register the Windows 11 package. One row a case.
+// window and its notice, xz's percent and its own lines, the PowerShell
+// commands that register the Windows 11 package, and the translations'
+// placeholders, plural forms and choice of catalogue. One row a case.
 
 #include <gtest/gtest.h>
 
 #include "app/xz_output.h"
 #include "app/xz_progress.h"
+#include "catalogues/translation.h"
 #include "host/ui/progress.h"
 #include "windows11/menu_package.h"
 #ifndef _WIN32
@@ -140,4 +142,54 @@ TEST(PackageWords, PowerShellsReasonWithoutItsPositionLines) {
   };
   for (const auto& row : rows)
     EXPECT_EQ(row.reason, PowerShellReason(row.errors)) << row.errors;
+}
+
+TEST(TranslationWords, ValuesGoWhereTheTextSays) {
+  struct {
+    const char* pattern;
+    std::vector<std::string> values;
+    const char* filled;
+  } rows[] = {
+      {"\"%s\" already exists beside it.", {"a.tar.xz"}, "\"a.tar.xz\" already exists beside it."},
+      {"%2$s 個中 %1$s 個目", {"2", "5"}, "5 個中 2 個目"},
+      {"\"%1$s\" ... %2$s, as \"%1$s\" is gone.", {"a", "b"}, "\"a\" ... b, as \"a\" is gone."},
+      {"100%% of %s", {"it"}, "100% of it"},
+      {"%s and %s", {"a"}, "a and "},  // a value short: nothing there
+      {"%s", {"%s %1$s"}, "%s %1$s"},  // a value is never read as a pattern
+      {"50% %d %", {}, "50% %d %"},    // not a placeholder: as it is
+      {"%3$s", {"a"}, ""},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(row.filled, FillIn(row.pattern, row.values)) << row.pattern;
+}
+
+TEST(TranslationWords, PluralFormsAsTheCataloguesHeadersSay) {
+  struct {
+    PluralRule rule;
+    std::vector<uint64_t> n;
+    std::vector<int> form;
+  } rows[] = {
+      {PluralRule::kOneForm, {0, 1, 2, 101}, {0, 0, 0, 0}},  // ja, ko, zh
+      {PluralRule::kNotOne, {0, 1, 2, 21}, {1, 0, 1, 1}},    // de, es, tr...
+      {PluralRule::kAboveOne, {0, 1, 2, 21}, {0, 0, 1, 1}},  // fr, pt_BR
+      {PluralRule::kEastSlavic, {1, 2, 5, 11, 12, 21, 22, 25, 111}, {0, 1, 2, 2, 2, 0, 1, 2, 2}},
+      {PluralRule::kPolish, {1, 2, 5, 12, 21, 22, 25, 112}, {0, 1, 2, 2, 2, 1, 2, 2}},
+  };
+  for (const auto& row : rows)
+    for (size_t i = 0; i < row.n.size(); ++i)
+      EXPECT_EQ(row.form[i], PluralForm(row.rule, row.n[i])) << row.n[i];
+}
+
+TEST(TranslationWords, TheCatalogueForADisplayLanguage) {
+  const std::vector<std::string> catalogues = {"de", "ja", "pt_BR", "zh_CN"};
+  struct {
+    const char* language;
+    int catalogue;
+  } rows[] = {
+      {"de-DE", 0}, {"de-AT", 0},  {"de", 0},          {"ja-JP", 1},  {"pt-BR", 2},
+      {"pt_BR", 2}, {"pt-PT", -1}, {"pt", -1},         {"zh-CN", 3},  {"zh-Hans-CN", 3},
+      {"zh-SG", 3}, {"zh-TW", -1}, {"zh-Hant-HK", -1}, {"en-US", -1}, {"", -1},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(row.catalogue, CatalogueFor(row.language, catalogues)) << row.language;
 }
