@@ -5,6 +5,8 @@
 #include <nautilus-extension.h>
 #include <unistd.h>
 
+#include <locale.h>
+
 #include <gtest/gtest.h>
 
 #include "app/setup.h"
@@ -150,6 +152,24 @@ TEST_F(NautilusModule, LocalSelectionGetsTheTopLevelItemWhichArchivesIt) {
                     "", &out))
       << out;
   EXPECT_EQ("insidea file", out);
+}
+
+// In a German session, whose locale GNOME Files sets: the item's label and
+// tip come from the catalogues (here the build's, in the package
+// /usr/share/locale's).
+TEST_F(NautilusModule, TheItemSpeaksTheSessionsLanguage) {
+  setenv("LANGUAGE", "de", 1);
+  ASSERT_TRUE(setlocale(LC_ALL, "de_DE.UTF-8"));
+  GList* items = Items({g_file_new_for_path(dir.path.c_str())});
+  ASSERT_EQ(1u, g_list_length(items));
+  EXPECT_EQ("tar.xz erstellen", Label(items));
+  gchar* tip = nullptr;
+  g_object_get(items->data, "tip", &tip, nullptr);
+  EXPECT_STREQ("Die Auswahl in .tar.xz-Archive daneben packen", tip);
+  g_free(tip);
+  g_list_free_full(items, g_object_unref);
+  setlocale(LC_ALL, "C");
+  unsetenv("LANGUAGE");
 }
 
 TEST_F(NautilusModule, RemoteAndVirtualLocationsGetNoItem) {
