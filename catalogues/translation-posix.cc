@@ -37,7 +37,8 @@ void UseUsersLanguage() {
 }
 
 std::string Translated(const char* english, const std::vector<std::string>& values) {
-  return FillIn(dgettext(kDomain, english), values);
+  // gettext's answer for "" is the catalogue's header.
+  return FillIn(*english ? dgettext(kDomain, english) : "", values);
 }
 
 std::string TranslatedPlural(const char* one, const char* other, uint64_t n,

@@ -29,7 +29,8 @@ const Catalogue kCatalogues[] = {
 #include "catalogue_languages.inc"
 };
 
-// The user's catalogue, or null for English; chosen once, at start.
+// The user's catalogue, or null for English: chosen once, at start, for the
+// whole process, as POSIX's locale is.
 const Catalogue* g_catalogue;
 
 // The catalogues sit below every other part, so they convert for themselves.

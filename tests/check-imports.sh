@@ -17,7 +17,8 @@ echo "$dump" | grep -q "^Subsystem.*0*$subsystem\b" || { echo "not a $2-subsyste
   || { echo "no UTF-8 manifest"; exit 1; }
 dlls=$(echo "$dump" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
 echo "imports:" $dlls
-allowed="kernel32.dll user32.dll advapi32.dll shell32.dll ole32.dll comctl32.dll msvcrt.dll gdi32.dll"
+allowed="kernel32.dll user32.dll advapi32.dll shell32.dll shlwapi.dll ole32.dll comctl32.dll"
+allowed="$allowed msvcrt.dll gdi32.dll"
 status=0
 for dll in $dlls; do
   case " $allowed " in
