@@ -86,6 +86,40 @@ TEST_F(SlowTar, TheDialogShowsTarsProgressAndCancelStopsIt) {
   EXPECT_FALSE(FindProgressDialog(pid).found);
 }
 
+// The dialog in the user's display language (Wine's, one ctest run a
+// language), its sizes with that language's decimal mark.
+TEST_F(SlowTar, TheDialogInTheUsersLanguage) {
+  struct {
+    const char* language;
+    const char* title;
+    const char* step;
+    const char* of_total;
+  } rows[] = {
+      {"en", "Create tar.xz", "Creating \"Big.tar\"", " of 4.0 MB"},
+      {"de", "tar.xz erstellen", "„Big.tar“ wird erstellt", " von 4,0 MB"},
+      {"ja", "tar.xz を作成", "「Big.tar」を作成中", " / 4.0 MB"},
+  };
+  for (const auto& row : rows) {
+    if (DisplayLanguage() != row.language)
+      continue;
+    DialogView seen;
+    std::thread user([&] {
+      for (int i = 0; i < 1500 && !(seen.found && seen.lines.size() >= 2); ++i) {
+        Sleep(20);
+        seen = pid ? FindProgressDialog(pid) : DialogView();
+      }
+      PostMessageA(seen.cancel, BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(1, RunSlowly());
+    user.join();
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(row.title, seen.title);
+    ASSERT_GE(seen.lines.size(), 2u);
+    EXPECT_EQ(row.step, seen.lines[0]);
+    EXPECT_NE(std::string::npos, seen.lines[1].find(row.of_total)) << seen.lines[1];
+  }
+}
+
 TEST_F(ArchiveRun, AQuickTarShowsNoProgress) {
   std::string folder = dir / "Small";
   MakeDir(folder);
