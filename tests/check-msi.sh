@@ -68,9 +68,11 @@ expected_active_setup() {
 [ "$(active_setup)" = "$(expected_active_setup "${version//./,},0")" ] ||
   fail "Active Setup after install: $(active_setup)"
 # SYSTEM, as Intune and SCCM install, has no desktop to register for.
-msiinfo export "$msi" InstallExecuteSequence | grep -q \
-  $'^AddMenuPackage\tNOT REMOVE="ALL" AND WINDOWSBUILD >= 22000 AND UserSID <> "S-1-5-18"\t6500' ||
-  fail "AddMenuPackage runs as SYSTEM: $(msiinfo export "$msi" InstallExecuteSequence | grep MenuPackage)"
+# Read whole first: grep -q stops reading at its match, and msiinfo, still
+# writing, would end by SIGPIPE, which pipefail counts as a failure.
+sequence=$(msiinfo export "$msi" InstallExecuteSequence)
+grep -q $'^AddMenuPackage\tNOT REMOVE="ALL" AND WINDOWSBUILD >= 22000 AND UserSID <> "S-1-5-18"\t6500' \
+  <<<"$sequence" || fail "AddMenuPackage runs as SYSTEM: $(grep MenuPackage <<<"$sequence")"
 command='"C:\Program Files\arkiva\arkiva.exe" "%1"'
 class='{DEDB3083-EA15-42E5-A382-2D8761661176}'
 expected="HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz
