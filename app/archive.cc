@@ -1,6 +1,7 @@
 #include "app/archive.h"
 
 #include "app/program_run.h"
+#include "app/tar_result.h"
 #include "app/xz_defaults.h"
 #include "app/xz_output.h"
 #include "app/xz_progress.h"
@@ -35,14 +36,27 @@ const bool kPosixNames = false;
 const bool kPosixNames = true;
 #endif
 
-ArchiveStatus Archived(const std::string& archive_name) {
-  return {ArchiveStatus::kArchived, archive_name};
+ArchiveStatus Archived(const std::string& archive_name, const std::string& warning = "") {
+  return {ArchiveStatus::kArchived, archive_name, warning};
 }
 ArchiveStatus Failed(const std::string& cause) {
-  return {ArchiveStatus::kFailed, cause};
+  return {ArchiveStatus::kFailed, cause, ""};
 }
 ArchiveStatus Cancelled() {
-  return {ArchiveStatus::kCancelled, ""};
+  return {ArchiveStatus::kCancelled, "", ""};
+}
+
+// How many of tar's lines about what it could not read a report shows.
+const size_t kWarningLines = 10;
+
+// What the user is told of an archive that lacks what tar could not read.
+std::string TarWarning(const std::string& archive_name, const std::string& item_name,
+                       const std::vector<std::string>& lines) {
+  return Translated(
+             "\"%1$s\" was created, but some of \"%2$s\" is missing from it or changed while "
+             "it was read:",
+             {archive_name, item_name}) +
+         "\n" + ShortList(lines, kWarningLines);
 }
 
 std::string AlreadyThere(const std::string& file_name) {
@@ -167,12 +181,19 @@ ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder
   XzFileCheck check = xz.outcome == ProgramRun::kNotStarted
                           ? XzFileCheck{XzFileCheck::kNotWhole, ""}
                           : CheckXzFile(output);
-  if (xz.Succeeded() && check.result == XzFileCheck::kWhole) {
+  // xz ends 2 after a warning (a mount that keeps no owner: "Cannot set the
+  // file group"), having written the whole archive and removed its input.
+  bool warned = xz.outcome == ProgramRun::kExited && xz.code == 2 && !Exists(input);
+  if ((xz.Succeeded() || warned) && check.result == XzFileCheck::kWhole) {
     std::string unsynced = SyncFile(output);
     if (!unsynced.empty())
       return Failed(
           Translated("\"%s\" could not be written to the disk: %s", {output_name, unsynced}));
-    return Archived(output_name);
+    if (!warned)
+      return Archived(output_name);
+    return Archived(output_name,
+                    Translated("\"%s\" was created, with a warning from xz:", {output_name}) +
+                        "\n" + XzMessages(xz.said));
   }
   if (xz.outcome != ProgramRun::kNotStarted && !Exists(input) && Exists(output))
     return KeptOutput(check, output_name, input.substr(folder_part.size()));
@@ -190,6 +211,10 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
                             RunRecord* record) {
   std::string tar_name = name + ".tar";
   std::string tar_path = folder_part + tar_name;
+  // A folder that cannot be listed would make an archive of its name alone.
+  FolderTally tally = where.tally ? *where.tally : TallyFolder(folder_part + name);
+  if (!tally.unreadable.empty())
+    return Failed(tally.unreadable);
   if (Exists(tar_path + ".xz"))
     return Failed(AlreadyThere(tar_name + ".xz"));
   FileClaim claim = ClaimNewFile(tar_path);
@@ -200,22 +225,26 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
         Translated("\"%s\" could not be created beside it: %s", {tar_name, claim.reason}));
   record->NoteOutput(tar_name, QueryFileIdentity(tar_path));
 
-  FolderTally tally = where.tally ? *where.tally : TallyFolder(folder_part + name);
   // tar by the size of what it has written, against what it will hold.
   uint64_t expected = ExpectedTarSize(tally);
   StepWatch watch =
       Step(where, "tar", Translated("Creating \"%s\"", {tar_name}), 0, kTarShare, expected,
            [&](Subprocess*) { return WrittenFraction(GrowingFileSize(tar_path), expected); });
-  ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow, {},
+  ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow, TarEnvironment(),
                               where.progress ? &watch : nullptr);
+  // What tar could not read is left out; the rest makes the archive.
+  TarResult judged = JudgeTar(tar, lines.tar.operands.back());
   ArchiveStatus status;
   if (tar.outcome == ProgramRun::kStopped)
     status = Cancelled();
-  else if (!tar.Succeeded())
+  else if (judged.outcome == TarResult::kFailed)
     status = Failed(DescribeFailure("tar", tar));
   else
     status = RunXz(lines.xz, folder_part, tar_path, tar_path + ".xz", tar_name + ".xz", where,
                    kTarShare, record);
+  if (status.outcome == ArchiveStatus::kArchived && judged.outcome == TarResult::kWithWarnings)
+    status.warning = TarWarning(status.cause, name, judged.warnings) +
+                     (status.warning.empty() ? "" : "\n" + status.warning);
   if (status.outcome != ArchiveStatus::kArchived)
     RemoveClaimedFile(tar_path);
   return status;
@@ -336,7 +365,7 @@ std::string ItemName(const std::string& argument) {
 
 ArchiveStatus ArchiveItem(const std::string& argument, const ItemProgress& where) {
   if (argument.empty())
-    return {ArchiveStatus::kNothingToDo, ""};
+    return {ArchiveStatus::kNothingToDo, "", ""};
   // tar and xz could not reach a path beyond the programs' limit, whether or
   // not the size query can.
   std::string too_long = CheckPathLength(argument);
@@ -361,7 +390,7 @@ ArchiveStatus ArchiveItem(const std::string& argument, const ItemProgress& where
     return Failed(unreachable);
   bool folder = size == kSizeFolder;
   if (!folder && size <= 0)
-    return {ArchiveStatus::kNothingToDo, ""};
+    return {ArchiveStatus::kNothingToDo, "", ""};
 
   // So is every name the run writes: a folder "a" writes "a.tar", which
   // another run may have as its item (and both would write "a.tar.xz").
@@ -398,7 +427,7 @@ int ArchiveItems(const std::vector<std::string>& items) {
   // the user sees them, and Cancel works from the start.
   Progress* progress = BeginProgress(Translated(kEntryLabel));
   RunPlan plan = PlanRun(items, progress);
-  std::string failures;
+  std::string failures, warnings;
   std::vector<std::string> archives;
   bool cancelled = plan.stopped;
   for (size_t i = 0; i < items.size() && !cancelled; ++i) {
@@ -416,20 +445,29 @@ int ArchiveItems(const std::vector<std::string>& items) {
                   Translated("Could not archive \"%s\": %s", {ItemName(items[i]), status.cause});
     if (status.outcome == ArchiveStatus::kArchived)
       archives.push_back(status.cause);
+    if (!status.warning.empty())
+      warnings += (warnings.empty() ? "" : "\n") + status.warning;
     cancelled = status.outcome == ArchiveStatus::kCancelled;
   }
   SetBusyReason("");
   bool succeeded = failures.empty() && !cancelled;
-  if (succeeded && !archives.empty())
+  // An archive with a warning is told in a box, never as a plain success.
+  if (succeeded && warnings.empty() && !archives.empty())
     EndProgress(progress, CreatedNotice(archives), CreatedDetails(archives));
   else
     EndProgress(progress);
-  // What a dead run left is told with this run's failures, or on its own.
+  // What a dead run left is told with this run's failures and warnings, or
+  // on its own.
+  std::string told = failures;
+  for (const std::string& more : {warnings, cleared})
+    told += (told.empty() || more.empty() ? "" : "\n") + more;
   if (!failures.empty())
-    ReportFailure(Translated(kEntryLabel), failures + (cleared.empty() ? "" : "\n" + cleared));
+    ReportFailure(Translated(kEntryLabel), told);
+  else if (!warnings.empty() && !cancelled)
+    ReportWarning(Translated(kEntryLabel), told);
   else if (!cleared.empty())
     ShowMessageBox(Translated(kEntryLabel).c_str(), cleared.c_str());
-  return succeeded ? 0 : 1;
+  return !succeeded ? 1 : warnings.empty() ? 0 : 2;
 }
 
 int CreateArchive() {

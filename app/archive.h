@@ -26,8 +26,11 @@ ArchiveLines BuildArchiveLines(const std::string& name, bool folder, bool posix_
 // How a run ended and, when it failed, why, in words for the user.
 struct ArchiveStatus {
   enum Outcome { kArchived, kNothingToDo, kFailed, kCancelled } outcome;
-  std::string cause;  // kFailed: completes "Could not archive "Name": "
-                      // kArchived: the archive's name, "Name.tar.xz"
+  std::string cause;    // kFailed: completes "Could not archive "Name": "
+                        // kArchived: the archive's name, "Name.tar.xz"
+  std::string warning;  // kArchived: what the user must know of the archive
+                        // (entries tar could not read, xz's warning); ""
+                        // for none
 };
 
 // Where an item stands in its run, for the run's progress display.
@@ -54,12 +57,15 @@ ArchiveStatus ArchiveItem(const std::string& argument,
 std::string ItemName(const std::string& argument);
 
 // Archives `items` one after another in their order, and tells the user once,
-// at the end, of each that failed (ReportFailure). One progress display
-// follows the whole run, from the walk of its folders (each walked once) to
-// the end, where it says what the run made. Returns the process's exit code: 0
-// when every item was archived or had nothing to do (none given included), 1
-// when one was not. A cancel or an interrupt ends the run at once, without a
-// further message.
+// at the end, of each that failed (ReportFailure) and of each archive made
+// with a warning (ReportWarning). One progress display follows the whole run,
+// from the walk of its folders (each walked once) to the end, where it says
+// what the run made. Returns the process's exit code: 0 when every item was
+// archived or had nothing to do (none given included), 1 when one was not,
+// 2 when each was but an archive came with a warning (it lacks entries tar
+// could not read, or xz warned): a script that removes what it archived must
+// not take that for a plain success. A cancel or an interrupt ends the run at
+// once, without a further message.
 int ArchiveItems(const std::vector<std::string>& items);
 
 // Clears what runs that died (kill -9, a crash, a power loss) left beside

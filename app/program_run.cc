@@ -75,20 +75,21 @@ ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
                       const ChildEnvironment& environment, const StepWatch* watch) {
   Subprocess child(program, arguments, folder, window, environment);
   if (!child.Started())
-    return {ProgramRun::kNotStarted, 0, NotStartedBecause(child.StartError())};
+    return {ProgramRun::kNotStarted, 0, NotStartedBecause(child.StartError()), ""};
   bool stopped = WaitWatching(&child, watch);
   SubprocessEnd end = child.Finish();
   // The interrupt reaches a shown program with the user's terminal.
   stopped = stopped || Interrupted();
-  std::string said = LastLines(child.ErrorOutput(), kTailLines, kTailBytes);
+  std::string all = child.ErrorOutput();
+  std::string said = LastLines(all, kTailLines, kTailBytes);
   if (stopped)
-    return {ProgramRun::kStopped, end.exit_code, said};
+    return {ProgramRun::kStopped, end.exit_code, said, all};
   // Never taken for a success: what it did is not known.
   if (end.outcome == SubprocessEnd::kUnknown)
-    return {ProgramRun::kUnknown, end.exit_code, SystemErrorText(end.exit_code)};
+    return {ProgramRun::kUnknown, end.exit_code, SystemErrorText(end.exit_code), all};
   if (end.outcome == SubprocessEnd::kSignalled)
-    return {ProgramRun::kEnded, end.exit_code, said};
-  return {ProgramRun::kExited, end.exit_code, said};
+    return {ProgramRun::kEnded, end.exit_code, said, all};
+  return {ProgramRun::kExited, end.exit_code, said, all};
 }
 
 std::string DescribeFailure(const char* program, const ProgramRun& run) {
@@ -113,7 +114,7 @@ std::string DescribeFailure(const char* program, const ProgramRun& run) {
   return "";
 }
 
-std::string LastLines(const std::string& text, size_t max_lines, size_t max_bytes) {
+std::vector<std::string> NonEmptyLines(const std::string& text) {
   std::vector<std::string> lines;
   size_t start = 0;
   while (start < text.size()) {
@@ -127,6 +128,11 @@ std::string LastLines(const std::string& text, size_t max_lines, size_t max_byte
       lines.push_back(line);
     start = end + 1;
   }
+  return lines;
+}
+
+std::string LastLines(const std::string& text, size_t max_lines, size_t max_bytes) {
+  std::vector<std::string> lines = NonEmptyLines(text);
   std::string tail;
   for (size_t i = lines.size(), taken = 0; i > 0 && taken < max_lines; --i, ++taken) {
     std::string with = tail.empty() ? lines[i - 1] : lines[i - 1] + "\n" + tail;

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "host/process/subprocess.h"
 #include "host/ui/progress.h"
@@ -24,6 +25,7 @@ struct ProgramRun {
   std::string reason;  // kNotStarted: in words for the user; else the last
                        // lines of what it said (standard error, or on
                        // Windows its console)
+  std::string said;    // all that it wrote there
 
   bool Succeeded() const { return outcome == kExited && code == 0; }
 };
@@ -53,6 +55,9 @@ ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
 // Why a run that did not succeed failed, in words for the user, such as
 // "tar failed (exit code 2):" followed by the last lines of its error output.
 std::string DescribeFailure(const char* program, const ProgramRun& run);
+
+// The non-empty lines of `text`, CR LF read as LF.
+std::vector<std::string> NonEmptyLines(const std::string& text);
 
 // The last `max_lines` non-empty lines of `text`, at most about `max_bytes`
 // of them (earlier lines go first; a single longer line keeps its end),

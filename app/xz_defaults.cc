@@ -2,6 +2,8 @@
 
 #include "host/process/environment.h"
 
+#include <vector>
+
 namespace {
 
 const uint64_t kMiB = 1 << 20;
@@ -54,16 +56,51 @@ uint64_t XzBlockSize(uint64_t input_bytes, int threads) {
   return block > kDictionary ? block : kDictionary;
 }
 
+int UsersXzThreads(const std::string& options) {
+  std::vector<std::string> words;
+  for (size_t start = 0; start < options.size();) {
+    size_t end = options.find_first_of(" \t\n", start);
+    if (end == std::string::npos)
+      end = options.size();
+    if (end > start)
+      words.push_back(options.substr(start, end - start));
+    start = end + 1;
+  }
+  int threads = -1;
+  for (size_t i = 0; i < words.size(); ++i) {
+    std::string value;
+    if (words[i] == "-T" || words[i] == "--threads")
+      value = i + 1 < words.size() ? words[++i] : "";
+    else if (words[i].compare(0, 2, "-T") == 0)
+      value = words[i].substr(2);
+    else if (words[i].compare(0, 10, "--threads=") == 0)
+      value = words[i].substr(10);
+    else
+      continue;
+    if (!value.empty() && value.size() <= 4 &&
+        value.find_first_not_of("0123456789") == std::string::npos)
+      threads = std::stoi(value);
+  }
+  return threads;
+}
+
 ChildEnvironment XzEnvironment(uint64_t input_bytes) {
-  std::string users;
-  if (ReadEnvironment("XZ_DEFAULTS", &users))
-    return {};
+  int users = -1;
+  for (const char* name : {"XZ_DEFAULTS", "XZ_OPT"}) {
+    std::string options;
+    if (ReadEnvironment(name, &options) && UsersXzThreads(options) >= 0)
+      users = UsersXzThreads(options);
+  }
   uint64_t memory = PhysicalMemory();
   int runs = CountProgramRuns();
   int cores = ProcessorCount();
+  if (users > 0 && users < cores)
+    cores = users;
   uint64_t block = XzBlockSize(input_bytes, XzThreads(cores, XzMemoryLimitMiB(memory, runs)));
   std::string options = MultiThreadedXzDefaults(memory, runs);
+  if (users >= 0)
+    options.replace(0, 3, "-T" + std::to_string(users));
   if (block)
     options += " --block-size=" + std::to_string(block / kMiB) + "MiB";
-  return {"XZ_DEFAULTS=" + options};
+  return {"XZ_DEFAULTS=" + options, "XZ_OPT"};
 }

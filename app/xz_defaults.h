@@ -33,10 +33,18 @@ int XzThreads(int cores, uint64_t limit_mib);
 // dictionary. 0 where xz's own choice is that size, or one thread works alone.
 uint64_t XzBlockSize(uint64_t input_bytes, int threads);
 
+// The thread count that xz options as a user writes them in XZ_DEFAULTS or
+// XZ_OPT ask for ("-T1", "-T 4", "--threads=0"), the last one; -1 for none.
+// Nothing else in them is taken.
+int UsersXzThreads(const std::string& options);
+
 // What the xz that reads `input_bytes` gets on top of arkiva's environment:
-// XZ_DEFAULTS with every core, unless the user has set it, even to nothing
-// (that is how a user keeps xz's own behaviour): then nothing, and the
-// user's setting reaches xz as it is. Each xz of a selection gets what it
+// XZ_DEFAULTS of arkiva's own in place of the user's, and no XZ_OPT. Both
+// would reach xz as options: -k keeps Name.tar beside the archive, --stdout
+// sends the archive elsewhere, -9 under the memory limit quietly shrinks the
+// dictionary. Of the user's settings only a thread count stays (XZ_OPT's
+// over XZ_DEFAULTS', as xz reads them), which changes how fast, never what,
+// xz makes: -T1 keeps xz to one core. Each xz of a selection gets what it
 // would get alone.
 ChildEnvironment XzEnvironment(uint64_t input_bytes);
 

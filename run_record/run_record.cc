@@ -76,7 +76,7 @@ FoundOutput Find(const std::string& path, const RunOutput& output, int64_t start
 // nothing.
 std::string ClearRun(const RecordedRun& run, const WholeArchiveCheck& whole_archive) {
   bool item_there = QueryFileSize((run.folder + run.name).c_str()) != kSizeNothing;
-  std::vector<std::string> removed, kept;
+  std::vector<std::string> removed, kept, unproven;
   for (const RunOutput& output : run.outputs) {
     std::string path = run.folder + output.name;
     switch (DecideLeftover(output, Find(path, output, run.started, whole_archive), item_there)) {
@@ -87,24 +87,39 @@ std::string ClearRun(const RecordedRun& run, const WholeArchiveCheck& whole_arch
       case LeftoverFate::kKeep:
         kept.push_back(output.name);
         break;
-      case LeftoverFate::kAbsent:
       case LeftoverFate::kNotOurs:
+        // Remounted (FAT, exFAT and NTFS-3G give files new numbers), or
+        // replaced by the user: the next run would stop at it all the same.
+        unproven.push_back(output.name);
+        break;
+      case LeftoverFate::kAbsent:
         break;
     }
   }
+  std::vector<std::string> told;
   if (!removed.empty())
-    return Translated(
+    told.push_back(Translated(
         "An earlier run on \"%s\" was stopped before it finished; what it had made (%s) was "
         "removed.",
-        {run.name, QuotedList(removed)});
-  if (!kept.empty())
-    return TranslatedPlural(
+        {run.name, QuotedList(removed)}));
+  else if (!kept.empty())
+    told.push_back(TranslatedPlural(
         "An earlier run on \"%1$s\" was stopped before it finished; %2$s is kept, as \"%1$s\" "
         "is gone.",
         "An earlier run on \"%1$s\" was stopped before it finished; %2$s are kept, as \"%1$s\" "
         "is gone.",
-        kept.size(), {run.name, QuotedList(kept)});
-  return "";
+        kept.size(), {run.name, QuotedList(kept)}));
+  if (!unproven.empty())
+    told.push_back(TranslatedPlural(
+        "An earlier run on \"%1$s\" was stopped before it finished; %2$s is kept: it cannot be "
+        "told apart from a file of yours.",
+        "An earlier run on \"%1$s\" was stopped before it finished; %2$s are kept: they cannot "
+        "be told apart from files of yours.",
+        unproven.size(), {run.name, QuotedList(unproven)}));
+  std::string text;
+  for (const std::string& line : told)
+    text += (text.empty() ? "" : "\n") + line;
+  return text;
 }
 
 }  // namespace

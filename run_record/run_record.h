@@ -70,7 +70,8 @@ enum class LeftoverFate {
   kAbsent,   // nothing there
   kRemove,   // the dead run made it, and the item is still there
   kKeep,     // the dead run made it, but its item is gone: it is the only copy
-  kNotOurs,  // another file, made since (the user's own): left alone
+  kNotOurs,  // not provably the dead run's (the user's own, or the run's
+             // on a file system that gave it a new identity): kept, and told
 };
 
 // What becomes of one output: only what the dead run can be shown to have
@@ -83,7 +84,9 @@ LeftoverFate DecideLeftover(const RunOutput& recorded, const FoundOutput& found,
 // item's lock can be taken is dead, one whose record cannot be read is left
 // alone. Returns what it tells the user, a line per dead run that had left
 // something, such as: An earlier run on "Big" was stopped before it
-// finished; what it had made ("Big.tar", "Big.tar.xz") was removed.
+// finished; what it had made ("Big.tar", "Big.tar.xz") was removed. An
+// output it cannot prove the run's is kept and told too, as the next run
+// on the item will stop at it.
 // `whole_archive` tells a whole .xz file.
 typedef std::function<bool(const std::string& path)> WholeArchiveCheck;
 std::string ClearDeadRuns(const WholeArchiveCheck& whole_archive);

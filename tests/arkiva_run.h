@@ -16,6 +16,7 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #ifdef _WIN32
@@ -79,9 +80,11 @@ class ArchiveRun : public ::testing::Test {
       MakeRecordingDoubles();
     env.insert(env.begin(),
                "PATH=" + (programs == kRecording ? dir / "bin:" : "") + "/usr/bin:/bin");
+    env.insert(env.begin(), run_as_env.begin(), run_as_env.end());
     env.insert(env.begin(), "WAYLAND_DISPLAY=");
     env.insert(env.begin(), "DISPLAY=");
-    std::vector<std::string> argv = {BuildPath("arkiva")};
+    std::vector<std::string> argv = run_as;
+    argv.push_back(BuildPath("arkiva"));
     argv.insert(argv.end(), items.begin(), items.end());
     int code = RunArgv(argv, cwd, nullptr, env, io / "stderr.txt", on_start);
     // arkiva's report comes last, after xz's progress on the same stream.
@@ -95,6 +98,26 @@ class ArchiveRun : public ::testing::Test {
   }
 
 #ifndef _WIN32
+  // The runs that follow are a user's without root's power over
+  // permissions (nobody, when the tests run as root), who may write the
+  // test's folders but not what root keeps to itself. False when that
+  // cannot be.
+  bool RunUnprivileged() {
+    if (geteuid() != 0)
+      return true;
+    run_as = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    std::string runtime = io / "runtime";
+    MakeDir(state);
+    MakeDir(runtime);
+    for (const std::string& open : {dir.path, io.path, state})
+      chmod(open.c_str(), 0777);
+    chmod((dir / "registry.reg").c_str(), 0644);
+    run_as_env = {"XDG_RUNTIME_DIR=" + runtime};  // its locks' place
+    return chown(runtime.c_str(), 65534, 65534) == 0 && chmod(runtime.c_str(), 0700) == 0;
+  }
+  std::vector<std::string> run_as;  // what arkiva's command line begins with
+  std::vector<std::string> run_as_env;
+
   // The recording tar and xz, in dir/bin (Windows: the build's recbin). Each
   // appends a line: program, arguments, folder, session and input, and the
   // XZ_DEFAULTS it got (last field). xz leaves a whole, empty .xz file when

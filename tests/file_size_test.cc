@@ -69,6 +69,12 @@ TEST(QueryFileSize, SpecialFilesAreNothing) {
 }
 #endif
 
+#ifdef _WIN32
+const char kSep[] = "\\";
+#else
+const char kSep[] = "/";
+#endif
+
 TEST(TallyFolder, EveryEntryOnceAndEveryFilesBytes) {
   ScratchDir dir;
   MakeDir(dir / "top");
@@ -81,4 +87,16 @@ TEST(TallyFolder, EveryEntryOnceAndEveryFilesBytes) {
   EXPECT_EQ(70005u, tally.bytes);
   EXPECT_EQ(5u, tally.entries);  // a, sub, sub/b, sub/empty, sub/zero
   EXPECT_EQ(0u, TallyFolder(dir / "missing").entries);
+  EXPECT_FALSE(TallyFolder(dir / "missing").unreadable.empty());
+
+  // Below a path of more than 259 characters, which tar archives all the
+  // same: made by the host's shell, past Windows' own limit.
+  std::string deep = "deep", unix_deep = UnixPath(dir / "deep");
+  for (int i = 0; i < 30; ++i)
+    deep += std::string(1, kSep[0]) + "level-of-ten", unix_deep += "/level-of-ten";
+  ASSERT_EQ(0, RunShell("(mkdir -p '" + unix_deep + "' && printf 1234567 >'" + unix_deep + "/f')"));
+  tally = TallyFolder(dir / "deep");
+  EXPECT_EQ(7u, tally.bytes);
+  EXPECT_EQ(31u, tally.entries);
+  EXPECT_TRUE(tally.unreadable.empty());
 }

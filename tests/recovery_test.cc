@@ -93,28 +93,46 @@ class DeadRun : public ArchiveRun {
   bool RecordIsThere(const std::string& path) { return PathExists(path); }
 };
 
-// The user made Big.tar.xz after the crash, in the place of the dead run's
-// part (a file system reuses the number at once): it is refused with
-// today's words and kept.
-TEST_F(DeadRun, TheUsersOwnFileMadeSinceIsKept) {
+// A leftover the start cannot prove the dead run's: the user made
+// Big.tar.xz after the crash in the place of the dead run's part (a file
+// system reuses the number at once), or the stick holding Big.tar was
+// remounted (FAT, exFAT and NTFS-3G give files new numbers). It is kept, and
+// the user is told why the run stops at it.
+TEST_F(DeadRun, ALeftoverThatCannotBeProvenIsKeptAndTold) {
   MakeDir(dir / "Big");
   WriteText(dir / "Big" + kSep + "f", "f");
-  WriteText(dir / "Big.tar.xz", "the dead run's part");
-  std::string record = LeaveRecord("Big", {"Big.tar", "Big.tar.xz"});
+  for (const char* left : {"Big.tar.xz", "Big.tar"}) {
+    SCOPED_TRACE(left);
+    std::string record;
+    if (std::string(left) == "Big.tar.xz") {
+      WriteText(dir / left, "the dead run's part");
+      record = LeaveRecord("Big", {"Big.tar", "Big.tar.xz"});
 #ifdef _WIN32
-  // NTFS never gives a new file the index of one that has gone; the Linux
-  // file system under Wine might: the user's file is made first.
-  WriteText(dir / "users", "the user's own");
-  std::remove((dir / "Big.tar.xz").c_str());
-  ASSERT_TRUE(MoveFileA((dir / "users").c_str(), (dir / "Big.tar.xz").c_str()));
+      // NTFS never gives a new file the index of one that has gone; the
+      // Linux file system under Wine might: the user's file is made first.
+      WriteText(dir / "users", "the user's own");
+      std::remove((dir / left).c_str());
+      ASSERT_TRUE(MoveFileA((dir / "users").c_str(), (dir / left).c_str()));
 #else
-  std::remove((dir / "Big.tar.xz").c_str());
-  WriteText(dir / "Big.tar.xz", "the user's own");
+      std::remove((dir / left).c_str());
+      WriteText(dir / left, "the user's own");
 #endif
-  EXPECT_EQ(1, Arkiva(dir / "Big", kReal));
-  EXPECT_EQ("Could not archive \"Big\": \"Big.tar.xz\" already exists beside it.", message);
-  EXPECT_EQ("the user's own", ReadText(dir / "Big.tar.xz"));
-  EXPECT_FALSE(RecordIsThere(record));
+    } else {
+      WriteText(dir / left, "the user's own");
+      RecordedRun remounted = {
+          dir.path + kSep, "Big", 0, {{left, false, kSome}, {"Big.tar.xz", true, {}}}};
+      record = LeaveRecord("Big", {left}, FormatRecordedRun(remounted));
+    }
+    EXPECT_EQ(1, Arkiva(dir / "Big", kReal));
+    EXPECT_EQ("Could not archive \"Big\": \"" + std::string(left) +
+                  "\" already exists beside it.\nAn earlier run on \"Big\" was stopped before it "
+                  "finished; \"" +
+                  left + "\" is kept: it cannot be told apart from a file of yours.",
+              message);
+    EXPECT_EQ("the user's own", ReadText(dir / left));
+    EXPECT_FALSE(RecordIsThere(record));
+    std::remove((dir / left).c_str());
+  }
 }
 
 // xz had removed notes.bin: notes.bin.xz is the only copy, and stays.

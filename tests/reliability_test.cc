@@ -234,30 +234,6 @@ TEST_F(TwoStarts, OnOneFolder) {
 }
 
 #ifndef _WIN32
-TEST_F(ArkivaFaults, TarFailingMidwayIsNeverCompressed) {
-  // Root reads any file: run as nobody, for whom one file is unreadable.
-  std::string as_user = geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
-  MakeDir(dir / "data");
-  WriteText(dir / "data/a", "readable");
-  WriteText(dir / "data/secret", "unreadable");
-  chmod(dir.path.c_str(), 0777);
-  chmod((dir / "data/secret").c_str(), 0);
-  chmod((dir / "registry.reg").c_str(), 0644);
-  std::string out;
-  int code = RunShell("DISPLAY= WAYLAND_DISPLAY= ARKIVA_REGISTRY='" + dir / "registry.reg" + "' " +
-                          as_user + "'" + BuildPath("arkiva") + "' '" + dir / "data" + "'",
-                      &out);
-  EXPECT_EQ(1, code) << out;
-  EXPECT_FALSE(PathExists(dir / "data.tar.xz"));
-  EXPECT_FALSE(PathExists(dir / "data.tar"));
-  EXPECT_EQ("readable", ReadText(dir / "data/a"));
-  // tar's own words reach the user.
-  EXPECT_NE(std::string::npos,
-            out.find("arkiva: Could not archive \"data\": tar failed (exit code 2):\n"))
-      << out;
-  EXPECT_NE(std::string::npos, out.find("secret")) << out;
-}
-
 TEST_F(ArkivaFaults, AFullDiskDeletesNoOriginal) {
   std::string small = dir / "small";
   MakeDir(small);

@@ -12,7 +12,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cache=${ARKIVA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/arkiva}
-recipe=$(cat "$here/build.sh" "$here/libarchive-utf8-acp.patch" "$here/xz-sync-before-unlink.patch" \
+recipe=$(cat "$here/build.sh" "$here/libarchive-utf8-acp.patch" \
+           "$here/libarchive-walk-past-unreadable.patch" "$here/xz-sync-before-unlink.patch" \
            "$here/utf8.manifest" |
          sha256sum | cut -c1-16)
 out=$cache/windows-programs-$recipe
@@ -82,8 +83,10 @@ echo "third_party: building xz.exe" >&2
   fail "the xz build failed"
 
 echo "third_party: building tar.exe (bsdtar)" >&2
-(cd "$la_src" && patch -p1 <"$here/libarchive-utf8-acp.patch") >>"$log" 2>&1 ||
-  fail "the libarchive patch does not apply"
+for p in libarchive-utf8-acp libarchive-walk-past-unreadable; do
+  (cd "$la_src" && patch -p1 <"$here/$p.patch") >>"$log" 2>&1 ||
+    fail "the libarchive patch $p.patch does not apply"
+done
 no_libraries=()
 for lib in OPENSSL MBEDTLS NETTLE LIBB2 LZ4 LZO LZMA ZSTD ZLIB BZip2 LIBXML2 EXPAT PCREPOSIX \
            LIBGCC CNG ICONV CPIO CAT TEST INSTALL; do

@@ -103,6 +103,12 @@ FolderTally TallyFolder(const std::string& folder,
   if (!walk)
     return tally;
   while (FTSENT* entry = fts_read(walk)) {
+    if (entry->fts_level == 0 &&
+        (entry->fts_info == FTS_DNR || entry->fts_info == FTS_ERR || entry->fts_info == FTS_NS)) {
+      tally.unreadable = UnreachableBecause(entry->fts_errno);
+      if (tally.unreadable.empty())
+        tally.unreadable = SystemErrorText(entry->fts_errno);
+    }
     if (entry->fts_info == FTS_DP || entry->fts_level == 0)
       continue;  // a folder's second visit, and the folder itself
     ++tally.entries;

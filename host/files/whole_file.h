@@ -21,11 +21,13 @@ bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::st
 
 // What lies under a folder, counted in one walk: the sizes of its files
 // summed, and its entries (files, folders, links). Links are not followed;
-// what cannot be read counts as nothing.
+// what cannot be read below the folder counts as nothing.
 struct FolderTally {
   uint64_t bytes = 0;
   uint64_t entries = 0;
-  bool stopped = false;  // `keep_going` said no: the tally is short
+  bool stopped = false;    // `keep_going` said no: the tally is short
+  std::string unreadable;  // the folder itself could not be listed: why, in
+                           // words for the user
 };
 
 // A large tree takes long to walk: every kTallyStep entries the walk asks

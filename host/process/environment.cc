@@ -16,6 +16,8 @@ std::vector<std::string> MergeEnvironment(const std::vector<std::string>& curren
     if (!replaced)
       merged.push_back(entry);
   }
-  merged.insert(merged.end(), overrides.begin(), overrides.end());
+  for (const std::string& o : overrides)
+    if (o.find('=', 1) != std::string::npos)
+      merged.push_back(o);
   return merged;
 }

@@ -21,6 +21,7 @@ std::string EnvironmentName(const std::string& entry);
 
 // `current` ("NAME=value" each) with `overrides` added, each in place of the
 // entries of its name, as `same_name` compares names (Windows ignores case).
+// An override without '=' ("NAME") only takes the entries of its name away.
 std::vector<std::string> MergeEnvironment(const std::vector<std::string>& current,
                                           const std::vector<std::string>& overrides,
                                           bool (*same_name)(const std::string&,

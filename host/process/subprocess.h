@@ -16,8 +16,8 @@ struct CommandArguments {
 std::string ArgumentLine(const CommandArguments& arguments);
 
 // Variables a child gets on top of this process's environment, "NAME=value"
-// each; its own, never this process's, so that a run's settings cannot leak
-// into the next child.
+// each, or "NAME" for one it must not get at all; its own, never this
+// process's, so that a run's settings cannot leak into the next child.
 typedef std::vector<std::string> ChildEnvironment;
 
 enum SubprocessWindow {

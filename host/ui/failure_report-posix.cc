@@ -8,3 +8,8 @@ void ReportFailure(const std::string& title, const std::string& text) {
   fprintf(stderr, "arkiva: %s\n", text.c_str());
   ShowDialogBox(title.c_str(), text.c_str(), kBoxError);
 }
+
+void ReportWarning(const std::string& title, const std::string& text) {
+  fprintf(stderr, "arkiva: %s\n", text.c_str());
+  ShowDialogBox(title.c_str(), text.c_str(), kBoxWarning);
+}

@@ -9,4 +9,8 @@
 // same text in a dialog with `title`.
 void ReportFailure(const std::string& title, const std::string& text);
 
+// The same for a run that made what it was asked to with a warning (an
+// archive without what could not be read): the warning icon.
+void ReportWarning(const std::string& title, const std::string& text);
+
 #endif  // ARKIVA_HOST_UI_FAILURE_REPORT_H_

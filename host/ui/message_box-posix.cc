@@ -50,16 +50,24 @@ void InitRequesters() {}
 
 int ShowDialogBox(const char* title, const char* text, uint32_t style) {
   std::string t = title ? title : "", x = text ? text : "";
-  bool error = style & kBoxError;
+  bool warning = (style & kBoxWarning) == kBoxWarning, error = !warning && (style & kBoxError);
   const char* display = getenv("DISPLAY");
   const char* wayland = getenv("WAYLAND_DISPLAY");
   if (!(display && *display) && !(wayland && *wayland))
     return -1;
   std::vector<std::string> args;
   if (OnPath("zenity"))
-    args = {"zenity", error ? "--error" : "--info", "--no-markup", "--title", t, "--text", x};
+    args = {"zenity",
+            error     ? "--error"
+            : warning ? "--warning"
+                      : "--info",
+            "--no-markup",
+            "--title",
+            t,
+            "--text",
+            x};
   else if (OnPath("kdialog"))
-    args = {"kdialog", "--title", t, error ? "--error" : "--msgbox", x};
+    args = {"kdialog", "--title", t, error ? "--error" : warning ? "--sorry" : "--msgbox", x};
   else if (OnPath("xmessage"))
     args = {"xmessage", "-title", t, "-buttons", "OK:0", "-default", "OK", "-center", x};
   int code = args.empty() ? -1 : RunDialog(args);

@@ -3,10 +3,12 @@
 
 #include <stdint.h>
 
-// Box styles: a single OK button, with no icon or the error icon.
+// Box styles: a single OK button, with no icon, the error icon or the
+// warning icon.
 enum : uint32_t {
-  kBoxPlain = 0x0,   // MB_OK
-  kBoxError = 0x10,  // MB_OK | MB_ICONERROR
+  kBoxPlain = 0x0,     // MB_OK
+  kBoxError = 0x10,    // MB_OK | MB_ICONERROR
+  kBoxWarning = 0x30,  // MB_OK | MB_ICONWARNING
 };
 
 // Shows a modal box and returns when it has been closed: the button that
