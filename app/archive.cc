@@ -283,10 +283,6 @@ RecordedRun RunToRecord(const std::string& folder_part, const std::string& name,
   return run;
 }
 
-bool IsWholeArchive(const std::string& path) {
-  return CheckXzFile(path).result == XzFileCheck::kWhole;
-}
-
 // What the run learns of its items before the first starts: each folder,
 // walked once, and where each item's share of the run begins (1 after the
 // last). Shares go by size, as xz's time does.
@@ -417,7 +413,7 @@ ArchiveStatus ArchiveItem(const std::string& argument, const ItemProgress& where
 }
 
 std::string ClearWhatDeadRunsLeft() {
-  return ClearDeadRuns(IsWholeArchive);
+  return ClearDeadRuns();
 }
 
 int ArchiveItems(const std::vector<std::string>& items) {

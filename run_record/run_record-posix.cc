@@ -1,8 +1,10 @@
 #include "run_record/run_record.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -12,6 +14,19 @@
 namespace {
 
 const char kSuffix[] = ".record";
+
+// Only what the user alone can have written tells of the user's runs: with
+// root running arkiva with a user's HOME, or a state folder that others may
+// write, a record could name any file for removal.
+bool UsersOwn(const struct stat& info) {
+  return info.st_uid == geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The records' folder, a real folder of the user's own.
+bool TrustedFolder(const std::string& folder) {
+  struct stat info;
+  return lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && UsersOwn(info);
+}
 
 }  // namespace
 
@@ -25,9 +40,9 @@ std::string RunRecordFolder(bool make) {
   if (base.empty())
     return "";
   std::string folder = base + "/arkiva";
-  if (!make)
-    return access(folder.c_str(), F_OK) == 0 ? folder : "";
-  return MakeFolders(folder, 0700) ? folder : "";
+  if (make && !MakeFolders(folder, 0700))
+    return "";
+  return TrustedFolder(folder) ? folder : "";
 }
 
 std::string NewRunRecordPath(const std::string& folder) {
@@ -54,8 +69,19 @@ std::vector<std::string> ListRunRecords(const std::string& folder) {
 }
 
 bool ReadRunRecord(const std::string& path, std::string* text) {
-  int error = 0;
-  return ReadWholeFile(path, text, &error);
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  struct stat info;
+  bool ok = fstat(fd, &info) == 0 && UsersOwn(info) && S_ISREG(info.st_mode) &&
+            static_cast<uint64_t>(info.st_size) <= kMaxRecordBytes;
+  text->clear();
+  char buffer[4096];
+  ssize_t got = 0;
+  while (ok && text->size() <= kMaxRecordBytes && (got = read(fd, buffer, sizeof(buffer))) > 0)
+    text->append(buffer, got);
+  close(fd);
+  return ok && got == 0 && text->size() <= kMaxRecordBytes;
 }
 
 bool WriteRunRecord(const std::string& path, const std::string& text) {

@@ -46,14 +46,16 @@ bool ReadRunRecord(const std::string& path, std::string* text) {
       CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
   if (file == INVALID_HANDLE_VALUE)
     return false;
+  LARGE_INTEGER size;
+  bool ok = GetFileSizeEx(file, &size) && static_cast<uint64_t>(size.QuadPart) <= kMaxRecordBytes;
   text->clear();
   char buffer[4096];
   DWORD got = 0;
-  bool ok;
-  while ((ok = ReadFile(file, buffer, sizeof(buffer), &got, NULL)) && got)
+  while (ok && text->size() <= kMaxRecordBytes &&
+         (ok = ReadFile(file, buffer, sizeof(buffer), &got, NULL)) && got)
     text->append(buffer, got);
   CloseHandle(file);
-  return ok;
+  return ok && text->size() <= kMaxRecordBytes;
 }
 
 // A new file beside the record, flushed, then renamed over it, written

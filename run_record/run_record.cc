@@ -59,27 +59,49 @@ std::string QuotedList(const std::vector<std::string>& names) {
   return list;
 }
 
+#ifdef _WIN32
+const char kSeparators[] = "\\/";
+#else
+const char kSeparators[] = "/";
+#endif
+
+// A name that stays in its folder: no separator, not "." or "..".
+bool PlainName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(kSeparators) == std::string::npos;
+}
+
+// A folder a later start finds again wherever it runs, ending with a
+// separator: "/home/zoë/", "C:\Data\", "\\server\share\".
+bool AbsoluteFolderName(const std::string& folder) {
+  if (folder.empty() || std::string(kSeparators).find(folder.back()) == std::string::npos)
+    return false;
+#ifdef _WIN32
+  bool drive = folder.size() >= 3 && folder[1] == ':' && (folder[2] == '\\' || folder[2] == '/');
+  return drive || folder.compare(0, 2, "\\\\") == 0;
+#else
+  return folder[0] == '/';
+#endif
+}
+
 // A file system may keep times in steps of up to two seconds.
 const int64_t kTimeSlack = 2;
 
-FoundOutput Find(const std::string& path, const RunOutput& output, int64_t started,
-                 const WholeArchiveCheck& whole_archive) {
+FoundOutput Find(const std::string& path, const RunOutput& output, int64_t started) {
   if (QueryFileSize(path.c_str()) == kSizeNothing)
-    return {false, false, false, false};
+    return {false, false, false};
   FileIdentity now = QueryFileIdentity(path);
-  bool whole = output.archive && whole_archive(path);
-  return {true, SameFile(output.identity, now), FileModifiedTime(path) >= started - kTimeSlack,
-          whole};
+  return {true, SameFile(output.identity, now), FileModifiedTime(path) >= started - kTimeSlack};
 }
 
 // Clears one dead run's outputs; returns what the user is told, "" for
 // nothing.
-std::string ClearRun(const RecordedRun& run, const WholeArchiveCheck& whole_archive) {
+std::string ClearRun(const RecordedRun& run) {
   bool item_there = QueryFileSize((run.folder + run.name).c_str()) != kSizeNothing;
   std::vector<std::string> removed, kept, unproven;
   for (const RunOutput& output : run.outputs) {
     std::string path = run.folder + output.name;
-    switch (DecideLeftover(output, Find(path, output, run.started, whole_archive), item_there)) {
+    switch (DecideLeftover(output, Find(path, output, run.started), item_there)) {
       case LeftoverFate::kRemove:
         if (RemoveClaimedFile(path))
           removed.push_back(output.name);
@@ -171,7 +193,18 @@ bool ParseRecordedRun(const std::string& text, RecordedRun* run) {
     output.archive = kind == "archive";
     run->outputs.push_back(output);
   }
-  return !run->outputs.empty();
+  if (run->outputs.empty() || !AbsoluteFolderName(run->folder) || !PlainName(run->name))
+    return false;
+  // Only what a run on the item writes: whatever else a record may say,
+  // no start removes anything but the item's own outputs beside it.
+  for (const RunOutput& output : run->outputs) {
+    bool own = false;
+    for (const char* suffix : {".tar", ".tar.xz", ".xz"})
+      own = own || output.name == run->name + suffix;
+    if (!own)
+      return false;
+  }
+  return true;
 }
 
 RunRecord::RunRecord(const RecordedRun& run) : run_(run) {
@@ -205,16 +238,14 @@ LeftoverFate DecideLeftover(const RunOutput& recorded, const FoundOutput& found,
     return !found.same_file ? LeftoverFate::kNotOurs
            : item_there     ? LeftoverFate::kRemove
                             : LeftoverFate::kKeep;
-  // Without its identity, xz's output is the run's by its time; a whole one
-  // may be the user's, and is only ever kept.
-  if (!recorded.archive || !found.written_since)
-    return LeftoverFate::kNotOurs;
-  if (!item_there)
-    return LeftoverFate::kKeep;
-  return found.whole_xz ? LeftoverFate::kNotOurs : LeftoverFate::kRemove;
+  // Without its identity, an output is never provably the run's: another
+  // program may have written the name since the run died. Written since
+  // the run began, xz's may be the only copy of a gone item.
+  return recorded.archive && found.written_since && !item_there ? LeftoverFate::kKeep
+                                                                : LeftoverFate::kNotOurs;
 }
 
-std::string ClearDeadRuns(const WholeArchiveCheck& whole_archive) {
+std::string ClearDeadRuns() {
   std::string folder = RunRecordFolder(false);
   if (folder.empty())
     return "";
@@ -244,7 +275,7 @@ std::string ClearDeadRuns(const WholeArchiveCheck& whole_archive) {
     }
     if (!held)
       continue;
-    std::string cleared = ClearRun(run, whole_archive);
+    std::string cleared = ClearRun(run);
     if (!cleared.empty())
       told += (told.empty() ? "" : "\n") + cleared;
     RemoveRunRecord(path);

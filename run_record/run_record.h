@@ -3,7 +3,6 @@
 
 #include <stdint.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,7 +62,6 @@ struct FoundOutput {
   bool exists;
   bool same_file;      // its identity is the one recorded
   bool written_since;  // modified since the run began
-  bool whole_xz;       // a whole .xz file
 };
 
 enum class LeftoverFate {
@@ -74,10 +72,10 @@ enum class LeftoverFate {
              // on a file system that gave it a new identity): kept, and told
 };
 
-// What becomes of one output: only what the dead run can be shown to have
-// made is removed, by its recorded identity, or, for xz's part before its
-// identity was recorded, by being written since the run began and not a
-// whole .xz file. While the item is gone, nothing is removed.
+// What becomes of one output: only what carries the identity the dead run
+// recorded for it is removed, and only while the item is there. An output
+// whose identity was never recorded (xz's, in the half second before the
+// run saw it) is kept: another program may have made that name since.
 LeftoverFate DecideLeftover(const RunOutput& recorded, const FoundOutput& found, bool item_there);
 
 // Clears what every dead run left, and removes its record: a run whose
@@ -87,9 +85,7 @@ LeftoverFate DecideLeftover(const RunOutput& recorded, const FoundOutput& found,
 // finished; what it had made ("Big.tar", "Big.tar.xz") was removed. An
 // output it cannot prove the run's is kept and told too, as the next run
 // on the item will stop at it.
-// `whole_archive` tells a whole .xz file.
-typedef std::function<bool(const std::string& path)> WholeArchiveCheck;
-std::string ClearDeadRuns(const WholeArchiveCheck& whole_archive);
+std::string ClearDeadRuns();
 
 // `folder` (a run's item folder, "" for the current one) made absolute, as a
 // later start elsewhere must find it; it ends with a separator.
@@ -102,6 +98,10 @@ std::string AbsoluteFolder(const std::string& folder);
 std::string RunRecordFolder(bool make);
 std::string NewRunRecordPath(const std::string& folder);
 std::vector<std::string> ListRunRecords(const std::string& folder);
+// A record is a few hundred bytes; a larger one is no run's, and is never
+// read. POSIX reads only a regular file of the user's own that no one else
+// may write, not through a link, in a folder of the same kind.
+const size_t kMaxRecordBytes = 64 * 1024;
 bool ReadRunRecord(const std::string& path, std::string* text);
 bool WriteRunRecord(const std::string& path, const std::string& text);  // synced
 void RemoveRunRecord(const std::string& path);

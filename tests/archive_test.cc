@@ -728,10 +728,13 @@ TEST_F(ArchiveRun, XzGetsEveryCoreUnlessTheUserSetsThreads) {
   ASSERT_EQ(0, compress_file({}));
   EXPECT_EQ(ours.substr(0, 24), xz_defaults(2).substr(0, 24));
 
+  // (The memory limit is shared among the arkiva runs on the machine, which
+  // other tests may start meanwhile.)
   ASSERT_EQ(0, compress_file({"XZ_DEFAULTS=-T1 -9e -k"}));
-  EXPECT_EQ("-T1" + ours.substr(3, ours.find(" --block-size") - 3), xz_defaults(3));
+  EXPECT_EQ(0u, xz_defaults(3).find("-T1 --memlimit-compress=")) << xz_defaults(3);
+  EXPECT_EQ(std::string::npos, xz_defaults(3).find("-9")) << xz_defaults(3);
   ASSERT_EQ(0, compress_file({"XZ_DEFAULTS=", "XZ_OPT=--stdout"}));
-  EXPECT_EQ(ours, xz_defaults(4));
+  EXPECT_EQ(ours.substr(0, 24), xz_defaults(4).substr(0, 24));
 
   // In a selection, each item gets what it would get alone.
   WriteText(dir / "big", "b");

@@ -10,6 +10,7 @@
 #include "tests/arkiva_run.h"
 #include "tests/test_util.h"
 
+#include <functional>
 #include <thread>
 
 namespace {
@@ -23,24 +24,23 @@ TEST(RunRecordWords, WhatBecomesOfALeftover) {
             unnoted = {"Big.tar.xz", true, {}};
   struct {
     const RunOutput& output;
-    FoundOutput found;  // exists, same file, written since, whole .xz
+    FoundOutput found;  // exists, same file, written since
     bool item_there;
     LeftoverFate fate;
   } rows[] = {
-      {part, {false, false, false, false}, true, LeftoverFate::kAbsent},
-      {part, {true, true, true, false}, true, LeftoverFate::kRemove},
-      {part, {true, false, true, false}, true, LeftoverFate::kNotOurs},  // made since
-      {part, {true, true, true, false}, false, LeftoverFate::kKeep},     // the only copy
-      {archive, {true, true, true, true}, true, LeftoverFate::kRemove},  // whole, never told
-      {archive, {true, true, true, true}, false, LeftoverFate::kKeep},
-      {archive, {true, false, true, false}, true, LeftoverFate::kNotOurs},
-      // xz's part before its identity was recorded: by its time and check.
-      {unnoted, {true, false, true, false}, true, LeftoverFate::kRemove},
-      {unnoted, {true, false, true, true}, true, LeftoverFate::kNotOurs},
-      {unnoted, {true, false, false, false}, true, LeftoverFate::kNotOurs},
-      {unnoted, {true, false, true, false}, false, LeftoverFate::kKeep},
-      {unnoted, {true, false, true, true}, false, LeftoverFate::kKeep},
-      {unnoted, {true, false, false, true}, false, LeftoverFate::kNotOurs},
+      {part, {false, false, false}, true, LeftoverFate::kAbsent},
+      {part, {true, true, true}, true, LeftoverFate::kRemove},
+      {part, {true, false, true}, true, LeftoverFate::kNotOurs},  // made since, or remounted
+      {part, {true, true, true}, false, LeftoverFate::kKeep},     // the only copy
+      {archive, {true, true, true}, true, LeftoverFate::kRemove},
+      {archive, {true, true, true}, false, LeftoverFate::kKeep},
+      {archive, {true, false, true}, true, LeftoverFate::kNotOurs},
+      // xz's output before its identity was recorded: never provably the
+      // run's (another program may have made it since), kept.
+      {unnoted, {true, false, true}, true, LeftoverFate::kNotOurs},
+      {unnoted, {true, false, false}, true, LeftoverFate::kNotOurs},
+      {unnoted, {true, false, true}, false, LeftoverFate::kKeep},
+      {unnoted, {true, false, false}, false, LeftoverFate::kNotOurs},
   };
   for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
     EXPECT_EQ(rows[i].fate, DecideLeftover(rows[i].output, rows[i].found, rows[i].item_there))
@@ -48,7 +48,11 @@ TEST(RunRecordWords, WhatBecomesOfALeftover) {
 }
 
 TEST(RunRecordWords, ARecordReadsBackAndNothingElseDoes) {
+#ifdef _WIN32
+  RecordedRun run = {"C:\\Users\\zoë\\a b\nc\\", "Big\r", 1765000000, {}};
+#else
   RecordedRun run = {"/home/zoë/a\\b\nc/", "Big\r", 1765000000, {}};
+#endif
   run.outputs = {{"Big\r.tar", false, {0xfe00000000, 0xa961b3, 0x18ef4b2b36eadeb1}},
                  {"Big\r.tar.xz", true, {}}};
   std::string text = FormatRecordedRun(run);
@@ -58,7 +62,22 @@ TEST(RunRecordWords, ARecordReadsBackAndNothingElseDoes) {
   EXPECT_EQ(run.folder, back.folder);
   EXPECT_EQ("fe00000000:a961b3:18ef4b2b36eadeb1", FormatFileIdentity(back.outputs[0].identity));
   EXPECT_FALSE(back.outputs[1].identity.Known());
+  // A record names only the item's own outputs, beside it in an absolute
+  // folder: a start removes nothing else, whatever a record says.
+  auto changed = [&](const std::function<void(RecordedRun*)>& change) {
+    RecordedRun other = run;
+    change(&other);
+    return FormatRecordedRun(other);
+  };
   for (const std::string& bad : {
+           changed([](RecordedRun* r) { r->outputs[1].name = "../victim"; }),
+           changed([](RecordedRun* r) { r->outputs[1].name = "/home/zoë/.ssh/authorized_keys"; }),
+           changed([](RecordedRun* r) { r->outputs[0].name = "Big\r.tar/../../victim"; }),
+           changed([](RecordedRun* r) { r->outputs[0].name = "notes.txt"; }),
+           changed([](RecordedRun* r) { r->name = ".."; }),
+           changed([](RecordedRun* r) { r->name = "a/b"; }),
+           changed([](RecordedRun* r) { r->folder = "relative/"; }),
+           changed([](RecordedRun* r) { r->folder.pop_back(); }),
            text.substr(0, text.size() - 4),                                   // cut short
            text.substr(0, text.size() - 1),                                   // no last line feed
            std::string(""), std::string("garbage\n"),                         //
@@ -155,6 +174,56 @@ TEST_F(DeadRun, TheOnlyCopyIsKeptAndTold) {
             ReadText(io / "stderr.txt")
                 .find("Create tar.xz: An earlier run on \"notes.bin\" was stopped before it "
                       "finished; \"notes.bin.xz\" is kept, as \"notes.bin\" is gone."));
+#endif
+}
+
+// A start removes only what carries the identity a dead run recorded: not
+// a file a forged record names outside the item's outputs, not an output
+// whose identity the run never recorded (another program's notes.bin.xz,
+// written since), which is kept and told. Nor does it read a record larger
+// than any run writes.
+TEST_F(DeadRun, OnlyWhatTheDeadRunProvablyMadeIsRemoved) {
+  WriteText(dir / "victim", "the user's");
+  WriteText(dir / "notes.bin", "n");
+  WriteText(dir / "notes.bin.xz", "another program's, not a whole .xz file");
+  WriteText(dir / "other", "o");
+  MakeDir(dir / "sub");
+  WriteText(dir / "sub" + kSep + "x", "an item");
+  RecordedRun forged = {dir.path + kSep + "sub" + kSep, "x", 0, {}};
+  forged.outputs = {{"../victim", false, QueryFileIdentity(dir / "victim")}};
+  std::string forged_record = LeaveRecord("forged", {}, FormatRecordedRun(forged));
+  RecordedRun big = {dir.path + kSep, "victim", 0, {{"victim.tar", false, {}}}};
+  std::string padded = FormatRecordedRun(big);
+  padded.insert(padded.find("\nend"), std::string(kMaxRecordBytes, 'x'));
+  std::string big_record = LeaveRecord("big", {}, padded);
+  RecordedRun notes = {dir.path + kSep, "notes.bin", 0, {{"notes.bin.xz", true, {}}}};
+  std::string unnoted = LeaveRecord("notes.bin", {}, FormatRecordedRun(notes));
+  EXPECT_EQ(0, Arkiva(dir / "other", kReal));
+  EXPECT_EQ("the user's", ReadText(dir / "victim"));
+  EXPECT_EQ("another program's, not a whole .xz file", ReadText(dir / "notes.bin.xz"));
+  EXPECT_TRUE(RecordIsThere(forged_record));
+  EXPECT_TRUE(RecordIsThere(big_record));
+  EXPECT_FALSE(RecordIsThere(unnoted));
+  std::string told =
+      "An earlier run on \"notes.bin\" was stopped before it finished; \"notes.bin.xz\" is kept: "
+      "it cannot be told apart from a file of yours.";
+#ifdef _WIN32
+  EXPECT_EQ(told, message);
+#else
+  EXPECT_NE(std::string::npos, ReadText(io / "stderr.txt").find(told));
+  // Records in a folder another user owns (root running arkiva with a
+  // user's HOME) are not read at all.
+  if (geteuid() == 0) {
+    MakeDir(dir / "Big");
+    WriteText(dir / "Big.tar", "provably the dead run's");
+    std::string record = LeaveRecord("Big", {"Big.tar", "Big.tar.xz"});
+    ASSERT_EQ(0, chown(RecordFolder().c_str(), 65534, 65534));
+    EXPECT_EQ(0, Arkiva(dir / "other2", kReal));
+    EXPECT_EQ("provably the dead run's", ReadText(dir / "Big.tar"));
+    ASSERT_EQ(0, chown(RecordFolder().c_str(), 0, 0));
+    EXPECT_EQ(0, Arkiva(dir / "other2", kReal));
+    EXPECT_FALSE(PathExists(dir / "Big.tar"));
+  }
 #endif
 }
 
