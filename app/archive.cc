@@ -170,8 +170,10 @@ ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder
   bool recorded = false;
   StepWatch watch = Step(where, "xz", Translated("Compressing \"%s\"", {output_name}), from, 1,
                          input_bytes, [&](Subprocess* child) {
-                           if (!recorded && Exists(output)) {
-                             record->NoteOutput(output_name, QueryFileIdentity(output));
+                           FileIdentity made =
+                               recorded ? FileIdentity() : QueryFileIdentity(output);
+                           if (made.Known()) {
+                             record->NoteOutput(output_name, made);
                              recorded = true;
                            }
                            return MeasureXz(child);

@@ -253,6 +253,39 @@ TEST_F(ArchiveRun, AFileHeldWithoutSharingIsLeftOutAndTold) {
 }
 #endif
 
+// A PATH entry that is empty or relative names a folder beside the item,
+// where anyone who may write the folder could put a tar: never searched.
+TEST_F(ArchiveRun, ARelativePathEntryIsNeverSearched) {
+  MakeDir(dir / "data");
+  WriteText(dir / "data" + kSep + "f", "x");
+  MakeDir(dir / "planted");
+#ifdef _WIN32
+  for (const char* program : {"tar.exe", "xz.exe"})
+    for (const std::string& folder : {dir.path, dir / "planted"})
+      CopyFileA(BuildPath(std::string("recbin/") + program).c_str(),
+                (folder + "\\" + program).c_str(), FALSE);
+  std::string rest = ";" + BuildPath("realbin") + ";C:\\windows\\system32;C:\\windows";
+  const std::string paths[] = {rest, "planted" + rest, "." + rest, ".\\planted" + rest};
+  auto planted_ran = [&] { return !Records().empty(); };
+#else
+  for (const char* program : {"tar", "xz"})
+    for (const std::string& folder : {dir.path, dir / "planted"}) {
+      WriteText(folder + "/" + program, "#!/bin/sh\ntouch '" + dir / "planted-ran" + "'\n");
+      chmod((folder + "/" + program).c_str(), 0755);
+    }
+  const std::string paths[] = {":/usr/bin:/bin", "planted:/usr/bin:/bin", ".:/usr/bin:/bin",
+                               "/usr/bin:/bin:"};
+  auto planted_ran = [&] { return PathExists(dir / "planted-ran"); };
+#endif
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(0, Arkiva(dir / "data", kReal, dir.path, {"PATH=" + path})) << message;
+    EXPECT_FALSE(planted_ran());
+    EXPECT_EQ(std::vector<std::string>({"data/", "data/f"}), Members(dir / "data.tar.xz"));
+    std::remove((dir / "data.tar.xz").c_str());
+  }
+}
+
 // The user's settings for tar and xz never change what arkiva makes or
 // removes: the same archive, the item kept, nothing beside it.
 TEST_F(ArchiveRun, TheUsersTarAndXzSettingsChangeNothing) {

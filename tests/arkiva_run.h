@@ -149,6 +149,22 @@ class ArchiveRun : public ::testing::Test {
   }
 #endif
 
+  // Whether a live run's record holds the identity of its output `name`
+  // yet: a start after the run dies removes only what its record proves
+  // the run's.
+  bool OutputRecorded(const std::string& name) {
+    std::string records;
+    if (RunShell("(cat '" + UnixPath(state) + "'/arkiva/*.record 2>/dev/null || true)", &records) !=
+        0)
+      return false;
+    for (const std::string& line : Lines(records))
+      if (line.compare(0, 7, "output ") == 0 && line.size() > name.size() &&
+          line.compare(line.size() - name.size() - 1, std::string::npos, " " + name) == 0 &&
+          line.find(" - ") == std::string::npos)
+        return true;
+    return false;
+  }
+
   std::vector<std::vector<std::string>> Records() {
     std::vector<std::vector<std::string>> records;
     for (const std::string& line : Lines(ReadText(log)))

@@ -298,10 +298,11 @@ TEST_F(DeadRun, ARunEndedAtEachStepIsClearedByTheNextStart) {
       arkiva = pid;
       std::thread([=] {
         // xz writes its one block at its end: its output is awaited as a
-        // name; tar's as a name with data.
+        // name the run has recorded; tar's as a name with data.
         bool with_data = row.programs == kRecording;
         for (int i = 0; i < 2000 && (!PathExists(dir / row.awaited) ||
-                                     (with_data && ReadText(dir / row.awaited).empty()));
+                                     (with_data && ReadText(dir / row.awaited).empty()) ||
+                                     (!with_data && !OutputRecorded(row.awaited)));
              ++i)
           Sleep(10);
         if (row.with_children) {

@@ -169,3 +169,20 @@ TEST_F(SubprocessTest, ReleasesEverythingItHeld) {
 #endif
   EXPECT_EQ(before, OpenHandles());
 }
+
+TEST(ProgramFolders, OnlyAbsoluteEntriesInTheirOrder) {
+  struct {
+    const char* path;
+    bool posix;
+    std::vector<std::string> folders;
+  } rows[] = {
+      {"/usr/local/bin:/usr/bin:/bin", true, {"/usr/local/bin", "/usr/bin", "/bin"}},
+      {":/usr/bin::.:bin:./x:/bin:", true, {"/usr/bin", "/bin"}},
+      {"", true, {}},
+      {"C:\\Windows\\system32;;.;bin;\\\\server\\tools;D:/x;E:rel",
+       false,
+       {"C:\\Windows\\system32", "\\\\server\\tools", "D:/x"}},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(row.folders, ProgramFolders(row.path, row.posix)) << row.path;
+}

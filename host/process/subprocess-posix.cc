@@ -38,27 +38,22 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return pointers;
 }
 
-// What the child does between fork and exec, with only async-signal-safe
-// calls, as posix_spawn would; a step that fails writes its errno to
-// `report` (closed on exec) and ends the child.
 // Where the program may be, in PATH's order (POSIX's search, made before
 // the fork): a name with a slash is itself.
 std::vector<std::string> ProgramCandidates(const std::string& program) {
   if (program.find('/') != std::string::npos)
     return {program};
   const char* path = getenv("PATH");
-  std::string folders = path ? path : "/usr/local/bin:/usr/bin:/bin";
   std::vector<std::string> candidates;
-  for (size_t start = 0;;) {
-    size_t end = folders.find(':', start);
-    std::string folder = folders.substr(start, end == std::string::npos ? end : end - start);
-    candidates.push_back((folder.empty() ? "." : folder) + "/" + program);
-    if (end == std::string::npos)
-      return candidates;
-    start = end + 1;
-  }
+  for (const std::string& folder :
+       ProgramFolders(path ? path : "/usr/local/bin:/usr/bin:/bin", true))
+    candidates.push_back(folder + "/" + program);
+  return candidates;
 }
 
+// What the child does between fork and exec, with only async-signal-safe
+// calls, as posix_spawn would; a step that fails writes its errno to
+// `report` (closed on exec) and ends the child.
 [[noreturn]] void StartChild(char* const* argv, char* const* envp,
                              const std::vector<std::string>& candidates, const std::string& folder,
                              bool hidden, int errors_write, int input_read, int report,
@@ -92,7 +87,7 @@ std::vector<std::string> ProgramCandidates(const std::string& program) {
   ok = ok && (input_read < 0 || dup2(input_read, 0) == 0) && dup2(errors_write, 2) == 2;
   // A file that is no program is an error (ENOEXEC), never a script for
   // the shell; one that cannot be run is one when no later one can.
-  int error = errno, denied = 0;
+  int error = ok ? ENOENT : errno, denied = 0;
   for (size_t i = 0; ok && i < candidates.size(); ++i) {
     execve(candidates[i].c_str(), argv, envp);
     error = errno;

@@ -80,6 +80,39 @@ HANDLE ChildrenJob() {
   return job;
 }
 
+// The program's file, looked for as CreateProcess would (beside arkiva.exe,
+// then the system's folders, then PATH), but in PATH's absolute folders
+// only; a name with a folder in it is itself. Empty when there is none.
+std::string FindProgram(const std::string& program) {
+  if (program.find_first_of("\\/") != std::string::npos)
+    return program;
+  std::wstring name = Wide(program);
+  if (name.find(L'.') == std::wstring::npos)
+    name += L".exe";
+  std::vector<std::wstring> folders;
+  wchar_t buffer[MAX_PATH];
+  DWORD length = GetModuleFileNameW(NULL, buffer, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) {
+    std::wstring self(buffer, length);
+    folders.push_back(self.substr(0, self.find_last_of(L"\\/")));
+  }
+  if (GetSystemDirectoryW(buffer, MAX_PATH))
+    folders.push_back(buffer);
+  if (GetWindowsDirectoryW(buffer, MAX_PATH))
+    folders.push_back(buffer);
+  std::string path;
+  if (ReadEnvironment("PATH", &path))
+    for (const std::string& folder : ProgramFolders(path, false))
+      folders.push_back(Wide(folder));
+  for (const std::wstring& folder : folders) {
+    std::wstring candidate = folder + L"\\" + name;
+    DWORD attributes = GetFileAttributesW(candidate.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+      return Narrow(candidate);
+  }
+  return "";
+}
+
 }  // namespace
 
 void InitSubprocesses() {
@@ -90,6 +123,11 @@ void InitSubprocesses() {
 Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
                        const std::string& folder, SubprocessWindow window,
                        const ChildEnvironment& environment) {
+  std::string application = FindProgram(program);
+  if (application.empty()) {
+    start_error_ = ERROR_FILE_NOT_FOUND;
+    return;
+  }
   std::string line = std::string("\"") + program + "\"";
   std::string argument_line = ArgumentLine(arguments);
   if (!argument_line.empty())
@@ -160,8 +198,8 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
 
   PROCESS_INFORMATION pi = {};
   std::string command_line = line;  // CreateProcessA may write into it
-  started_ = CreateProcessA(NULL, &command_line[0], NULL, NULL, inherit, creation, &block[0],
-                            folder.empty() ? NULL : folder.c_str(), &si, &pi) != 0;
+  started_ = CreateProcessA(application.c_str(), &command_line[0], NULL, NULL, inherit, creation,
+                            &block[0], folder.empty() ? NULL : folder.c_str(), &si, &pi) != 0;
   if (!started_)
     start_error_ = GetLastError();
   for (HANDLE h : {errors_write, console_in, console_out})

@@ -6,3 +6,22 @@ std::string ArgumentLine(const CommandArguments& arguments) {
     line += (line.empty() ? "\"" : " \"") + operand + "\"";
   return line;
 }
+
+std::vector<std::string> ProgramFolders(const std::string& path, bool posix_paths) {
+  char separator = posix_paths ? ':' : ';';
+  std::vector<std::string> folders;
+  for (size_t start = 0; start <= path.size();) {
+    size_t end = path.find(separator, start);
+    if (end == std::string::npos)
+      end = path.size();
+    std::string folder = path.substr(start, end - start);
+    bool absolute = posix_paths ? !folder.empty() && folder[0] == '/'
+                                : (folder.size() >= 3 && folder[1] == ':' &&
+                                   (folder[2] == '\\' || folder[2] == '/')) ||
+                                      folder.compare(0, 2, "\\\\") == 0;
+    if (absolute)
+      folders.push_back(folder);
+    start = end + 1;
+  }
+  return folders;
+}

@@ -15,6 +15,14 @@ struct CommandArguments {
 // double quotes, which a Windows name cannot hold: cf "My Photos.tar" "My Photos".
 std::string ArgumentLine(const CommandArguments& arguments);
 
+// The folders a program is looked for in, from PATH's value `path`: the
+// absolute ones, in their order. An empty or relative entry names a folder
+// relative to wherever the search runs (the folder being archived), which
+// anyone who may write there could fill with a "tar". `posix_paths`: ':'
+// separates and '/' begins an absolute path; else ';' separates and a drive
+// ("C:\\") or a share ("\\\\server") begins one.
+std::vector<std::string> ProgramFolders(const std::string& path, bool posix_paths);
+
 // Variables a child gets on top of this process's environment, "NAME=value"
 // each, or "NAME" for one it must not get at all; its own, never this
 // process's, so that a run's settings cannot leak into the next child.
@@ -56,8 +64,8 @@ void InitSubprocesses();
 // One child program, from its start to its end: it owns the process and the
 // pipe, and releases both when it goes (ninja's Subprocess, git's
 // child_process). The program is found by the system's search for a program
-// name (Windows: beside arkiva.exe first, then PATH; POSIX: PATH), never
-// through the shell.
+// name (Windows: beside arkiva.exe first, then the system's folders, then
+// PATH; POSIX: PATH), PATH's absolute folders only, never through the shell.
 class Subprocess {
  public:
   // Starts `program` with `arguments` in `folder` (empty: this process's).

@@ -1,6 +1,7 @@
 #include "host/ui/message_box.h"
 
 #include "catalogues/translation.h"
+#include "host/process/subprocess.h"
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -14,19 +15,15 @@ extern char** environ;
 
 namespace {
 
-bool OnPath(const char* program) {
+// The program's file in PATH's absolute folders; "" when there is none.
+std::string FindProgram(const char* program) {
   const char* path = getenv("PATH");
-  std::string rest = path ? path : "/usr/bin:/bin";
-  for (size_t start = 0; start <= rest.size();) {
-    size_t end = rest.find(':', start);
-    if (end == std::string::npos)
-      end = rest.size();
-    std::string candidate = rest.substr(start, end - start) + "/" + program;
+  for (const std::string& folder : ProgramFolders(path ? path : "/usr/bin:/bin", true)) {
+    std::string candidate = folder + "/" + program;
     if (access(candidate.c_str(), X_OK) == 0)
-      return true;
-    start = end + 1;
+      return candidate;
   }
-  return false;
+  return "";
 }
 
 // Runs a dialog program and waits; its exit code, or -1.
@@ -36,7 +33,7 @@ int RunDialog(const std::vector<std::string>& args) {
     argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   pid_t pid;
-  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
     return -1;
   int status = 0;
   if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
@@ -56,20 +53,20 @@ int ShowDialogBox(const char* title, const char* text, uint32_t style) {
   if (!(display && *display) && !(wayland && *wayland))
     return -1;
   std::vector<std::string> args;
-  if (OnPath("zenity"))
-    args = {"zenity",
-            error     ? "--error"
-            : warning ? "--warning"
-                      : "--info",
+  std::string zenity = FindProgram("zenity"), kdialog = FindProgram("kdialog"),
+              xmessage = FindProgram("xmessage");
+  if (!zenity.empty())
+    args = {zenity,
+            error ? "--error" : warning ? "--warning" : "--info",
             "--no-markup",
             "--title",
             t,
             "--text",
             x};
-  else if (OnPath("kdialog"))
-    args = {"kdialog", "--title", t, error ? "--error" : warning ? "--sorry" : "--msgbox", x};
-  else if (OnPath("xmessage"))
-    args = {"xmessage", "-title", t, "-buttons", "OK:0", "-default", "OK", "-center", x};
+  else if (!kdialog.empty())
+    args = {kdialog, "--title", t, error ? "--error" : warning ? "--sorry" : "--msgbox", x};
+  else if (!xmessage.empty())
+    args = {xmessage, "-title", t, "-buttons", "OK:0", "-default", "OK", "-center", x};
   int code = args.empty() ? -1 : RunDialog(args);
   return code < 0 ? -1 : code == 0 ? 1 : 0;
 }
