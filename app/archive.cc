@@ -219,7 +219,7 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
     return Failed(tally.unreadable);
   if (Exists(tar_path + ".xz"))
     return Failed(AlreadyThere(tar_name + ".xz"));
-  FileClaim claim = ClaimNewFile(tar_path);
+  FileClaim claim = ClaimNewFile(tar_path, folder_part + name);
   if (claim.result == FileClaim::kExists)
     return Failed(AlreadyThere(tar_name));
   if (claim.result == FileClaim::kFailed)

@@ -200,6 +200,36 @@ TEST_F(ArchiveRun, AFileThatChangesWhileReadIsTold) {
   EXPECT_EQ((std::vector<std::string>{"Live/", "Live/grow.log"}), Members(dir / "Live.tar.xz"));
 }
 
+// The archive is no more open than its item: a private folder's archive is
+// private too, whatever the umask lets a new file be.
+TEST_F(ArchiveRun, TheArchiveIsNoMoreOpenThanItsItem) {
+  struct {
+    const char* item;
+    bool folder;
+    mode_t mode, archive_mode;
+  } rows[] = {
+      {"private", true, 0700, 0600}, {"group", true, 0750, 0640},   {"open", true, 0755, 0644},
+      {"notes", false, 0600, 0600},  {"shared", false, 0640, 0640},
+  };
+  mode_t umask_before = umask(022);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.item);
+    std::string item = dir / row.item;
+    if (row.folder) {
+      MakeDir(item);
+      WriteText(item + "/f", "f");
+    } else {
+      WriteText(item, "the user's file");
+    }
+    chmod(item.c_str(), row.mode);
+    EXPECT_EQ(0, Arkiva(item, kReal)) << message;
+    struct stat archive;
+    ASSERT_EQ(0, stat((item + (row.folder ? ".tar.xz" : ".xz")).c_str(), &archive));
+    EXPECT_EQ(row.archive_mode, archive.st_mode & 0777);
+  }
+  umask(umask_before);
+}
+
 // xz ends 2 after a warning, its archive whole and its input removed: a run
 // with a warning, never a broken archive.
 TEST_F(ArchiveRun, XzsWarningIsAWarning) {

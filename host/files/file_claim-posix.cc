@@ -2,12 +2,17 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "host/system_error.h"
 
-FileClaim ClaimNewFile(const std::string& path) {
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+FileClaim ClaimNewFile(const std::string& path, const std::string& like) {
+  mode_t mode = 0666;
+  struct stat item;
+  if (!like.empty() && stat(like.c_str(), &item) == 0)
+    mode &= S_IRWXU | (item.st_mode & (S_IRWXG | S_IRWXO));
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd >= 0) {
     close(fd);
     return {FileClaim::kClaimed, ""};

@@ -4,7 +4,7 @@
 
 #include "host/system_error.h"
 
-FileClaim ClaimNewFile(const std::string& path) {
+FileClaim ClaimNewFile(const std::string& path, const std::string&) {
   HANDLE file =
       CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
   if (file != INVALID_HANDLE_VALUE) {

@@ -13,8 +13,12 @@ struct FileClaim {
   std::string reason;  // kFailed: the system's words for why, e.g. "Access is denied."
 };
 
-// Creates `path` as a new empty file and closes it again.
-FileClaim ClaimNewFile(const std::string& path);
+// Creates `path` as a new empty file and closes it again. With `like`, the
+// item the file is made from, it is no more open than that item: POSIX
+// gives it no group or other permission the item lacks (a private 0700
+// folder makes a 0600 archive, which xz passes on to Name.tar.xz);
+// Windows gives every new file its folder's inherited permissions.
+FileClaim ClaimNewFile(const std::string& path, const std::string& like = "");
 
 // Removes a file this run claimed; true when it is gone.
 bool RemoveClaimedFile(const std::string& path);
