@@ -230,6 +230,27 @@ TEST_F(ArchiveRun, TheArchiveIsNoMoreOpenThanItsItem) {
   umask(umask_before);
 }
 
+// Without a runtime folder, another user who made /tmp/arkiva-UID first
+// cannot stop the user's runs: the locks live in the user's own cache.
+TEST_F(ArchiveRun, AnotherUsersLockFolderStopsNoRun) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "only root can play the other user";
+  const int uid = 65531;  // a user of this test's own
+  ASSERT_TRUE(RunUnprivileged(uid));
+  std::string taken = "/tmp/arkiva-" + std::to_string(uid);
+  MakeDir(taken);
+  ASSERT_EQ(0, chown(taken.c_str(), 0, 0));
+  chmod(taken.c_str(), 0777);
+  MakeDir(io / "home");
+  ASSERT_EQ(0, chown((io / "home").c_str(), uid, uid));
+  MakeDir(dir / "data");
+  WriteText(dir / "data/f", "f");
+  EXPECT_EQ(0, Arkiva(dir / "data", kReal, "", {"XDG_RUNTIME_DIR=", "HOME=" + io / "home"}))
+      << message;
+  EXPECT_TRUE(PathExists(dir / "data.tar.xz"));
+  rmdir(taken.c_str());
+}
+
 // xz ends 2 after a warning, its archive whole and its input removed: a run
 // with a warning, never a broken archive.
 TEST_F(ArchiveRun, XzsWarningIsAWarning) {

@@ -102,10 +102,11 @@ class ArchiveRun : public ::testing::Test {
   // permissions (nobody, when the tests run as root), who may write the
   // test's folders but not what root keeps to itself. False when that
   // cannot be.
-  bool RunUnprivileged() {
+  bool RunUnprivileged(int uid = 65534) {
     if (geteuid() != 0)
       return true;
-    run_as = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    run_as = {"setpriv", "--reuid=" + std::to_string(uid), "--regid=" + std::to_string(uid),
+              "--clear-groups"};
     std::string runtime = io / "runtime";
     MakeDir(state);
     MakeDir(runtime);
@@ -113,7 +114,7 @@ class ArchiveRun : public ::testing::Test {
       chmod(open.c_str(), 0777);
     chmod((dir / "registry.reg").c_str(), 0644);
     run_as_env = {"XDG_RUNTIME_DIR=" + runtime};  // its locks' place
-    return chown(runtime.c_str(), 65534, 65534) == 0 && chmod(runtime.c_str(), 0700) == 0;
+    return chown(runtime.c_str(), uid, uid) == 0 && chmod(runtime.c_str(), 0700) == 0;
   }
   std::vector<std::string> run_as;  // what arkiva's command line begins with
   std::vector<std::string> run_as_env;

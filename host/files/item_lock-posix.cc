@@ -8,17 +8,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "host/files/whole_file.h"
 #include "host/system_error.h"
 
 namespace {
 
-// The user's own runtime folder for locks, open; -1 with errno when it
-// cannot be made or is not safely the user's (owned by another, open to
-// others, a link).
-int OpenLockFolder() {
-  const char* runtime = getenv("XDG_RUNTIME_DIR");
-  std::string folder = runtime && *runtime == '/' ? std::string(runtime) + "/arkiva"
-                                                  : "/tmp/arkiva-" + std::to_string(getuid());
+// `folder` made and opened if it is safely the user's (owned by the user,
+// closed to others, not a link); -1 with errno when not.
+int OpenOwnFolder(const std::string& folder) {
   if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
     return -1;
   int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -29,6 +26,27 @@ int OpenLockFolder() {
     return -1;
   }
   return fd;
+}
+
+// The user's own folder for locks, open; -1 with errno when none can be
+// had. The runtime folder is the user's alone; without one, a folder in
+// /tmp is only a name that another user may take first (and so stop every
+// run), so the user's cache comes before it.
+int OpenLockFolder() {
+  const char* runtime = getenv("XDG_RUNTIME_DIR");
+  if (runtime && *runtime == '/')
+    return OpenOwnFolder(std::string(runtime) + "/arkiva");
+  const char* cache = getenv("XDG_CACHE_HOME");
+  const char* home = getenv("HOME");
+  std::string base = cache && *cache == '/' ? cache
+                     : home && *home == '/' ? std::string(home) + "/.cache"
+                                            : "";
+  if (!base.empty() && MakeFolders(base + "/arkiva", 0700)) {
+    int fd = OpenOwnFolder(base + "/arkiva/locks");
+    if (fd >= 0)
+      return fd;
+  }
+  return OpenOwnFolder("/tmp/arkiva-" + std::to_string(getuid()));
 }
 
 // The item's path with its folder resolved; as given when the folder is
