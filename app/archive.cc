@@ -156,10 +156,15 @@ ArchiveStatus XzStatus(ProgramRun xz, const std::string& output_name) {
 //
 // The archive is synced before the run reports it: a power loss a moment
 // after "Created" must not take it.
+//
+// `expected_bytes` (-1: any) is what the input must hold: the archive's index
+// must give exactly that, else another file was put in the input's place
+// before xz read it (a folder another user may write), and the archive,
+// which holds that file, is kept and not reported as the item's.
 ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder_part,
                     const std::string& input, const std::string& output,
                     const std::string& output_name, const ItemProgress& where, double from,
-                    RunRecord* record) {
+                    RunRecord* record, int64_t expected_bytes) {
   if (Exists(output))
     return Failed(AlreadyThere(output_name));
   int64_t input_size = GrowingFileSize(input);
@@ -181,7 +186,7 @@ ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder
   int64_t start = static_cast<int64_t>(time(nullptr));
   ProgramRun xz = RunProgram("xz", arguments, folder_part, kShownWindow, environment, &watch);
   XzFileCheck check = xz.outcome == ProgramRun::kNotStarted
-                          ? XzFileCheck{XzFileCheck::kNotWhole, ""}
+                          ? XzFileCheck{XzFileCheck::kNotWhole, "", 0}
                           : CheckXzFile(output);
   // xz ends 2 after a warning (a mount that keeps no owner: "Cannot set the
   // file group"), having written the whole archive and removed its input.
@@ -191,6 +196,11 @@ ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder
     if (!unsynced.empty())
       return Failed(
           Translated("\"%s\" could not be written to the disk: %s", {output_name, unsynced}));
+    if (expected_bytes >= 0 && check.uncompressed != static_cast<uint64_t>(expected_bytes))
+      return Failed(Translated(
+          "\"%1$s\" was replaced by another file before xz read it: \"%2$s\" holds that file, "
+          "and is kept.",
+          {input.substr(folder_part.size()), output_name}));
     if (!warned)
       return Archived(output_name);
     return Archived(output_name,
@@ -207,7 +217,8 @@ ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder
 }
 
 // tar into the claimed Name.tar, then xz, which replaces it with Name.tar.xz.
-// Whatever goes wrong, the Name.tar this run made is removed again.
+// Whatever goes wrong, the Name.tar this run made is removed again, and
+// only that: a file another put in its place is never touched.
 ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& name,
                             const ArchiveLines& lines, const ItemProgress& where,
                             RunRecord* record) {
@@ -225,7 +236,8 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
   if (claim.result == FileClaim::kFailed)
     return Failed(
         Translated("\"%s\" could not be created beside it: %s", {tar_name, claim.reason}));
-  record->NoteOutput(tar_name, QueryFileIdentity(tar_path));
+  FileIdentity claimed = QueryFileIdentity(tar_path);
+  record->NoteOutput(tar_name, claimed);
 
   // tar by the size of what it has written, against what it will hold.
   uint64_t expected = ExpectedTarSize(tally);
@@ -241,13 +253,19 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
     status = Cancelled();
   else if (judged.outcome == TarResult::kFailed)
     status = Failed(DescribeFailure("tar", tar));
+  else if (!SameFile(claimed, QueryFileIdentity(tar_path)))
+    status = Failed(Translated(
+        "\"%s\" was replaced by another file while the run went on; that file is left as it is.",
+        {tar_name}));
   else
     status = RunXz(lines.xz, folder_part, tar_path, tar_path + ".xz", tar_name + ".xz", where,
-                   kTarShare, record);
+                   kTarShare, record, GrowingFileSize(tar_path));
   if (status.outcome == ArchiveStatus::kArchived && judged.outcome == TarResult::kWithWarnings)
     status.warning = TarWarning(status.cause, name, judged.warnings) +
                      (status.warning.empty() ? "" : "\n" + status.warning);
-  if (status.outcome != ArchiveStatus::kArchived)
+  // Only the file this run made: in a folder others may write, another
+  // file may stand under the name by now.
+  if (status.outcome != ArchiveStatus::kArchived && SameFile(claimed, QueryFileIdentity(tar_path)))
     RemoveClaimedFile(tar_path);
   return status;
 }
@@ -272,7 +290,7 @@ ArchiveStatus CompressFile(const std::string& folder_part, const std::string& na
                            const ArchiveLines& lines, const ItemProgress& where,
                            RunRecord* record) {
   return RunXz(lines.xz, folder_part, folder_part + name, folder_part + name + ".xz", name + ".xz",
-               where, 0, record);
+               where, 0, record, -1);
 }
 
 // The record of a run on the item, made before it writes anything: the

@@ -251,6 +251,51 @@ TEST_F(ArchiveRun, AnotherUsersLockFolderStopsNoRun) {
   rmdir(taken.c_str());
 }
 
+// Another user who may write the folder puts a file of theirs in Name.tar's
+// place after tar or before xz reads it: the run fails and says so, their
+// file is left alone, and nothing of theirs is reported as the item's.
+TEST_F(ArchiveRun, ATarSwappedByAnotherIsNeverTakenForTheItem) {
+  MakeDir(dir / "data");
+  WriteText(dir / "data/f", "the user's");
+  MakeDir(dir / "theirs");
+  WriteText(dir / "theirs/payload.sh", std::string(30000, 'p'));
+  MakeDir(dir / "bin");
+  std::string swap = "/usr/bin/tar cf '" + dir / "payload.tar" + "' -C '" + dir.path +
+                     "' theirs && mv -f '" + dir / "payload.tar" + "' '" + dir / "data.tar" + "'";
+  struct {
+    const char* program;
+    const char* script;
+    const char* told;
+  } rows[] = {
+      {"tar", "/usr/bin/tar \"$@\" || exit; ",
+       "\"data.tar\" was replaced by another file while the run went on; that file is left as it "
+       "is."},
+      {"xz", "",
+       "\"data.tar\" was replaced by another file before xz read it: \"data.tar.xz\" "
+       "holds that file, and is kept."},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.program);
+    std::string wrapper = dir / "bin/" + row.program;
+    WriteText(wrapper, std::string("#!/bin/sh\n") + row.script + swap + "\n" +
+                           (std::string(row.program) == "xz" ? "exec /usr/bin/xz \"$@\"\n" : ""));
+    chmod(wrapper.c_str(), 0755);
+    EXPECT_EQ(1, Arkiva(dir / "data", kReal, "", {"PATH=" + dir / "bin:/usr/bin:/bin"}));
+    EXPECT_EQ("Could not archive \"data\": " + std::string(row.told), message);
+    std::remove(wrapper.c_str());
+    if (std::string(row.program) == "tar") {
+      std::string listed;
+      EXPECT_EQ(0, RunShell("tar tf '" + dir / "data.tar" + "'", &listed));
+      EXPECT_EQ(std::vector<std::string>({"theirs/", "theirs/payload.sh"}), Lines(listed));
+      std::remove((dir / "data.tar").c_str());
+    } else {
+      EXPECT_EQ(std::vector<std::string>({"theirs/", "theirs/payload.sh"}),
+                Members(dir / "data.tar.xz"));
+      std::remove((dir / "data.tar.xz").c_str());
+    }
+  }
+}
+
 // xz ends 2 after a warning, its archive whole and its input removed: a run
 // with a warning, never a broken archive.
 TEST_F(ArchiveRun, XzsWarningIsAWarning) {
