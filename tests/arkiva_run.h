@@ -121,30 +121,35 @@ class ArchiveRun : public ::testing::Test {
 
   // The recording tar and xz, in dir/bin (Windows: the build's recbin). Each
   // appends a line: program, arguments, folder, session and input, and the
-  // XZ_DEFAULTS it got (last field). xz leaves a whole, empty .xz file when
-  // it exits 0 (only its first 12 bytes with ARKIVA_RECORD_XZ_PARTIAL).
+  // XZ_DEFAULTS it got (last field). xz leaves a whole .xz file of its
+  // input's bytes (an empty one for none) when it exits 0 (only the first
+  // 12 bytes of an empty one with ARKIVA_RECORD_XZ_PARTIAL).
   void MakeRecordingDoubles() {
     MakeDir(dir / "bin");
     for (const char* name : {"tar", "xz"}) {
-      WriteText(dir / (std::string("bin/") + name),
-                "#!/bin/sh\nprintf '%s\\t%s\\t%s\\t%s\\t%s\\n' \"$0\" \"$(printf '[%s]' \"$@\")\" "
-                "\"$(pwd -P)\" \"$(ps -o sid= -p $$ | tr -d ' ')=$$ $(readlink /proc/self/fd/0)\" "
-                "\"${XZ_DEFAULTS-<unset>}\" >>\"$ARKIVA_RECORD\"\n"
-                "[ -z \"$ARKIVA_RECORD_WRITE\" ] || printf partial >\"$ARKIVA_RECORD_WRITE\"\n"
-                "for i in $(seq ${ARKIVA_RECORD_GROW:-0}); do\n"
-                "  sleep 0.1; head -c 65536 /dev/zero >>\"$ARKIVA_RECORD_WRITE\"\n"
-                "done\n"
-                "[ -z \"$ARKIVA_RECORD_STDERR\" ] || printf '%s\\n' \"$ARKIVA_RECORD_STDERR\" >&2\n"
-                "code=${ARKIVA_RECORD_EXIT:-0}\n"
-                "for last; do :; done\n"
-                "size=32; [ -z \"$ARKIVA_RECORD_XZ_PARTIAL\" ] || size=12\n"
-                "if [ \"${0##*/}\" = xz ] && [ \"$code\" = 0 ]; then\n"
-                "  printf "
-                "'\\375\\067\\172\\130\\132\\000\\000\\004\\346\\326\\264\\106\\000\\000\\000\\000"
-                "\\034\\337\\104\\041\\037\\266\\363\\175\\001\\000\\000\\000\\000\\004\\131\\132' "
-                "| head -c $size >\"$last.xz\"\n"
-                "fi\n"
-                "exit $code\n");
+      WriteText(
+          dir / (std::string("bin/") + name),
+          "#!/bin/sh\nprintf '%s\\t%s\\t%s\\t%s\\t%s\\n' \"$0\" \"$(printf '[%s]' \"$@\")\" "
+          "\"$(pwd -P)\" \"$(ps -o sid= -p $$ | tr -d ' ')=$$ $(readlink /proc/self/fd/0)\" "
+          "\"${XZ_DEFAULTS-<unset>}\" >>\"$ARKIVA_RECORD\"\n"
+          "[ -z \"$ARKIVA_RECORD_WRITE\" ] || printf partial >\"$ARKIVA_RECORD_WRITE\"\n"
+          "for i in $(seq ${ARKIVA_RECORD_GROW:-0}); do\n"
+          "  sleep 0.1; head -c 65536 /dev/zero >>\"$ARKIVA_RECORD_WRITE\"\n"
+          "done\n"
+          "[ -z \"$ARKIVA_RECORD_STDERR\" ] || printf '%s\\n' \"$ARKIVA_RECORD_STDERR\" >&2\n"
+          "code=${ARKIVA_RECORD_EXIT:-0}\n"
+          "for last; do :; done\n"
+          "size=32; [ -z \"$ARKIVA_RECORD_XZ_PARTIAL\" ] || size=12\n"
+          "if [ \"${0##*/}\" = xz ] && [ \"$code\" = 0 ] && [ $size = 32 ] && [ -s \"$last\" ]; "
+          "then\n"
+          "  /usr/bin/xz -T1 -c -- \"$last\" >\"$last.xz\"\n"
+          "elif [ \"${0##*/}\" = xz ] && [ \"$code\" = 0 ]; then\n"
+          "  printf "
+          "'\\375\\067\\172\\130\\132\\000\\000\\004\\346\\326\\264\\106\\000\\000\\000\\000"
+          "\\034\\337\\104\\041\\037\\266\\363\\175\\001\\000\\000\\000\\000\\004\\131\\132' "
+          "| head -c $size >\"$last.xz\"\n"
+          "fi\n"
+          "exit $code\n");
       chmod((dir / (std::string("bin/") + name)).c_str(), 0755);
     }
   }

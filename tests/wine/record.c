@@ -10,13 +10,16 @@
  * midway); with ARKIVA_RECORD_GROW=n it then grows that file by n blocks of
  * 64 KB, one every 100 ms (a slow tar). ARKIVA_RECORD_STDERR is a line to
  * write to standard error. Started as xz.exe with exit code 0, it writes its
- * last argument + ".xz" as a whole, empty .xz file, as xz would; with
- * ARKIVA_RECORD_XZ_PARTIAL set, only the first 12 bytes of it (an xz ended
- * from outside that reported 0). */
+ * last argument + ".xz" as a whole .xz file of that argument's bytes (none
+ * when it is not there), as xz would; with ARKIVA_RECORD_XZ_PARTIAL set,
+ * only the first 12 bytes of an empty one (an xz ended from outside that
+ * reported 0). */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
+
+#include <lzma.h>
 
 static const char* Env(const char* name, const char* fallback) {
   const char* value = getenv(name);
@@ -88,10 +91,19 @@ int main(int argc, char** argv) {
     char output[MAX_PATH];
     snprintf(output, sizeof(output), "%s.xz", argv[argc - 1]);
     FILE* f = fopen(output, "wb");
-    if (f) {
+    FILE* in = getenv("ARKIVA_RECORD_XZ_PARTIAL") ? NULL : fopen(argv[argc - 1], "rb");
+    static unsigned char data[16 << 20], packed[17 << 20];
+    size_t got = in ? fread(data, 1, sizeof(data), in) : 0, size = 0;
+    if (in)
+      fclose(in);
+    if (f && got > 0 &&
+        lzma_easy_buffer_encode(0, LZMA_CHECK_CRC64, NULL, data, got, packed, &size,
+                                sizeof(packed)) == LZMA_OK)
+      fwrite(packed, 1, size, f);
+    else if (f)
       fwrite(kEmptyXz, 1, getenv("ARKIVA_RECORD_XZ_PARTIAL") ? 12 : sizeof(kEmptyXz), f);
+    if (f)
       fclose(f);
-    }
   }
   return code;
 }
