@@ -54,8 +54,10 @@ said=$(cd / && env -i PATH=/usr/bin:/bin HOME="$work/home" sh -c "$command" 2>&1
 case $said in *Setup*) echo "the first click ran setup: $said"; exit 1 ;; esac
 tar -tJf "$folder.tar.xz" | grep -qxF "$(basename "$folder")/inside" \
   || { echo "no archive of the folder"; exit 1; }
-# Nothing but the folder where runs keep their records while they run, empty.
-written=$(cd "$work/home" && find . -mindepth 1 | grep -vxE '\./\.local(/state(/arkiva)?)?' || true)
+# Nothing but the folders where runs keep their records and (without a
+# runtime folder, as here) their locks while they run, empty.
+written=$(cd "$work/home" && find . -mindepth 1 |
+          grep -vxE '\./\.local(/state(/arkiva)?)?|\./\.cache(/arkiva(/locks)?)?' || true)
 [ -z "$written" ] || { echo "the first click wrote to the home:"; find "$work/home"; exit 1; }
 
 # A plain start then sets up what only a user's own entry gives, and says so:
