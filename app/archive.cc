@@ -322,7 +322,8 @@ RunPlan PlanRun(const std::vector<std::string>& items, Progress* progress) {
     int64_t size = QueryFileSize(items[i].c_str());
     double weight = size > 0 ? size : 0;
     plan.tallies.emplace_back();
-    if (size == kSizeFolder) {
+    // A root is refused before anything runs: never walk a whole drive for it.
+    if (size == kSizeFolder && !SplitItemPath(items[i], kPosixNames).name.empty()) {
       ProgressReport report = {
           "tar", Translated("Reading \"%s\"", {ItemName(items[i])}), i + 1, items.size(), 0, 0, 0,
           0};
