@@ -170,7 +170,7 @@ class DropRun : public ArchiveRun {
 
   // Waits until no arkiva.exe runs; every one seen meanwhile joins `seen`.
   std::set<DWORD> Settle(std::set<DWORD> seen) {
-    for (int i = 0; i < 6000; ++i) {
+    for (int i = 0; i < 12000; ++i) {
       std::set<DWORD> now = RunningArkivas();
       if (now.empty())
         break;

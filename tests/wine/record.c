@@ -92,18 +92,24 @@ int main(int argc, char** argv) {
     snprintf(output, sizeof(output), "%s.xz", argv[argc - 1]);
     FILE* f = fopen(output, "wb");
     FILE* in = getenv("ARKIVA_RECORD_XZ_PARTIAL") ? NULL : fopen(argv[argc - 1], "rb");
-    static unsigned char data[16 << 20], packed[17 << 20];
-    size_t got = in ? fread(data, 1, sizeof(data), in) : 0, size = 0;
+    long length = in && fseek(in, 0, SEEK_END) == 0 ? ftell(in) : 0;
+    unsigned char* data = length > 0 ? malloc(length) : NULL;
+    unsigned char* packed = length > 0 ? malloc(length + 65536) : NULL;
+    size_t got = 0, size = 0;
+    if (data && packed && fseek(in, 0, SEEK_SET) == 0)
+      got = fread(data, 1, length, in);
     if (in)
       fclose(in);
     if (f && got > 0 &&
         lzma_easy_buffer_encode(0, LZMA_CHECK_CRC64, NULL, data, got, packed, &size,
-                                sizeof(packed)) == LZMA_OK)
+                                length + 65536) == LZMA_OK)
       fwrite(packed, 1, size, f);
     else if (f)
       fwrite(kEmptyXz, 1, getenv("ARKIVA_RECORD_XZ_PARTIAL") ? 12 : sizeof(kEmptyXz), f);
     if (f)
       fclose(f);
+    free(data);
+    free(packed);
   }
   return code;
 }
