@@ -217,8 +217,12 @@ ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder
 }
 
 // tar into the claimed Name.tar, then xz, which replaces it with Name.tar.xz.
-// Whatever goes wrong, the Name.tar this run made is removed again, and
-// only that: a file another put in its place is never touched.
+// tar writes into the file this run created and holds (its standard
+// output), never into whatever the name may come to name: in a folder
+// another user may write, a link or a pipe put there would take the tar of
+// a private folder elsewhere. Whatever goes wrong, the Name.tar this run
+// made is removed again, and only that: a file another put in its place is
+// never touched.
 ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& name,
                             const ArchiveLines& lines, const ItemProgress& where,
                             RunRecord* record) {
@@ -236,16 +240,18 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
   if (claim.result == FileClaim::kFailed)
     return Failed(
         Translated("\"%s\" could not be created beside it: %s", {tar_name, claim.reason}));
-  FileIdentity claimed = QueryFileIdentity(tar_path);
+  FileIdentity claimed = claim.file.Identity();
   record->NoteOutput(tar_name, claimed);
 
   // tar by the size of what it has written, against what it will hold.
   uint64_t expected = ExpectedTarSize(tally);
   StepWatch watch =
       Step(where, "tar", Translated("Creating \"%s\"", {tar_name}), 0, kTarShare, expected,
-           [&](Subprocess*) { return WrittenFraction(GrowingFileSize(tar_path), expected); });
+           [&](Subprocess*) { return WrittenFraction(claim.file.Size(), expected); });
   ProgramRun tar = RunProgram("tar", lines.tar, folder_part, kHiddenWindow, TarEnvironment(),
-                              where.progress ? &watch : nullptr);
+                              where.progress ? &watch : nullptr, claim.file.Handle());
+  int64_t tar_bytes = claim.file.Size();
+  claim.file.Close();  // xz reads it by name, and removes it when done
   // What tar could not read is left out; the rest makes the archive.
   TarResult judged = JudgeTar(tar, lines.tar.operands.back());
   ArchiveStatus status;
@@ -259,7 +265,7 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
         {tar_name}));
   else
     status = RunXz(lines.xz, folder_part, tar_path, tar_path + ".xz", tar_name + ".xz", where,
-                   kTarShare, record, GrowingFileSize(tar_path));
+                   kTarShare, record, tar_bytes);
   if (status.outcome == ArchiveStatus::kArchived && judged.outcome == TarResult::kWithWarnings)
     status.warning = TarWarning(status.cause, name, judged.warnings) +
                      (status.warning.empty() ? "" : "\n" + status.warning);
@@ -372,7 +378,7 @@ ArchiveLines BuildArchiveLines(const std::string& name, bool folder, bool posix_
   std::string operand = OperandName(name, posix_names);
   if (!folder)
     return {{}, {"-zv", {operand}}};
-  return {{"cf", {operand + ".tar", operand}}, {"-zv", {operand + ".tar"}}};
+  return {{"cf -", {operand}}, {"-zv", {operand + ".tar"}}};
 }
 
 std::string ItemName(const std::string& argument) {

@@ -11,7 +11,7 @@
 // The arguments that archive the item `name` (a bare name, no folder); on
 // Windows their ArgumentLine is the exact line each program gets.
 struct ArchiveLines {
-  CommandArguments tar;  // folder flow: cf "Name.tar" "Name"
+  CommandArguments tar;  // folder flow: cf - "Name", into the claimed Name.tar
   CommandArguments xz;   // folder flow: -zv "Name.tar"; file flow: -zv "Name"
 };
 

@@ -72,8 +72,9 @@ bool WaitWatching(Subprocess* child, const StepWatch* watch) {
 
 ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
                       const std::string& folder, SubprocessWindow window,
-                      const ChildEnvironment& environment, const StepWatch* watch) {
-  Subprocess child(program, arguments, folder, window, environment);
+                      const ChildEnvironment& environment, const StepWatch* watch,
+                      intptr_t output) {
+  Subprocess child(program, arguments, folder, window, environment, output);
   if (!child.Started())
     return {ProgramRun::kNotStarted, 0, NotStartedBecause(child.StartError()), ""};
   bool stopped = WaitWatching(&child, watch);

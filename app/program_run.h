@@ -47,10 +47,12 @@ struct StepWatch {
 // arkiva's own, and waits for it to end. With a `watch` it shows its
 // progress, and it is stopped when the user cancels. It is stopped too when
 // the user interrupts; a shown run gets the interrupt with the user's
-// terminal (or console), and counts as stopped when it comes.
+// terminal (or console), and counts as stopped when it comes. A hidden
+// program's standard output goes into `output` when there is one.
 ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
                       const std::string& folder, SubprocessWindow window,
-                      const ChildEnvironment& environment, const StepWatch* watch = nullptr);
+                      const ChildEnvironment& environment, const StepWatch* watch = nullptr,
+                      intptr_t output = -1);
 
 // Why a run that did not succeed failed, in words for the user, such as
 // "tar failed (exit code 2):" followed by the last lines of its error output.

@@ -25,16 +25,16 @@ TEST(BuildArchiveLines, ExactLinesAndSafeOperands) {
     const char* tar;
     const char* xz;
   } cases[] = {
-      {"My Photos", true, false, "cf \"My Photos.tar\" \"My Photos\"", "-zv \"My Photos.tar\""},
+      {"My Photos", true, false, "cf - \"My Photos\"", "-zv \"My Photos.tar\""},
       {"report.final", false, false, "", "-zv \"report.final\""},
-      {"", true, false, "cf \".tar\" \"\"", "-zv \".tar\""},
-      {"-v", true, false, "cf \"./-v.tar\" \"./-v\"", "-zv \"./-v.tar\""},
+      {"", true, false, "cf - \"\"", "-zv \".tar\""},
+      {"-v", true, false, "cf - \"./-v\"", "-zv \"./-v.tar\""},
       {"-d", false, false, "", "-zv \"./-d\""},
       {"-", false, false, "", "-zv \"./-\""},
-      {"@list", true, false, "cf \"./@list.tar\" \"./@list\"", "-zv \"./@list.tar\""},
-      {"a-b@c", true, false, "cf \"a-b@c.tar\" \"a-b@c\"", "-zv \"a-b@c.tar\""},
-      {"a:b", true, false, "cf \"a:b.tar\" \"a:b\"", "-zv \"a:b.tar\""},
-      {"a:b", true, true, "cf \"./a:b.tar\" \"./a:b\"", "-zv \"./a:b.tar\""},
+      {"@list", true, false, "cf - \"./@list\"", "-zv \"./@list.tar\""},
+      {"a-b@c", true, false, "cf - \"a-b@c\"", "-zv \"a-b@c.tar\""},
+      {"a:b", true, false, "cf - \"a:b\"", "-zv \"a:b.tar\""},
+      {"a:b", true, true, "cf - \"./a:b\"", "-zv \"./a:b.tar\""},
   };
   for (const Case& c : cases) {
     ArchiveLines lines = BuildArchiveLines(c.name, c.folder, c.posix);
@@ -48,8 +48,7 @@ TEST_F(ArchiveRun, FolderRunsTarHiddenThenXzShownInTheParent) {
   ASSERT_EQ(0, Arkiva(dir / "My Photos", kRecording));
   auto records = Records();
   ASSERT_EQ(2u, records.size());
-  ExpectLaunch(records[0], "tar", "cf \"My Photos.tar\" \"My Photos\"",
-               {"cf", "My Photos.tar", "My Photos"}, dir.path, true);
+  ExpectLaunch(records[0], "tar", "cf - \"My Photos\"", {"cf", "-", "My Photos"}, dir.path, true);
   ExpectLaunch(records[1], "xz", "-zv \"My Photos.tar\"", {"-zv", "My Photos.tar"}, dir.path,
                false);
 }
@@ -82,8 +81,7 @@ TEST_F(ArchiveRun, TrailingSeparatorAndBareName) {
   ASSERT_EQ(0, Arkiva("notes.txt", kRecording, dir.path));
   auto records = Records();
   ASSERT_EQ(3u, records.size());
-  ExpectLaunch(records[0], "tar", "cf \"data.tar\" \"data\"", {"cf", "data.tar", "data"}, dir.path,
-               true);
+  ExpectLaunch(records[0], "tar", "cf - \"data\"", {"cf", "-", "data"}, dir.path, true);
   ExpectLaunch(records[1], "xz", "-zv \"data.tar\"", {"-zv", "data.tar"}, dir.path, false);
   ExpectLaunch(records[2], "xz", "-zv \"notes.txt\"", {"-zv", "notes.txt"}, dir.path, false);
 }
@@ -95,8 +93,7 @@ TEST_F(ArchiveRun, OptionLikeNamesBecomeOperands) {
   ASSERT_EQ(0, Arkiva(dir / "@d", kRecording));
   auto records = Records();
   ASSERT_EQ(3u, records.size());
-  ExpectLaunch(records[0], "tar", "cf \"./-v.tar\" \"./-v\"", {"cf", "./-v.tar", "./-v"}, dir.path,
-               true);
+  ExpectLaunch(records[0], "tar", "cf - \"./-v\"", {"cf", "-", "./-v"}, dir.path, true);
   ExpectLaunch(records[1], "xz", "-zv \"./-v.tar\"", {"-zv", "./-v.tar"}, dir.path, false);
   ExpectLaunch(records[2], "xz", "-zv \"./@d\"", {"-zv", "./@d"}, dir.path, false);
 }
@@ -251,48 +248,67 @@ TEST_F(ArchiveRun, AnotherUsersLockFolderStopsNoRun) {
   rmdir(taken.c_str());
 }
 
-// Another user who may write the folder puts a file of theirs in Name.tar's
-// place after tar or before xz reads it: the run fails and says so, their
-// file is left alone, and nothing of theirs is reported as the item's.
-TEST_F(ArchiveRun, ATarSwappedByAnotherIsNeverTakenForTheItem) {
+// Another user who may write the folder puts something of theirs in
+// Name.tar's place: a link to a file of the user's before tar writes, which
+// tar would fill; a pipe, through which they would read the tar of a
+// private folder; their own tar after tar or before xz reads it. tar writes
+// into the file the run created, so the link and the pipe get nothing; the
+// run fails and says so, their file is left alone, and nothing of theirs is
+// reported as the item's.
+TEST_F(ArchiveRun, ANameSwappedByAnotherIsNeverWrittenNorTakenForTheItem) {
   MakeDir(dir / "data");
   WriteText(dir / "data/f", "the user's");
+  WriteText(dir / "victim", "the user's other file");
   MakeDir(dir / "theirs");
   WriteText(dir / "theirs/payload.sh", std::string(30000, 'p'));
   MakeDir(dir / "bin");
-  std::string swap = "/usr/bin/tar cf '" + dir / "payload.tar" + "' -C '" + dir.path +
-                     "' theirs && mv -f '" + dir / "payload.tar" + "' '" + dir / "data.tar" + "'";
+  std::string tar = dir / "data.tar";
+  std::string theirs = "/usr/bin/tar cf '" + dir / "payload.tar" + "' -C '" + dir.path +
+                       "' theirs && mv -f '" + dir / "payload.tar" + "' '" + tar + "'";
+  const std::string replaced_while =
+      "\"data.tar\" was replaced by another file while the run went on; that file is left as it "
+      "is.";
   struct {
     const char* program;
-    const char* script;
-    const char* told;
+    std::string script;
+    std::string told;
+    const char* left;  // what stands as data.tar, or "data.tar.xz": their archive
   } rows[] = {
-      {"tar", "/usr/bin/tar \"$@\" || exit; ",
-       "\"data.tar\" was replaced by another file while the run went on; that file is left as it "
-       "is."},
-      {"xz", "",
-       "\"data.tar\" was replaced by another file before xz read it: \"data.tar.xz\" "
-       "holds that file, and is kept."},
+      {"tar", "rm '" + tar + "' && ln -s victim '" + tar + "' && exec /usr/bin/tar \"$@\"",
+       replaced_while, "link"},
+      {"tar", "rm '" + tar + "' && mkfifo '" + tar + "' && exec /usr/bin/tar \"$@\"",
+       replaced_while, "pipe"},
+      {"tar", "/usr/bin/tar \"$@\" || exit; " + theirs, replaced_while, "their tar"},
+      {"xz", theirs + " && exec /usr/bin/xz \"$@\"",
+       "\"data.tar\" was replaced by another file before xz read it: \"data.tar.xz\" holds that "
+       "file, and is kept.",
+       "data.tar.xz"},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.program);
+    SCOPED_TRACE(row.script);
     std::string wrapper = dir / "bin/" + row.program;
-    WriteText(wrapper, std::string("#!/bin/sh\n") + row.script + swap + "\n" +
-                           (std::string(row.program) == "xz" ? "exec /usr/bin/xz \"$@\"\n" : ""));
+    WriteText(wrapper, "#!/bin/sh\n" + row.script + "\n");
     chmod(wrapper.c_str(), 0755);
     EXPECT_EQ(1, Arkiva(dir / "data", kReal, "", {"PATH=" + dir / "bin:/usr/bin:/bin"}));
-    EXPECT_EQ("Could not archive \"data\": " + std::string(row.told), message);
+    EXPECT_EQ("Could not archive \"data\": " + row.told, message);
     std::remove(wrapper.c_str());
-    if (std::string(row.program) == "tar") {
+    EXPECT_EQ("the user's other file", ReadText(dir / "victim"));
+    struct stat st;
+    std::string left = lstat(tar.c_str(), &st) != 0 ? "data.tar.xz"
+                       : S_ISLNK(st.st_mode)        ? "link"
+                       : S_ISFIFO(st.st_mode)       ? "pipe"
+                                                    : "their tar";
+    EXPECT_EQ(row.left, left);
+    if (left == "their tar") {
       std::string listed;
-      EXPECT_EQ(0, RunShell("tar tf '" + dir / "data.tar" + "'", &listed));
+      EXPECT_EQ(0, RunShell("tar tf '" + tar + "'", &listed));
       EXPECT_EQ(std::vector<std::string>({"theirs/", "theirs/payload.sh"}), Lines(listed));
-      std::remove((dir / "data.tar").c_str());
-    } else {
+    } else if (left == "data.tar.xz") {
       EXPECT_EQ(std::vector<std::string>({"theirs/", "theirs/payload.sh"}),
                 Members(dir / "data.tar.xz"));
-      std::remove((dir / "data.tar.xz").c_str());
     }
+    std::remove(tar.c_str());
+    std::remove((dir / "data.tar.xz").c_str());
   }
 }
 
@@ -384,6 +400,28 @@ TEST_F(ArchiveRun, ARelativePathEntryIsNeverSearched) {
 
 // The user's settings for tar and xz never change what arkiva makes or
 // removes: the same archive, the item kept, nothing beside it.
+// tar writes the archive into the run's Name.tar through its standard
+// output: it holds exactly what `tar cf Name.tar Name` writes by name (a
+// bsdtar writing to standard output would pad it to a whole 10 KiB block).
+TEST_F(ArchiveRun, TarThroughItsOutputWritesWhatItWritesByName) {
+  MakeDir(dir / "Proj");
+  MakeDir(dir / "Proj" + kSep + "sub");
+  WriteText(dir / "Proj" + kSep + "odd.bin", Noise(1000, 3));
+  WriteText(dir / "Proj" + kSep + "sub" + kSep + "notes.txt", "notes");
+  ASSERT_EQ(0, Arkiva(dir / "Proj", kReal)) << message;
+#ifdef _WIN32
+  ASSERT_EQ(0, RunCommandLine("\"" + BuildPath("realbin/tar.exe") + "\" cf by-name.tar Proj",
+                              dir.path, nullptr));
+#else
+  ASSERT_EQ(0, RunArgv({"tar", "cf", "by-name.tar", "Proj"}, dir.path, nullptr));
+#endif
+  std::string differs;
+  EXPECT_EQ(0, RunShell("xz -dc '" + UnixPath(dir / "Proj.tar.xz") + "' | cmp - '" +
+                            UnixPath(dir / "by-name.tar") + "'",
+                        &differs))
+      << differs;
+}
+
 TEST_F(ArchiveRun, TheUsersTarAndXzSettingsChangeNothing) {
   MakeDir(dir / "Proj");
   WriteText(dir / "Proj" + kSep + "notes.txt", "notes");

@@ -121,7 +121,10 @@ class ArchiveRun : public ::testing::Test {
 
   // The recording tar and xz, in dir/bin (Windows: the build's recbin). Each
   // appends a line: program, arguments, folder, session and input, and the
-  // XZ_DEFAULTS it got (last field). xz leaves a whole .xz file of its
+  // XZ_DEFAULTS it got (last field). With ARKIVA_RECORD_WRITE, tar writes
+  // "partial" (and ARKIVA_RECORD_GROW blocks, one each 100 ms) into its
+  // standard output, where tar cf - writes; xz into the file that names.
+  // xz leaves a whole .xz file of its
   // input's bytes (an empty one for none) when it exits 0 (only the first
   // 12 bytes of an empty one with ARKIVA_RECORD_XZ_PARTIAL).
   void MakeRecordingDoubles() {
@@ -132,10 +135,11 @@ class ArchiveRun : public ::testing::Test {
           "#!/bin/sh\nprintf '%s\\t%s\\t%s\\t%s\\t%s\\n' \"$0\" \"$(printf '[%s]' \"$@\")\" "
           "\"$(pwd -P)\" \"$(ps -o sid= -p $$ | tr -d ' ')=$$ $(readlink /proc/self/fd/0)\" "
           "\"${XZ_DEFAULTS-<unset>}\" >>\"$ARKIVA_RECORD\"\n"
-          "[ -z \"$ARKIVA_RECORD_WRITE\" ] || printf partial >\"$ARKIVA_RECORD_WRITE\"\n"
-          "for i in $(seq ${ARKIVA_RECORD_GROW:-0}); do\n"
-          "  sleep 0.1; head -c 65536 /dev/zero >>\"$ARKIVA_RECORD_WRITE\"\n"
-          "done\n"
+          "write() { printf partial; for i in $(seq ${ARKIVA_RECORD_GROW:-0}); do\n"
+          "  sleep 0.1; head -c 65536 /dev/zero; done; }\n"
+          "if [ -z \"$ARKIVA_RECORD_WRITE\" ]; then :\n"
+          "elif [ \"${0##*/}\" = tar ]; then write\n"
+          "else write >\"$ARKIVA_RECORD_WRITE\"; fi\n"
           "[ -z \"$ARKIVA_RECORD_STDERR\" ] || printf '%s\\n' \"$ARKIVA_RECORD_STDERR\" >&2\n"
           "code=${ARKIVA_RECORD_EXIT:-0}\n"
           "for last; do :; done\n"

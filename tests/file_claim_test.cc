@@ -9,7 +9,11 @@ TEST(ClaimNewFile, OnlyANameNobodyHasIsClaimed) {
   FileClaim claim = ClaimNewFile(dir / "new.tar");
   EXPECT_EQ(FileClaim::kClaimed, claim.result);
   EXPECT_EQ("", claim.reason);
-  EXPECT_EQ("", ReadText(dir / "new.tar"));  // made, empty, closed again
+  EXPECT_EQ("", ReadText(dir / "new.tar"));  // made, empty, held open
+  EXPECT_TRUE(claim.file.IsOpen());
+  EXPECT_EQ(0, claim.file.Size());
+  EXPECT_TRUE(SameFile(QueryFileIdentity(dir / "new.tar"), claim.file.Identity()));
+  claim.file.Close();
 
   // The second claim of one name loses, and the file stays as it was.
   WriteText(dir / "new.tar", "first run's data");

@@ -277,10 +277,10 @@ class HostileWorld : public ArchiveRun {
                         "':/usr/bin:/bin '" + BuildPath("arkiva") + "' '" + item + "'",
                     &out);
   }
-  // A tar that writes "$2" slowly: 64 KB every 100 ms, `blocks` times.
+  // A tar that writes its archive slowly: 64 KB every 100 ms, `blocks` times.
   void SlowTar(int blocks) {
-    StandIn("tar", ": >\"$2\"\nfor i in $(seq " + std::to_string(blocks) +
-                       "); do sleep 0.1; head -c 65536 /dev/zero >>\"$2\"; done\n");
+    StandIn("tar", "for i in $(seq " + std::to_string(blocks) +
+                       "); do sleep 0.1; head -c 65536 /dev/zero; done\n");
   }
   void AwaitFile(const std::string& path) {
     for (int i = 0; i < 1000 && !(PathExists(path) && !ReadText(path).empty()); ++i)

@@ -13,7 +13,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cache=${ARKIVA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/arkiva}
 recipe=$(cat "$here/build.sh" "$here/libarchive-utf8-acp.patch" \
-           "$here/libarchive-walk-past-unreadable.patch" "$here/xz-sync-before-unlink.patch" \
+           "$here/libarchive-walk-past-unreadable.patch" \
+           "$here/libarchive-regular-stdout-unpadded.patch" "$here/xz-sync-before-unlink.patch" \
            "$here/utf8.manifest" |
          sha256sum | cut -c1-16)
 out=$cache/windows-programs-$recipe
@@ -83,7 +84,7 @@ echo "third_party: building xz.exe" >&2
   fail "the xz build failed"
 
 echo "third_party: building tar.exe (bsdtar)" >&2
-for p in libarchive-utf8-acp libarchive-walk-past-unreadable; do
+for p in libarchive-utf8-acp libarchive-walk-past-unreadable libarchive-regular-stdout-unpadded; do
   (cd "$la_src" && patch -p1 <"$here/$p.patch") >>"$log" 2>&1 ||
     fail "the libarchive patch $p.patch does not apply"
 done

@@ -13,13 +13,11 @@ FileClaim ClaimNewFile(const std::string& path, const std::string& like) {
   if (!like.empty() && stat(like.c_str(), &item) == 0)
     mode &= S_IRWXU | (item.st_mode & (S_IRWXG | S_IRWXO));
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-  if (fd >= 0) {
-    close(fd);
-    return {FileClaim::kClaimed, ""};
-  }
+  if (fd >= 0)
+    return {FileClaim::kClaimed, "", HeldFile(fd)};
   if (errno == EEXIST)
-    return {FileClaim::kExists, ""};
-  return {FileClaim::kFailed, SystemErrorText(errno)};
+    return {FileClaim::kExists, "", HeldFile()};
+  return {FileClaim::kFailed, SystemErrorText(errno), HeldFile()};
 }
 
 bool RemoveClaimedFile(const std::string& path) {

@@ -5,18 +5,18 @@
 #include "host/system_error.h"
 
 FileClaim ClaimNewFile(const std::string& path, const std::string&) {
-  HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
-  if (file != INVALID_HANDLE_VALUE) {
-    CloseHandle(file);
-    return {FileClaim::kClaimed, ""};
-  }
+  // Its size and identity are read through the handle, as the C runtime
+  // of the tar that writes into it reads them.
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                            NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (file != INVALID_HANDLE_VALUE)
+    return {FileClaim::kClaimed, "", HeldFile(reinterpret_cast<intptr_t>(file))};
   DWORD error = GetLastError();
   // A folder of that name answers "access denied", not "exists".
   if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
       (error == ERROR_ACCESS_DENIED && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES))
-    return {FileClaim::kExists, ""};
-  return {FileClaim::kFailed, SystemErrorText(error)};
+    return {FileClaim::kExists, "", HeldFile()};
+  return {FileClaim::kFailed, SystemErrorText(error), HeldFile()};
 }
 
 bool RemoveClaimedFile(const std::string& path) {

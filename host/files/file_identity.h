@@ -20,6 +20,9 @@ struct FileIdentity {
 
 // The identity of the file `path` names; unknown when there is none.
 FileIdentity QueryFileIdentity(const std::string& path);
+// The identity of the file an open `handle` (a POSIX descriptor, a Windows
+// HANDLE) reaches.
+FileIdentity QueryHandleIdentity(intptr_t handle);
 
 // Whether `now` is the file that was `recorded`. A birth time counts only
 // where both have one.

@@ -56,7 +56,7 @@ std::vector<std::string> ProgramCandidates(const std::string& program) {
 // `report` (closed on exec) and ends the child.
 [[noreturn]] void StartChild(char* const* argv, char* const* envp,
                              const std::vector<std::string>& candidates, const std::string& folder,
-                             bool hidden, int errors_write, int input_read, int report,
+                             bool hidden, int errors_write, int input_read, int output, int report,
                              pid_t parent) {
   // The child ends with arkiva, however arkiva ends (kill -9, an
   // out-of-memory kill, a crashed session): SIGTERM, on which xz removes the
@@ -84,7 +84,8 @@ std::vector<std::string> ProgramCandidates(const std::string& program) {
     if (null > 0)
       close(null);
   }
-  ok = ok && (input_read < 0 || dup2(input_read, 0) == 0) && dup2(errors_write, 2) == 2;
+  ok = ok && (input_read < 0 || dup2(input_read, 0) == 0) && (output < 0 || dup2(output, 1) == 1) &&
+       dup2(errors_write, 2) == 2;
   // A file that is no program is an error (ENOEXEC), never a script for
   // the shell; one that cannot be run is one when no later one can.
   int error = ok ? ENOENT : errno, denied = 0;
@@ -117,7 +118,7 @@ void InitSubprocesses() {
 
 Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
                        const std::string& folder, SubprocessWindow window,
-                       const ChildEnvironment& environment) {
+                       const ChildEnvironment& environment, intptr_t output) {
   std::vector<std::string> args = SplitCommandLine(program);
   if (args.empty() || args[0].empty()) {
     start_error_ = ENOENT;
@@ -165,7 +166,7 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
     pid_t pid = fork();
     if (pid == 0)
       StartChild(argv.data(), envp.data(), candidates, folder, hidden, errors_write, input_read,
-                 report[1], parent);
+                 hidden ? static_cast<int>(output) : -1, report[1], parent);
     close(report[1]);
     if (pid < 0) {
       failed = errno;

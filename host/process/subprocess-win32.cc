@@ -122,7 +122,7 @@ void InitSubprocesses() {
 
 Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
                        const std::string& folder, SubprocessWindow window,
-                       const ChildEnvironment& environment) {
+                       const ChildEnvironment& environment, intptr_t output) {
   std::string application = FindProgram(program);
   if (application.empty()) {
     start_error_ = ERROR_FILE_NOT_FOUND;
@@ -141,7 +141,7 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
   // Suspended until it is in the job: it starts nothing of its own first.
   DWORD creation = NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED;
   BOOL inherit = FALSE;
-  HANDLE errors_write = NULL;
+  HANDLE errors_write = NULL, output_copy = NULL;
   HANDLE console_in = INVALID_HANDLE_VALUE, console_out = INVALID_HANDLE_VALUE;
   if (window == kHiddenWindow) {
     // Its error output through a pipe, and no console window at all:
@@ -169,6 +169,17 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
     si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     si.hStdError = errors_write;
     inherit = TRUE;
+    // The file it writes into, as an inheritable copy that lives only
+    // until the child has its own.
+    if (output != -1 &&
+        !DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(output), GetCurrentProcess(),
+                         &output_copy, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+      start_error_ = GetLastError();
+      CloseHandle(errors_write);
+      return;
+    }
+    if (output_copy)
+      si.hStdOutput = output_copy;
   } else {
     // A console of this process's, which the program shares: it reports
     // there as it goes, and what it said can still be read once it has
@@ -202,7 +213,7 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
                             &block[0], folder.empty() ? NULL : folder.c_str(), &si, &pi) != 0;
   if (!started_)
     start_error_ = GetLastError();
-  for (HANDLE h : {errors_write, console_in, console_out})
+  for (HANDLE h : {errors_write, output_copy, console_in, console_out})
     if (h && h != INVALID_HANDLE_VALUE)
       CloseHandle(h);
   if (!started_) {

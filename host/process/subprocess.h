@@ -1,6 +1,8 @@
 #ifndef ARKIVA_HOST_PROCESS_SUBPROCESS_H_
 #define ARKIVA_HOST_PROCESS_SUBPROCESS_H_
 
+#include <stdint.h>
+
 #include <string>
 #include <vector>
 
@@ -71,8 +73,11 @@ class Subprocess {
   // Starts `program` with `arguments` in `folder` (empty: this process's).
   // Windows passes their ArgumentLine; POSIX each operand as one argument,
   // as it stands, so any name Linux allows reaches the program whole.
+  // A hidden child writes its standard output into the open file `output`
+  // (a POSIX descriptor, a Windows HANDLE; -1: none) when there is one
+  // (tar cf - writes the archive there), else where arkiva's goes.
   Subprocess(const char* program, const CommandArguments& arguments, const std::string& folder,
-             SubprocessWindow window, const ChildEnvironment& environment);
+             SubprocessWindow window, const ChildEnvironment& environment, intptr_t output = -1);
   // Stops a child that is still running, reaps it and closes what it holds.
   ~Subprocess();
   Subprocess(const Subprocess&) = delete;

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       abort();
     using Args = std::vector<std::string>;
     if (SplitCommandLine(("\"tar\" " + ArgumentLine(folder.tar)).c_str()) !=
-        Args{"tar", "cf", operand + ".tar", operand})
+        Args{"tar", "cf", "-", operand})
       abort();
     if (SplitCommandLine(("\"xz\" " + ArgumentLine(folder.xz)).c_str()) !=
         Args{"xz", "-zv", operand + ".tar"})

@@ -7,15 +7,16 @@
  * code. With ARKIVA_RECORD_ECHO set it copies standard input to standard
  * output as "out:<data>" and to standard error as "err:<data>".
  * ARKIVA_RECORD_WRITE names a file to write "partial" into (a tar that fails
- * midway); with ARKIVA_RECORD_GROW=n it then grows that file by n blocks of
- * 64 KB, one every 100 ms (a slow tar). ARKIVA_RECORD_STDERR is a line to
- * write to standard error. Started as xz.exe with exit code 0, it writes its
- * last argument + ".xz" as a whole .xz file of that argument's bytes (none
- * when it is not there), as xz would; with ARKIVA_RECORD_XZ_PARTIAL set,
- * only the first 12 bytes of an empty one (an xz ended from outside that
- * reported 0). */
+ * midway; tar.exe writes into its standard output, as tar cf - does); with ARKIVA_RECORD_GROW=n it
+ * then grows that file by n blocks of 64 KB, one every 100 ms (a slow tar). ARKIVA_RECORD_STDERR is
+ * a line to write to standard error. Started as xz.exe with exit code 0, it writes its last
+ * argument + ".xz" as a whole .xz file of that argument's bytes (none when it is not there), as xz
+ * would; with ARKIVA_RECORD_XZ_PARTIAL set, only the first 12 bytes of an empty one (an xz ended
+ * from outside that reported 0). */
 #include <stdio.h>
 #include <stdlib.h>
+#include <fcntl.h>
+#include <io.h>
 #include <string.h>
 #include <windows.h>
 
@@ -67,9 +68,13 @@ int main(int argc, char** argv) {
     fprintf(pid_file, "%lu\n", GetCurrentProcessId());
     fclose(pid_file);
   }
+  const char* name = strrchr(self, '\\') ? strrchr(self, '\\') + 1 : self;
   const char* partial = Env("ARKIVA_RECORD_WRITE", NULL);
   if (partial) {
-    FILE* f = fopen(partial, "wb");
+    int tar = _stricmp(name, "tar.exe") == 0;
+    if (tar)
+      _setmode(_fileno(stdout), _O_BINARY);
+    FILE* f = tar ? stdout : fopen(partial, "wb");
     if (f) {
       fputs("partial", f);
       static char block[65536];
@@ -78,7 +83,10 @@ int main(int argc, char** argv) {
         Sleep(100);
         fwrite(block, 1, sizeof(block), f);
       }
-      fclose(f);
+      if (f == stdout)
+        fflush(f);
+      else
+        fclose(f);
     }
   }
   const char* line = Env("ARKIVA_RECORD_STDERR", NULL);
@@ -86,7 +94,6 @@ int main(int argc, char** argv) {
     fprintf(stderr, "%s\n", line);
   Sleep(atoi(Env("ARKIVA_RECORD_SLEEP", "0")));
   int code = atoi(Env("ARKIVA_RECORD_EXIT", "0"));
-  const char* name = strrchr(self, '\\') ? strrchr(self, '\\') + 1 : self;
   if (code == 0 && _stricmp(name, "xz.exe") == 0 && argc > 1) {
     char output[MAX_PATH];
     snprintf(output, sizeof(output), "%s.xz", argv[argc - 1]);

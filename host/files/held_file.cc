@@ -1,0 +1,14 @@
+#include "host/files/held_file.h"
+
+HeldFile& HeldFile::operator=(HeldFile&& other) {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = kNone;
+  }
+  return *this;
+}
+
+FileIdentity HeldFile::Identity() const {
+  return handle_ != kNone ? QueryHandleIdentity(handle_) : FileIdentity();
+}
