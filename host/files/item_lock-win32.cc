@@ -38,6 +38,29 @@ std::string UpperCase(std::wstring text) {
   return Narrow(text);
 }
 
+// The user's own folder for locks, made when missing: %LOCALAPPDATA%\arkiva
+// \locks, else %TEMP%\arkiva-locks; both are in the user's profile, where
+// no other user may create a file. (A Global\ object's name is anyone's to
+// take first, which would stop every run of the user's.)
+std::wstring LockFolder() {
+  std::vector<wchar_t> buffer(32768);
+  DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", buffer.data(), buffer.size());
+  if (length > 0 && length < buffer.size()) {
+    std::wstring folder(buffer.data(), length);
+    CreateDirectoryW(folder.c_str(), NULL);  // a profile's is there; a test's may not be
+    folder += L"\\arkiva";
+    CreateDirectoryW(folder.c_str(), NULL);
+    folder += L"\\locks";
+    if (CreateDirectoryW(folder.c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS)
+      return folder;
+  }
+  length = GetTempPathW(buffer.size(), buffer.data());
+  std::wstring folder = std::wstring(buffer.data(), length < buffer.size() ? length : 0);
+  folder += L"arkiva-locks";
+  CreateDirectoryW(folder.c_str(), NULL);
+  return folder;
+}
+
 }  // namespace
 
 ItemLock::ItemLock(const std::string& folder, const std::string& name) {
@@ -45,26 +68,32 @@ ItemLock::ItemLock(const std::string& folder, const std::string& name) {
   if (!path.empty() && path.back() != L'\\')
     path += L'\\';
   path += Wide(name);
-  // Global: the same item reached from another session is the same item.
-  std::string mutex_name = "Global\\" + ItemLockName(UpperCase(path));
-  mutex_ = CreateMutexA(NULL, FALSE, mutex_name.c_str());
-  DWORD error = GetLastError();
-  if (mutex_ && error != ERROR_ALREADY_EXISTS) {
-    state_ = kHeld;
-    return;
-  }
-  if (mutex_)
-    CloseHandle(mutex_);
-  mutex_ = nullptr;
-  // Denied: another user's run holds it.
-  if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) {
-    state_ = kBusy;
-    return;
+  std::wstring lock_path = LockFolder() + L"\\" + Wide(ItemLockName(UpperCase(path)));
+  // Held open without sharing, and gone when the last handle closes,
+  // however the process ends. A lock file whose holder is closing it is
+  // briefly refused (a pending delete): it is tried again.
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    lock_ = CreateFileW(lock_path.c_str(), GENERIC_WRITE | DELETE, 0, NULL, OPEN_ALWAYS,
+                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    if (lock_ != INVALID_HANDLE_VALUE) {
+      state_ = kHeld;
+      return;
+    }
+    lock_ = nullptr;
+    error = GetLastError();
+    if (error == ERROR_SHARING_VIOLATION) {
+      state_ = kBusy;
+      return;
+    }
+    if (error != ERROR_ACCESS_DENIED)
+      break;
+    Sleep(10);
   }
   reason_ = SystemErrorText(error);
 }
 
 ItemLock::~ItemLock() {
-  if (mutex_)
-    CloseHandle(mutex_);
+  if (lock_)
+    CloseHandle(lock_);
 }

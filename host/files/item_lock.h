@@ -15,7 +15,8 @@
 // beside the user's files:
 // - POSIX: flock on a file in a private runtime folder ($XDG_RUNTIME_DIR/
 //   arkiva, else /tmp/arkiva-UID, mode 0700), removed again on release;
-// - Windows: a named mutex in the Global namespace.
+// - Windows: a file in the user's %LOCALAPPDATA%\arkiva\locks, held open
+//   without sharing and deleted on close.
 // Both are named by a hash of the item's path with its folder resolved
 // (POSIX realpath; Windows the folder's final path, upper case), so that
 // two spellings of one folder meet.
@@ -40,7 +41,7 @@ class ItemLock {
   State state_ = kFailed;
   std::string reason_;
 #ifdef _WIN32
-  void* mutex_ = nullptr;
+  void* lock_ = nullptr;
 #else
   int folder_ = -1;
   int file_ = -1;
