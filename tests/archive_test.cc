@@ -15,6 +15,10 @@
 #include <unistd.h>
 #endif
 
+#ifdef _WIN32
+#include "host/files/item_lock.h"
+#include "host/wide_text.h"
+#endif
 #include "tests/arkiva_run.h"
 #include "tests/test_util.h"
 
@@ -362,6 +366,29 @@ TEST_F(ArchiveRun, AFileHeldWithoutSharingIsLeftOutAndTold) {
   EXPECT_EQ((std::vector<std::string>{"Docs/", "Docs/a", "Docs/mid/", "Docs/z/", "Docs/z/after"}),
             Members(dir / "Docs.tar.xz"));
   EXPECT_FALSE(PathExists(dir / "Docs.tar"));
+}
+
+// Objects under the names the locks had (Global\\ mutexes, which any user
+// may create first) stop no run: the locks are files in the user's own
+// profile.
+TEST_F(ArchiveRun, AnotherUsersMutexStopsNoRun) {
+  MakeDir(dir / "data");
+  WriteText(dir / "data\\f", "f");
+  HANDLE folder = CreateFileW(Wide(dir.path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+  std::vector<wchar_t> resolved(32768);
+  DWORD length = GetFinalPathNameByHandleW(folder, resolved.data(), resolved.size(), 0);
+  CloseHandle(folder);
+  std::vector<HANDLE> taken;
+  for (const char* name : {"data", "data.tar", "data.tar.xz"}) {
+    std::wstring path = std::wstring(resolved.data(), length) + L"\\" + Wide(name);
+    CharUpperBuffW(&path[0], static_cast<DWORD>(path.size()));
+    taken.push_back(CreateMutexA(NULL, FALSE, ("Global\\" + ItemLockName(Narrow(path))).c_str()));
+  }
+  EXPECT_EQ(0, Arkiva(dir / "data", kReal)) << message;
+  EXPECT_TRUE(PathExists(dir / "data.tar.xz"));
+  for (HANDLE mutex : taken)
+    CloseHandle(mutex);
 }
 #endif
 
