@@ -132,20 +132,40 @@ static gboolean OnInput(GIOChannel* input, GIOCondition condition G_GNUC_UNUSED,
   return FALSE;
 }
 
+// Whether the notification service reads markup in a notice's body, where
+// an archive named "<b>R&D</b>.tar.xz" would lose its tags.
+static gboolean ReadsBodyMarkup(GDBusConnection* bus) {
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus, "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+      "org.freedesktop.Notifications", "GetCapabilities", NULL, G_VARIANT_TYPE("(as)"),
+      G_DBUS_CALL_FLAGS_NONE, 3000, NULL, NULL);
+  if (!reply)
+    return TRUE;  // unknown: escaped text is shown right by a service that reads markup
+  const gchar** capabilities = NULL;
+  g_variant_get(reply, "(^a&s)", &capabilities);
+  gboolean markup = capabilities && g_strv_contains(capabilities, "body-markup");
+  g_free(capabilities);
+  g_variant_unref(reply);
+  return markup;
+}
+
 // The notice goes before this program ends, so that it has reached the
-// notification service when arkiva exits.
+// notification service when arkiva exits. The summary is plain text by the
+// protocol; the body is escaped where the service reads markup.
 static void Notify(const char* summary, const char* body) {
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, NULL, NULL);
   if (!bus)
     return;
+  gchar* shown = ReadsBodyMarkup(bus) ? g_markup_escape_text(body, -1) : g_strdup(body);
   GVariant* reply = g_dbus_connection_call_sync(
       bus, "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
       "org.freedesktop.Notifications", "Notify",
-      g_variant_new("(susssasa{sv}i)", "arkiva", 0, "package-x-generic", summary, body, NULL, NULL,
+      g_variant_new("(susssasa{sv}i)", "arkiva", 0, "package-x-generic", summary, shown, NULL, NULL,
                     -1),
       NULL, G_DBUS_CALL_FLAGS_NONE, 3000, NULL, NULL);
   if (reply)
     g_variant_unref(reply);
+  g_free(shown);
   g_object_unref(bus);
 }
 

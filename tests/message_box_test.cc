@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "tests/box_watch.h"
 #include "tests/test_util.h"
 
@@ -100,6 +104,33 @@ TEST(ShowMessageBox, WithoutADisplayWritesToStandardError) {
                             "' 'Create tar.gz' 'Setup OK' </dev/null",
                         &out));
   EXPECT_EQ("Create tar.gz: Setup OK\nresult 1\n", out);
+}
+
+// A name that looks like markup reaches the user as it is, whichever dialog
+// program shows it: zenity with --no-markup, kdialog as rich text that
+// shows the text exactly.
+TEST(ShowMessageBox, TextThatLooksLikeMarkupIsShownAsItIs) {
+  ScratchDir dir;
+  const std::string text = "\"<b>R&D</b>  x\" failed";
+  struct {
+    const char* program;
+    std::string got;
+  } rows[] = {
+      {"zenity", "[--info][--no-markup][--title][T][--text][" + text + "]"},
+      {"kdialog",
+       "[--title][T][--msgbox][<qt><p style=\"white-space:pre-wrap\">\"&lt;b&gt;R&amp;D&lt;/"
+       "b&gt;  x\" failed</p></qt>]"},
+  };
+  for (const auto& row : rows) {
+    std::string bin = dir / row.program;
+    MakeDir(bin);
+    WriteText(bin + "/" + row.program, "#!/bin/sh\nprintf '[%s]' \"$@\"\n");
+    chmod((bin + "/" + row.program).c_str(), 0755);
+    std::string out;
+    EXPECT_EQ(0, RunArgv({BuildPath("tests/box_probe"), "T", text}, "", &out,
+                         {"DISPLAY=:99", "PATH=" + bin}));
+    EXPECT_EQ(row.got + "result 1\n", out) << row.program;
+  }
 }
 
 #endif

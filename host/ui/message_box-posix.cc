@@ -41,6 +41,16 @@ int RunDialog(const std::vector<std::string>& args) {
   return WEXITSTATUS(status);
 }
 
+// kdialog reads a text that looks like HTML as rich text, where a name
+// such as "<b>R&D</b>" would lose its tags: the text goes as rich text that
+// shows it exactly, its lines and spaces kept.
+std::string AsRichText(const std::string& text) {
+  std::string rich = "<qt><p style=\"white-space:pre-wrap\">";
+  for (char c : text)
+    rich += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
+  return rich + "</p></qt>";
+}
+
 }  // namespace
 
 void InitRequesters() {}
@@ -64,7 +74,11 @@ int ShowDialogBox(const char* title, const char* text, uint32_t style) {
             "--text",
             x};
   else if (!kdialog.empty())
-    args = {kdialog, "--title", t, error ? "--error" : warning ? "--sorry" : "--msgbox", x};
+    args = {kdialog, "--title", t,
+            error     ? "--error"
+            : warning ? "--sorry"
+                      : "--msgbox",
+            AsRichText(x)};
   else if (!xmessage.empty())
     args = {xmessage, "-title", t, "-buttons", "OK:0", "-default", "OK", "-center", x};
   int code = args.empty() ? -1 : RunDialog(args);

@@ -27,6 +27,7 @@ from gi.repository import Gio, GLib  # noqa: E402
 BUILD = os.path.abspath(sys.argv.pop(1))
 TITLE = "Create tar.xz"
 NOTICES = []  # (summary, body) of each Notify call
+CAPABILITIES = ["body"]  # what the stand-in service says it reads
 
 NOTIFICATIONS_XML = """<node><interface name="org.freedesktop.Notifications">
 <method name="Notify"><arg type="s"/><arg type="u"/><arg type="s"/><arg type="s"/>
@@ -44,7 +45,7 @@ def serve_notifications():
             NOTICES.append((params[3], params[4]))
             invocation.return_value(GLib.Variant("(u)", (len(NOTICES),)))
         elif method == "GetCapabilities":
-            invocation.return_value(GLib.Variant("(as)", (["body"],)))
+            invocation.return_value(GLib.Variant("(as)", (list(CAPABILITIES),)))
         else:
             invocation.return_value(GLib.Variant("(ssss)", ("stand-in", "test", "1", "1.2")))
 
@@ -158,8 +159,8 @@ class ProgressWindow(unittest.TestCase):
         # A tar that writes slowly (640 KB/s), so that Cancel comes during it.
         os.makedirs(self.path("bin"))
         with open(self.path("bin", "tar"), "w") as f:
-            f.write('#!/bin/sh\n: >"$2"\nfor i in $(seq 300); do\n'
-                    '  sleep 0.1; head -c 65536 /dev/zero >>"$2"\ndone\n')
+            f.write('#!/bin/sh\nfor i in $(seq 300); do\n'
+                    '  sleep 0.1; head -c 65536 /dev/zero\ndone\n')
         os.chmod(self.path("bin", "tar"), 0o755)
         slow = self.folder("Slow", 20)
         run = Run(self.arkiva, [slow], path=self.path("bin") + ":/usr/bin:/bin")
@@ -181,13 +182,17 @@ class ProgressWindow(unittest.TestCase):
         self.assertEqual([], NOTICES)
 
     def test_a_selection_has_one_window(self):
-        items = [self.folder("One", 12), self.folder("Two", 12), self.path("three.bin")]
+        # A service that reads markup in the body gets the names escaped.
+        CAPABILITIES.append("body-markup")
+        items = [self.folder("R&D <1>", 12), self.folder("Two", 12), self.path("three.bin")]
         noise(items[2], 12)
         run = Run(self.arkiva, items)
-        self.assertEqual(0, run.wait(), run.errors)
+        code = run.wait()
+        CAPABILITIES.remove("body-markup")
+        self.assertEqual(0, code, run.errors)
         self.assertEqual(1, len(run.seen))
-        self.assertEqual(('Created 3 archives', '"One.tar.xz"\n"Two.tar.xz"\n"three.bin.xz"'),
-                         NOTICES[0])
+        self.assertEqual(('Created 3 archives', '&quot;R&amp;D &lt;1&gt;.tar.xz&quot;\n'
+                          '&quot;Two.tar.xz&quot;\n&quot;three.bin.xz&quot;'), NOTICES[0])
         self.assertEqual(1, len(NOTICES))
 
     def test_a_display_that_cannot_be_opened_cancels_nothing(self):
