@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <ole2.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include "app/setup.h"
 #include "host/process/program_args.h"
@@ -30,17 +31,8 @@ std::vector<std::string> PathsOf(IDataObject* data) {
   STGMEDIUM medium;
   if (!data || FAILED(data->GetData(&format, &medium)))
     return paths;
-  HDROP drop = static_cast<HDROP>(GlobalLock(medium.hGlobal));
-  if (drop) {
-    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, NULL, 0);
-    for (UINT i = 0; i < count; ++i) {
-      UINT length = DragQueryFileW(drop, i, NULL, 0);
-      std::wstring path(length + 1, L'\0');
-      DragQueryFileW(drop, i, &path[0], length + 1);
-      path.resize(length);
-      if (!path.empty())
-        paths.push_back(Narrow(path));
-    }
+  if (const void* block = GlobalLock(medium.hGlobal)) {
+    paths = DroppedPaths(block, GlobalSize(medium.hGlobal));
     GlobalUnlock(medium.hGlobal);
   }
   ReleaseStgMedium(&medium);
@@ -138,6 +130,42 @@ class DropTargetFactory : public IClassFactory {
 };
 
 }  // namespace
+
+std::vector<std::string> DroppedPaths(const void* block, size_t size) {
+  std::vector<std::string> paths;
+  const DROPFILES* header = static_cast<const DROPFILES*>(block);
+  if (size < sizeof(DROPFILES) || header->pFiles < sizeof(DROPFILES) || header->pFiles > size)
+    return paths;
+  const char* at = static_cast<const char*>(block) + header->pFiles;
+  const char* end = static_cast<const char*>(block) + size;
+  size_t unit = header->fWide ? sizeof(wchar_t) : 1;
+  while (end - at >= static_cast<ptrdiff_t>(unit)) {
+    // One name, up to its zero; one the block cuts off is not taken (a
+    // part of a path may name another item).
+    size_t length = 0;
+    if (header->fWide) {
+      const wchar_t* name = reinterpret_cast<const wchar_t*>(at);
+      size_t room = (end - at) / unit;
+      while (length < room && name[length])
+        ++length;
+      if (length == 0 || length == room)
+        break;
+      paths.push_back(Narrow(name, length));
+    } else {
+      size_t room = end - at;
+      while (length < room && at[length])
+        ++length;
+      if (length == 0 || length == room)
+        break;
+      int wide = MultiByteToWideChar(CP_ACP, 0, at, static_cast<int>(length), NULL, 0);
+      std::wstring name(wide, L'\0');
+      MultiByteToWideChar(CP_ACP, 0, at, static_cast<int>(length), &name[0], wide);
+      paths.push_back(Narrow(name));
+    }
+    at += (length + 1) * unit;
+  }
+  return paths;
+}
 
 bool StartedByCom() {
   // Asked first, before any argument is handed out: the first one.

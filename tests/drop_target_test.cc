@@ -18,6 +18,7 @@
 #include <set>
 #include <thread>
 
+#include "app/drop_target.h"
 #include "tests/arkiva_run.h"
 #include "tests/progress_dialog.h"
 
@@ -414,6 +415,54 @@ TEST_F(DropRun, TwoSelectionsAtOnceAreTwoProcesses) {
   EXPECT_EQ(2u, Records().size());
   EXPECT_TRUE(PathExists(dir / "a.txt.xz"));
   EXPECT_TRUE(PathExists(dir / "b.txt.xz"));
+}
+
+}  // namespace
+
+namespace {
+
+// A DROPFILES block: the header, each name and its zero, one more zero;
+// `cut` bytes fewer at the end.
+std::string DropFilesBlock(const std::vector<std::wstring>& names, bool wide, size_t cut = 0) {
+  DROPFILES header = {};
+  header.pFiles = sizeof(header);
+  header.fWide = wide;
+  std::string block(reinterpret_cast<const char*>(&header), sizeof(header));
+  for (const std::wstring& name : names) {
+    if (wide)
+      block.append(reinterpret_cast<const char*>(name.c_str()), (name.size() + 1) * 2);
+    else
+      block += std::string(name.begin(), name.end()) + '\0';
+  }
+  block.append(wide ? 2 : 1, '\0');
+  return block.substr(0, block.size() - cut);
+}
+
+// Explorer's block for a selection, read once: every name in its order, in
+// UTF-16 or the ANSI code page, nothing past the block's end.
+TEST(DroppedPaths, EveryNameInItsOrderAndNothingPastTheBlock) {
+  std::vector<std::wstring> many;
+  std::vector<std::string> many_paths;
+  for (int i = 0; i < 100000; ++i) {
+    many.push_back(L"C:\\Users\\me\\Pictures\\IMG_" + std::to_wstring(i) + L".jpg");
+    many_paths.push_back("C:\\Users\\me\\Pictures\\IMG_" + std::to_string(i) + ".jpg");
+  }
+  struct {
+    const char* what;
+    std::string block;
+    std::vector<std::string> paths;
+  } rows[] = {
+      {"wide",
+       DropFilesBlock({L"C:\\a", L"C:\\Zo\u00eb \u65e5\u672c"}, true),
+       {"C:\\a", "C:\\Zo\u00eb \u65e5\u672c"}},
+      {"ANSI", DropFilesBlock({L"C:\\a", L"C:\\b"}, false), {"C:\\a", "C:\\b"}},
+      {"a name cut off", DropFilesBlock({L"C:\\a", L"C:\\Documents"}, true, 8), {"C:\\a"}},
+      {"no list end", DropFilesBlock({L"C:\\a"}, true, 2), {"C:\\a"}},
+      {"names past the end", DropFilesBlock({L"C:\\a"}, true).substr(0, sizeof(DROPFILES) - 1), {}},
+      {"100,000 items", DropFilesBlock(many, true), many_paths},
+  };
+  for (const auto& row : rows)
+    EXPECT_TRUE(row.paths == DroppedPaths(row.block.data(), row.block.size())) << row.what;
 }
 
 }  // namespace
