@@ -1,6 +1,7 @@
 #include "app/setup.h"
 
 #include "app/archive.h"
+#include "app/program_trust.h"
 #include "catalogues/translation.h"
 #include "desktop/desktop_setup.h"
 #include "entry_label.h"
@@ -247,34 +248,42 @@ int RegisterContextMenu(const std::string& program_path) {
   std::string cleared = ClearWhatDeadRunsLeft();
   if (!cleared.empty())
     cleared = "\n" + cleared;
-  bool file_key_was_there = RegistryKeyExists(kFileMenuKey, ".");
+  // Programs that others than administrators may change are never made
+  // every user's: the entry is this user's, and the box says why.
+  std::string only_this_user = WhyNotForAllUsers(program_path);
   std::string failed_key, reason;
-  if (WriteMenuKeys(program_path, &failed_key, &reason))
-    return ConfirmSetup(program_path, FirstMenuNote(program_path, false) + cleared);
-  // Setup ran because the folder menu key was absent: take it away again, so
-  // that the next start (with the rights it lacked) runs Setup mode once more
-  // instead of taking a half-written registration for a finished one. The
-  // class goes too, whoever wrote it first: it now names this user's program
-  // for every user, and serves only the machine-wide verbs.
-  RegistryDeleteKeyTree(kFolderMenuKey, ".");
-  if (!file_key_was_there)
-    RegistryDeleteKeyTree(kFileMenuKey, ".");
-  if (kVerbsHaveDropTarget)
-    RegistryDeleteKeyTree(kMachine.drop_target_class, ".");
+  if (only_this_user.empty()) {
+    bool file_key_was_there = RegistryKeyExists(kFileMenuKey, ".");
+    if (WriteMenuKeys(program_path, &failed_key, &reason))
+      return ConfirmSetup(program_path, FirstMenuNote(program_path, false) + cleared);
+    // Setup ran because the folder menu key was absent: take it away again,
+    // so that the next start (with the rights it lacked) runs Setup mode
+    // once more instead of taking a half-written registration for a
+    // finished one. The class goes too, whoever wrote it first: it now
+    // names this user's program for every user, and serves only the
+    // machine-wide verbs.
+    RegistryDeleteKeyTree(kFolderMenuKey, ".");
+    if (!file_key_was_there)
+      RegistryDeleteKeyTree(kFileMenuKey, ".");
+    if (kVerbsHaveDropTarget)
+      RegistryDeleteKeyTree(kMachine.drop_target_class, ".");
+    only_this_user =
+        Translated("Set up for this user only: %s could not be written for all users: %s",
+                   {failed_key, reason});
+  }
 
   // Without the rights for all users (a standard user, or an administrator
   // whose double-click runs unelevated), the entry can still be this user's.
   std::string user_failed_key, user_reason;
   if (WriteKeys(UserSteps(program_path), &user_failed_key, &user_reason)) {
-    return ConfirmSetup(
-        program_path,
-        "\n" +
-            Translated("Set up for this user only: %s could not be written for all users: %s",
-                       {failed_key, reason}) +
-            FirstMenuNote(program_path, true) + cleared);
+    return ConfirmSetup(program_path,
+                        "\n" + only_this_user + FirstMenuNote(program_path, true) + cleared);
   }
   RegistryDeleteKeyTree(kUserFolderMenuKey, ".");
-  std::string text = Translated(kSetupFailed) + "\n" + failed_key + ": " + reason + cleared;
+  std::string why = failed_key.empty()
+                        ? only_this_user + "\n" + user_failed_key + ": " + user_reason
+                        : failed_key + ": " + reason;
+  std::string text = Translated(kSetupFailed) + "\n" + why + cleared;
   ShowMessageBox(Translated(kBoxTitle).c_str(), text.c_str(), kBoxError);
   return 1;
 }

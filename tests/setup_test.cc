@@ -1,4 +1,5 @@
 #include "app/setup.h"
+#include "app/program_trust.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 
 #include "host/process/program_args.h"
 #ifdef _WIN32
+#include <windows.h>
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -681,5 +684,56 @@ TEST_F(Windows11Setup, WindowsTenRunsNoPowerShell) {
   EXPECT_EQ("", PowerShellRecord());
   EXPECT_EQ(0, RegistryKeyExists(kUserFolderVerb, "."));
   EXPECT_FALSE(Hidden(kFolderVerb));
+}
+#endif
+
+#ifdef _WIN32
+// Who besides administrators may change arkiva's folder or its programs,
+// from their security descriptors as Windows gives them: a machine-wide
+// setup is made only where no one is.
+TEST(OtherWriters, OnlyAdministratorsSystemAndTrustedInstallerMayChangeTheirPrograms) {
+  const std::string ti = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+  const std::string user = "S-1-5-21-1-2-3-1001";
+  struct {
+    const char* what;
+    std::string sddl;
+    bool own;  // the user who runs setup is that administrator
+    std::vector<std::string> writers;
+  } rows[] = {
+      {"Program Files",
+       "O:" + ti + "D:P(A;;FA;;;" + ti +
+           ")(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GA;;;CO)",
+       false,
+       {}},
+      {"a new folder under C:\\",
+       "O:BAD:(A;ID;FA;;;BA)(A;ID;FA;;;SY)(A;ID;0x1301bf;;;AU)(A;ID;0x1200a9;;;BU)",
+       false,
+       {"S-1-5-11"}},
+      {"a user's folder",
+       "O:" + user + "D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;" + user + ")",
+       false,
+       {user}},
+      {"the elevated administrator's own folder",
+       "O:" + user + "D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;" + user + ")",
+       true,
+       {}},
+      {"Users may add a file", "O:BAD:(A;;0x1200a9;;;BU)(A;;0x2;;;BU)", false, {"S-1-5-32-545"}},
+      {"Users may delete it", "O:BAD:(A;;0x1301a9;;;BU)", false, {"S-1-5-32-545"}},
+      {"Everyone may change its permissions", "O:SYD:(A;;WD;;;WD)", false, {"S-1-1-0"}},
+      {"inherited by children only", "O:SYD:(A;OICIIO;FA;;;BU)(A;;0x1200a9;;;BU)", false, {}},
+      {"a deny", "O:SYD:(D;;FA;;;WD)(A;;FA;;;SY)", false, {}},
+      {"no DACL", "O:BA", false, {"S-1-1-0"}},
+  };
+  for (const auto& row : rows) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(row.sddl.c_str(),
+                                                                     SDDL_REVISION_1, &sd, NULL))
+        << row.what;
+    PSID own = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidA(user.c_str(), &own));
+    EXPECT_EQ(row.writers, OtherWriters(sd, row.own ? own : nullptr)) << row.what;
+    LocalFree(own);
+    LocalFree(sd);
+  }
 }
 #endif
