@@ -12,7 +12,8 @@
 // the folder menu key is absent (the first start), Archive mode after. A
 // start without an argument sets up again when the registered menu needs it.
 // The Linux desktop entries start "arkiva -- PATHS": that is never setup,
-// and without a path (a manager in the Trash has none to give) does nothing.
+// and without a path (a manager in the Trash has none to give) does nothing;
+// "arkiva --items-on-input" is the same with the paths on standard input.
 int main(int argc, char** argv) {
   StartRuntime(argc, argv);
   if (StartedByCom())
@@ -20,6 +21,9 @@ int main(int argc, char** argv) {
   int installer_step = RunInstallerStep();
   if (installer_step >= 0)
     EndRuntime(installer_step);
+  // GNOME Files' module hands any number of items on standard input.
+  if (SkipArgument("--items-on-input"))
+    EndRuntime(ArchiveItems(InputItems()));
   bool from_entry = SkipArgument("--");
   bool setup =
       !from_entry && (!MenuIsRegistered() || (ProgramArgumentCount() == 0 && MenuNeedsSetup()));

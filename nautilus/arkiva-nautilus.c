@@ -6,6 +6,7 @@
 #include <gio/gio.h>
 #include <libintl.h>
 #include <nautilus-extension.h>
+#include <string.h>
 
 #include "entry_label.h"
 
@@ -45,21 +46,37 @@ static GStrv LocalPaths(GList* files) {
   return paths;
 }
 
+static void Started(GObject* source, GAsyncResult* result, gpointer user_data) {
+  (void)user_data;
+  GError* error = NULL;
+  if (!g_subprocess_communicate_finish(G_SUBPROCESS(source), result, NULL, NULL, &error)) {
+    g_warning("arkiva: could not hand the selection to %s: %s", ARKIVA_PROGRAM, error->message);
+    g_error_free(error);
+  }
+  g_object_unref(source);
+}
+
+/* arkiva gets the paths on its standard input, each ended by a zero byte: a
+ * command line holds only about 35,000 of them (exec fails with E2BIG past
+ * that, and the user would see nothing). Written as the main loop runs, so
+ * that GNOME Files never waits for arkiva. */
 static void StartArkiva(NautilusMenuItem* item, gpointer user_data) {
   (void)user_data;
   const char* const* paths = g_object_get_data(G_OBJECT(item), "arkiva-paths");
-  GStrvBuilder* builder = g_strv_builder_new();
-  g_strv_builder_add(builder, ARKIVA_PROGRAM);
-  g_strv_builder_add(builder, "--"); /* paths follow, never setup */
-  g_strv_builder_addv(builder, (const char**)paths);
-  GStrv argv = g_strv_builder_end(builder);
-  g_strv_builder_unref(builder);
+  GByteArray* input = g_byte_array_new();
+  for (const char* const* path = paths; *path; ++path)
+    g_byte_array_append(input, (const guint8*)*path, strlen(*path) + 1);
+  GBytes* bytes = g_byte_array_free_to_bytes(input);
+  const char* argv[] = {ARKIVA_PROGRAM, "--items-on-input", NULL};
   GError* error = NULL;
-  if (!g_spawn_async(NULL, argv, NULL, G_SPAWN_DEFAULT, NULL, NULL, NULL, &error)) {
+  GSubprocess* arkiva = g_subprocess_newv(argv, G_SUBPROCESS_FLAGS_STDIN_PIPE, &error);
+  if (arkiva)
+    g_subprocess_communicate_async(arkiva, bytes, NULL, Started, NULL);
+  else {
     g_warning("arkiva: could not start %s: %s", ARKIVA_PROGRAM, error->message);
     g_error_free(error);
   }
-  g_strfreev(argv);
+  g_bytes_unref(bytes);
 }
 
 static GList* GetFileItems(NautilusMenuProvider* provider, GList* files) {

@@ -102,7 +102,8 @@ class NautilusModule : public ::testing::Test {
   GList* Items(const std::vector<GFile*>& locations) {
     GList* files = nullptr;
     for (GFile* location : locations)
-      files = g_list_append(files, FileInfo(location));
+      files = g_list_prepend(files, FileInfo(location));
+    files = g_list_reverse(files);
     GList* items = nautilus_menu_provider_get_file_items(NAUTILUS_MENU_PROVIDER(provider), files);
     g_list_free_full(files, g_object_unref);
     return items;
@@ -114,6 +115,15 @@ class NautilusModule : public ::testing::Test {
     std::string text = label ? label : "";
     g_free(label);
     return text;
+  }
+
+  // Runs the main loop for about `milliseconds`, as GNOME Files' would.
+  void Iterate(int milliseconds) {
+    for (int i = 0; i < milliseconds / 10; ++i) {
+      while (g_main_context_iteration(nullptr, FALSE)) {
+      }
+      usleep(10 * 1000);
+    }
   }
 
   void* handle = nullptr;
@@ -137,11 +147,12 @@ TEST_F(NautilusModule, LocalSelectionGetsTheTopLevelItemWhichArchivesIt) {
   nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(items->data));
   g_list_free_full(items, g_object_unref);
 
-  // The start is detached: wait for the archives, as a user would.
+  // The start is detached: wait for the archives, as a user would, while
+  // the main loop hands arkiva the paths.
   for (int i = 0; i < 600 && !(PathExists(folder + ".tar.xz") && PathExists(file + ".xz") &&
                                !PathExists(file));
        ++i)
-    usleep(100 * 1000);
+    Iterate(100);
   std::string out;
   MakeDir(dir / "out");
   EXPECT_EQ(0,
@@ -152,6 +163,27 @@ TEST_F(NautilusModule, LocalSelectionGetsTheTopLevelItemWhichArchivesIt) {
                     "", &out))
       << out;
   EXPECT_EQ("insidea file", out);
+}
+
+// More paths than a command line holds (about 35,000 of these would do):
+// the last of 40,000 is archived too.
+TEST_F(NautilusModule, ASelectionLargerThanACommandLineReachesArkivaWhole) {
+  setenv("ARKIVA_REGISTRY", (dir / "registry.reg").c_str(), 1);
+  ASSERT_EQ(1, RegistryCreateKey(kFolderMenuKey, "."));
+  std::vector<GFile*> locations;
+  const std::string long_name(90, 'n');
+  for (int i = 0; i < 40000; ++i)
+    locations.push_back(g_file_new_for_path((dir / long_name + std::to_string(i)).c_str()));
+  std::string last = dir / "last.txt";
+  WriteText(last, "the last item");
+  locations.push_back(g_file_new_for_path(last.c_str()));
+  GList* items = Items(locations);
+  ASSERT_EQ(1u, g_list_length(items));
+  nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(items->data));
+  g_list_free_full(items, g_object_unref);
+  for (int i = 0; i < 600 && PathExists(last); ++i)
+    Iterate(100);
+  EXPECT_TRUE(PathExists(last + ".xz"));
 }
 
 // In a German session, whose locale GNOME Files sets: the item's label and

@@ -1,5 +1,6 @@
 #include "host/process/program_args.h"
 
+#include <stdio.h>
 #include <string.h>
 
 std::vector<std::string> SplitCommandLine(const char* line) {
@@ -27,4 +28,24 @@ std::vector<std::string> SplitCommandLine(const char* line) {
       p = *end ? end + 1 : end;
     }
   }
+}
+
+std::vector<std::string> InputItems() {
+  std::vector<std::string> items;
+  std::string item;
+  char buffer[65536];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof(buffer), stdin)) > 0) {
+    for (size_t i = 0; i < got; ++i) {
+      if (buffer[i] != '\0') {
+        item += buffer[i];
+      } else if (!item.empty()) {
+        items.push_back(item);
+        item.clear();
+      }
+    }
+  }
+  if (!item.empty())
+    items.push_back(item);
+  return items;
 }

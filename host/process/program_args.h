@@ -21,6 +21,11 @@ std::string ProgramArgument();
 // When the next argument is exactly `text`, hands it out and returns true.
 bool SkipArgument(const std::string& text);
 
+// The items a caller hands on standard input instead of the command line,
+// which holds only so many: each ended by a zero byte (a last one without
+// it counts too), in their order; empty ones are skipped.
+std::vector<std::string> InputItems();
+
 // How many arguments ProgramArgument has still to hand out.
 int ProgramArgumentCount();
 
