@@ -368,6 +368,19 @@ TEST_F(ArchiveRun, AFileHeldWithoutSharingIsLeftOutAndTold) {
   EXPECT_FALSE(PathExists(dir / "Docs.tar"));
 }
 
+// Another user who may write the folder replaces Name.tar while tar runs:
+// Windows refuses, as the run holds the file tar writes into and shares
+// only its reading; the archive is the item's.
+TEST_F(ArchiveRun, NameTarHeldByTheRunCannotBeSwapped) {
+  MakeDir(dir / "data");
+  EXPECT_EQ(0, Arkiva(dir / "data", kRecording, "",
+                      {"ARKIVA_RECORD_SWAP=" + dir / "data.tar", "ARKIVA_RECORD_WRITE=-"}))
+      << message;
+  std::string held;
+  EXPECT_EQ(0, RunShell("xz -dc '" + UnixPath(dir / "data.tar.xz") + "'", &held));
+  EXPECT_EQ("partial", held);
+}
+
 // Objects under the names the locks had (Global\\ mutexes, which any user
 // may create first) stop no run: the locks are files in the user's own
 // profile.

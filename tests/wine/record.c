@@ -69,9 +69,17 @@ int main(int argc, char** argv) {
     fclose(pid_file);
   }
   const char* name = strrchr(self, '\\') ? strrchr(self, '\\') + 1 : self;
+  int tar = _stricmp(name, "tar.exe") == 0;
+  const char* swap = Env("ARKIVA_RECORD_SWAP", NULL);
+  if (tar && swap && DeleteFileA(swap)) {
+    FILE* theirs = fopen(swap, "wb");
+    if (theirs) {
+      fputs("theirs", theirs);
+      fclose(theirs);
+    }
+  }
   const char* partial = Env("ARKIVA_RECORD_WRITE", NULL);
   if (partial) {
-    int tar = _stricmp(name, "tar.exe") == 0;
     if (tar)
       _setmode(_fileno(stdout), _O_BINARY);
     FILE* f = tar ? stdout : fopen(partial, "wb");
