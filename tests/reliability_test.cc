@@ -363,6 +363,20 @@ TEST_F(HostileWorld, AFailedTarFailsWhateverSignalsArkivaWasHanded) {
   EXPECT_EQ(0u, ignored & 0x7fffffff);
 }
 
+// A launcher that closed arkiva's standard streams: the files arkiva opens
+// take none of their numbers, so tar's archive goes into Name.tar, not into
+// the /dev/null a child's closed stream is made of.
+TEST_F(HostileWorld, ClosedStandardStreamsLoseNothing) {
+  MakeDir(dir / "data");
+  WriteText(dir / "data/f", "kept");
+  EXPECT_EQ(0, RunArgv({"/bin/sh", "-c", "exec 0<&- 1>&- 2>&- \"$@\"", "sh", BuildPath("arkiva"),
+                        dir / "data"},
+                       "", nullptr,
+                       {"DISPLAY=", "WAYLAND_DISPLAY=", "XDG_STATE_HOME=" + state,
+                        "ARKIVA_REGISTRY=" + dir / "registry.reg"}));
+  ExpectArchiveHolds(dir / "data.tar.xz", dir / "data");
+}
+
 // A folder "a" writes "a.tar", which is a file of its own to the user: a run
 // on it while the folder's tar writes it is refused, and takes nothing.
 TEST_F(HostileWorld, TwoRunsNeverWriteOneName) {

@@ -107,6 +107,13 @@ std::vector<std::string> ProgramCandidates(const std::string& program) {
 }  // namespace
 
 void InitSubprocesses() {
+  // Standard streams a launcher closed are opened on /dev/null, each taking
+  // its own number (the lowest free one): else a file arkiva opens later
+  // (the claimed Name.tar) would take one, and a child's stream made anew
+  // there would take its place (tar would write the archive to /dev/null).
+  for (int fd = 0; fd <= 2; ++fd)
+    if (fcntl(fd, F_GETFD) < 0 && errno == EBADF && open("/dev/null", fd ? O_WRONLY : O_RDONLY) < 0)
+      break;
   // A child's end is learned from waitpid, which a SIGCHLD that a launcher
   // left ignored takes away (the system reaps the child at once).
   signal(SIGCHLD, SIG_DFL);

@@ -60,7 +60,8 @@ struct SubprocessEnd {
 // Once at start-up, before the first child: Windows takes the current folder
 // out of the program search, so that a tar.exe planted in the folder being
 // browsed is never run; POSIX puts SIGCHLD back to its default, so that
-// every child's end can be waited for.
+// every child's end can be waited for, and opens on /dev/null any standard
+// stream the launcher closed.
 void InitSubprocesses();
 
 // One child program, from its start to its end: it owns the process and the
