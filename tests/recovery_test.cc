@@ -238,6 +238,9 @@ TEST_F(DeadRun, ALiveRunsRecordAndAnUnreadableOneAreLeftAlone) {
   std::string cut = LeaveRecord("b", {"b.tar", "b.tar.xz"});
   WriteText(cut, ReadText(cut).substr(0, ReadText(cut).size() - 4));
   {
+#ifdef _WIN32
+    SetEnvironmentVariableA("LOCALAPPDATA", state.c_str());  // where the runs keep their locks
+#endif
     ItemLock held(dir.path + kSep, "a");
     ASSERT_EQ(ItemLock::kHeld, held.Result());
     EXPECT_EQ(0, Arkiva(dir / "other", kReal));

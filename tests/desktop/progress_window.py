@@ -103,7 +103,12 @@ class Run:
             if self.seen and self.process.poll() is None:
                 return self.seen[0]
             time.sleep(0.05)
-        raise AssertionError("no window within %d s" % seconds)
+        ended = self.process.poll()
+        said = self.process.communicate(timeout=60)[1] if ended is not None else ""
+        named = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "."],
+                               capture_output=True, text=True).stdout.split()
+        raise AssertionError("no window within %d s (arkiva ended: %s, said: %r; windows: %s)" %
+                             (seconds, ended, said, named))
 
     def press(self, key):
         subprocess.run(["xdotool", "windowfocus", "--sync", self.await_window(), "key", key],
