@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix
-          wine wine64 xvfb xauth xz-utils tar procps
+          wine wine64 xvfb xauth xz-utils tar procps strace
           clang-14 libclang-rt-14-dev clang-format-14 unzip dpkg-dev make patch wixl
           pkg-config liblzma-dev libxml2-dev libglib2.0-dev libkf5config-bin libnautilus-extension-dev lintian
           libgtk-3-dev xdotool dbus python3-gi

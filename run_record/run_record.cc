@@ -273,7 +273,11 @@ std::string ClearDeadRuns() {
       output_locks.emplace_back(new ItemLock(run.folder, output.name));
       held = held && output_locks.back()->Result() == ItemLock::kHeld;
     }
-    if (!held)
+    // A run removes its record before it lets go of its locks: one that
+    // ended since its record was read has taken it away, and what it made
+    // is the user's now. Only a record still there, as read, is a dead run's.
+    std::string again;
+    if (!held || !ReadRunRecord(path, &again) || again != text)
       continue;
     std::string cleared = ClearRun(run);
     if (!cleared.empty())

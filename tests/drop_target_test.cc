@@ -32,13 +32,18 @@ std::wstring Wide(const std::string& text) {
   return wide;
 }
 
+// Every arkiva.exe there is but those that ran before the test began (a
+// leftover of another test must not be taken for this one's).
+std::set<DWORD> earlier_arkivas;
+
 std::set<DWORD> RunningArkivas() {
   std::set<DWORD> ids;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-    if (lstrcmpiA(entry.szExeFile, "arkiva.exe") == 0)
+    if (lstrcmpiA(entry.szExeFile, "arkiva.exe") == 0 &&
+        !earlier_arkivas.count(entry.th32ProcessID))
       ids.insert(entry.th32ProcessID);
   CloseHandle(snapshot);
   return ids;
@@ -104,6 +109,10 @@ class DropRun : public ArchiveRun {
 
   void SetUp() override {
     ArchiveRun::SetUp();
+    earlier_arkivas = RunningArkivas();
+    // COM starts the server from this process, whose environment it
+    // inherits: the runs keep their records and locks in the test's folder.
+    SetEnvironmentVariableA("LOCALAPPDATA", state.c_str());
     std::string failed_key, reason;
     ASSERT_TRUE(WriteMenuKeys(BuildPath("arkiva.exe"), &failed_key, &reason)) << failed_key;
     // The command's class, in-process, as the package declares it (Wine's

@@ -335,3 +335,44 @@ TEST_F(DeadRun, ARunEndedAtEachStepIsClearedByTheNextStart) {
   }
 }
 #endif
+
+#ifndef _WIN32
+#include <limits.h>
+#include <stdlib.h>
+
+// A run on "a" ends while another start is clearing: that start has read
+// its record, which holds a.tar.xz, and is held (strace delays its flock on
+// the run's lock) until the run has finished, let go and taken its record
+// away. What the run made is the user's archive then, never a dead run's
+// leftover.
+TEST_F(DeadRun, ARunThatEndsWhileAnotherStartClearsKeepsItsArchive) {
+  MakeDir(dir / "a");
+  WriteText(dir / "a/data.bin", Noise(2 << 20, 5));
+  WriteText(dir / "b", "b");
+  std::string runtime = io / "runtime";
+  MakeDir(runtime);
+  chmod(runtime.c_str(), 0700);
+  char real[PATH_MAX];
+  ASSERT_TRUE(realpath(dir.path.c_str(), real));
+  std::string a_lock = runtime + "/arkiva/" + ItemLockName(std::string(real) + "/a");
+  std::vector<std::string> env = {"DISPLAY=", "WAYLAND_DISPLAY=", "XDG_RUNTIME_DIR=" + runtime,
+                                  "XDG_STATE_HOME=" + state, "PATH=/usr/bin:/bin"};
+  int a_code = -1;
+  std::thread a_run([&] {
+    a_code = RunArgv({BuildPath("arkiva"), dir / "a"}, "", nullptr, env, io / "a.txt");
+  });
+  for (int i = 0; i < 1000 && !OutputRecorded("a.tar.xz"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  run_as = {"strace",      "-o",   "/dev/null",
+            "-P",          a_lock, "-e",
+            "trace=flock", "-e",   "inject=flock:delay_enter=6000000:when=1"};
+  // (LeakSanitizer cannot work in a traced process.)
+  EXPECT_EQ(0, Arkiva(dir / "b", kReal, "",
+                      {"XDG_RUNTIME_DIR=" + runtime, "ASAN_OPTIONS=detect_leaks=0"}));
+  a_run.join();
+  EXPECT_EQ(0, a_code) << ReadText(io / "a.txt");
+  EXPECT_EQ("", message);
+  ExpectArchiveHolds(dir / "a.tar.xz", dir / "a");
+  EXPECT_TRUE(PathExists(dir / "b.xz"));
+}
+#endif

@@ -30,6 +30,7 @@ TEST_F(ArkivaLoad, SixteenFoldersAtOnce) {
     WriteText(folder + kSep + "data.txt", std::string(200000 + i, static_cast<char>('a' + i)));
   }
 #ifdef _WIN32
+  SetEnvironmentVariableA("LOCALAPPDATA", state.c_str());  // the runs' records: the test's
   std::string arkiva = BuildPath("arkiva.exe");
   std::vector<std::string> env = {"PATH=" + BuildPath("realbin") + ";C:\\windows\\system32"};
   std::vector<PROCESS_INFORMATION> started;
@@ -52,7 +53,7 @@ TEST_F(ArkivaLoad, SixteenFoldersAtOnce) {
   }
 #else
   for (int i = 0; i < 16; ++i)
-    script += "PATH=/usr/bin:/bin '" + BuildPath("arkiva") + "' '" +
+    script += "XDG_STATE_HOME='" + state + "' PATH=/usr/bin:/bin '" + BuildPath("arkiva") + "' '" +
               dir / ("item " + std::to_string(i)) + "' 2>/dev/null & ";
   ASSERT_EQ(0, RunShell(script + "wait"));
 #endif
@@ -137,6 +138,7 @@ class TwoStarts : public ArchiveRun {
     codes.clear();
     said.clear();
 #ifdef _WIN32
+    SetEnvironmentVariableA("LOCALAPPDATA", state.c_str());  // the runs' records: the test's
     std::vector<PROCESS_INFORMATION> started;
     BoxWatch watch("Create tar.xz");
     for (int i = 0; i < 2; ++i) {
@@ -166,9 +168,9 @@ class TwoStarts : public ArchiveRun {
     std::string script;
     for (int i = 0; i < 2; ++i)
       script += "(sleep " + std::to_string(i * delay_ms / 1000.0) +
-                "; DISPLAY= WAYLAND_DISPLAY= PATH=/usr/bin:/bin '" + BuildPath("arkiva") + "' '" +
-                item + "' 2>'" + io / ("err" + std::to_string(i)) + "'; echo $? >'" +
-                io / ("code" + std::to_string(i)) + "') & ";
+                "; DISPLAY= WAYLAND_DISPLAY= XDG_STATE_HOME='" + state + "' PATH=/usr/bin:/bin '" +
+                BuildPath("arkiva") + "' '" + item + "' 2>'" + io / ("err" + std::to_string(i)) +
+                "'; echo $? >'" + io / ("code" + std::to_string(i)) + "') & ";
     ASSERT_EQ(0, RunShell(script + "wait"));
     for (int i = 0; i < 2; ++i) {
       codes.push_back(std::stoi(ReadText(io / ("code" + std::to_string(i)))));
