@@ -62,6 +62,11 @@ def start_display():
                              "-nolisten", "tcp"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     os.environ["DISPLAY"] = ":" + xvfb.stdout.readline().decode().strip()
     os.environ.pop("WAYLAND_DISPLAY", None)
+    # Ready for its first clients: one has asked it something and had an answer.
+    for _ in range(200):
+        if subprocess.run(["xdotool", "getdisplaygeometry"], capture_output=True).returncode == 0:
+            break
+        time.sleep(0.05)
     return xvfb
 
 
