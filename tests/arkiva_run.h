@@ -74,6 +74,7 @@ class ArchiveRun : public ::testing::Test {
     const BoxWatch::Seen& seen = watch.Stop();
     message = seen.found ? seen.text : "";
     error_icon = seen.error_icon;
+    per_monitor_dpi = seen.per_monitor_dpi;
     return code;
 #else
     if (programs == kRecording)
@@ -255,6 +256,7 @@ class ArchiveRun : public ::testing::Test {
   std::function<void(unsigned long)> on_start;  // learns each run's process id
   std::string message;                          // what the last Arkiva() run told the user
   bool error_icon = false;                      // Windows: its box had the error icon
+  bool per_monitor_dpi = false;                 // Windows: its box was drawn for each monitor
   std::string box_title = "Create tar.xz";      // Windows: the title of the box to wait for
 };
 

@@ -20,6 +20,7 @@ class BoxWatch {
     std::string text;
     HWND owner = NULL;
     bool error_icon = false;
+    bool per_monitor_dpi = false;  // the box is drawn for each monitor's scaling
   };
 
   explicit BoxWatch(const std::string& title, std::function<void()> inspect = nullptr)
@@ -103,6 +104,10 @@ class BoxWatch {
       if (box) {
         seen_.found = true;
         seen_.owner = GetWindow(box, GW_OWNER);
+        // (Wine 8 knows per-monitor awareness, not its second version.)
+        seen_.per_monitor_dpi =
+            GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(box)) ==
+            DPI_AWARENESS_PER_MONITOR_AWARE;
         EnumChildWindows(box, ReadChild, reinterpret_cast<LPARAM>(&seen_));
         if (inspect)
           inspect();

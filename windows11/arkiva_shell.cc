@@ -158,7 +158,7 @@ void TellFailure(HRESULT result) {
   std::wstring text = L"arkiva.exe could not be started: ";
   text += words ? words : L"error " + std::to_wstring(static_cast<unsigned long>(result));
   LocalFree(words);
-  MessageBoxW(nullptr, text.c_str(), Title().c_str(), MB_OK | MB_ICONERROR);
+  MessageBoxW(nullptr, text.c_str(), Title().c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 // Drops the selection on a new drop target of arkiva.exe's: COM starts one
@@ -172,6 +172,9 @@ HRESULT DropOnArkiva(const std::vector<std::wstring>& paths) {
                               reinterpret_cast<void**>(&target));
   if (FAILED(result))
     return result;
+  // The user chose the command here, in Explorer: arkiva.exe may come to
+  // the front with its boxes (COM passes Explorer's right to the server).
+  CoAllowSetForegroundWindow(target, nullptr);
   DroppedFiles* data = new DroppedFiles(paths);
   POINTL point = {0, 0};
   DWORD effect = DROPEFFECT_COPY;

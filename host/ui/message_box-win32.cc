@@ -5,6 +5,8 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "host/wide_text.h"
+
 namespace {
 
 // One window that the suspend step looked at; newest first in one list.
@@ -90,7 +92,10 @@ HWND FindOwnerWindow() {
 int ShowMessageBox(const char* title, const char* text, uint32_t style) {
   SuspendThreadWindows();
   HWND owner = FindOwnerWindow();
-  int result = MessageBoxA(owner, text, title, style);
+  // Started by Explorer, not by the program in front, a box without the
+  // foreground would only flash on the taskbar after a long run.
+  int result =
+      MessageBoxW(owner, Wide(text).c_str(), Wide(title).c_str(), style | MB_SETFOREGROUND);
   RestoreThreadWindows();
   return result;
 }
