@@ -2,9 +2,13 @@
 #include "app/drop_target.h"
 #include "app/runtime.h"
 #include "app/setup.h"
+#include "catalogues/translation.h"
+#include "entry_label.h"
+#include "host/ui/message_box.h"
 #include "host/process/program_args.h"
 #include "registry/registry.h"
 
+// A system arkiva cannot run on is told so and left alone.
 // A start by COM (Windows: arkiva.exe -Embedding) serves the verbs' drop
 // target and archives the selection Explorer drops on it; this is decided
 // first, so that the word is never taken for an item. Otherwise one start
@@ -16,6 +20,12 @@
 // "arkiva --items-on-input" is the same with the paths on standard input.
 int main(int argc, char** argv) {
   StartRuntime(argc, argv);
+  // Before anything is read or written: a system that would mangle names.
+  std::string cannot_run = WhyThisSystemCannotRunArkiva();
+  if (!cannot_run.empty()) {
+    ShowMessageBox(Translated(kEntryLabel).c_str(), cannot_run.c_str(), kBoxError);
+    EndRuntime(1);
+  }
   if (StartedByCom())
     EndRuntime(ArchiveItems(ReceiveDroppedItems()));
   int installer_step = RunInstallerStep();

@@ -13,6 +13,10 @@ void StartRuntime(int argc, char** argv) {
   InitSubprocesses();
 }
 
+std::string WhyThisSystemCannotRunArkiva() {
+  return "";
+}
+
 void EndRuntime(int exit_code) {
   PassOnInterrupt();  // an interrupted run ends as interrupted
   exit(exit_code);

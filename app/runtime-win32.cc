@@ -21,6 +21,14 @@ void StartRuntime(int argc, char** argv) {
   InitRequesters();
 }
 
+std::string WhyThisSystemCannotRunArkiva() {
+  if (GetACP() == CP_UTF8)
+    return "";
+  // TRANSLATORS: shown instead of anything else on Windows 10 before
+  // version 1903 (and Server 2019), which cannot pass names in UTF-8.
+  return Translated("arkiva needs Windows 10 version 1903 or later.");
+}
+
 void EndRuntime(int exit_code) {
   HeapDestroy(g_private_heap);
   ExitProcess(static_cast<UINT>(exit_code));

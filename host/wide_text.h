@@ -15,4 +15,7 @@ inline std::string Narrow(const std::wstring& text) {
   return Narrow(text.data(), text.size());
 }
 
+// Text that is UTF-8 whatever the code page (the catalogues' words), wide.
+std::wstring WideFromUtf8(const std::string& text);
+
 #endif  // ARKIVA_HOST_WIDE_TEXT_H_

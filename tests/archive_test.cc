@@ -986,6 +986,50 @@ TEST_F(ArchiveRun, AMultiThreadedArchiveHoldsTheSameBytes) {
 // A failure's cause in the user's language (POSIX: each row's, as the
 // desktop gives it; Windows: Wine's display language, which one ctest run a
 // language sets), and today's English where no catalogue has the language.
+#ifdef _WIN32
+// Windows 10 before version 1903 ignores the manifest's UTF-8 code page. A
+// copy of arkiva.exe whose setting Wine does not know runs in the system's
+// old one (1252 in English, 932 in Japanese), as it would there: a start on
+// a folder named in Cyrillic and a start without an item (setup) each say
+// what arkiva needs, in the user's language, and write nothing.
+TEST_F(ArchiveRun, AnOldCodePageIsRefusedInTheUsersLanguage) {
+  struct {
+    const char* language;
+    const char* lang;  // Wine's, for the copy
+    const char* title;
+    const char* told;
+  } rows[] = {
+      {"en", "en_US.UTF-8", "Create tar.xz", "arkiva needs Windows 10 version 1903 or later."},
+      {"de", "de_DE.UTF-8", "tar.xz erstellen",
+       "arkiva benötigt Windows 10 Version 1903 oder neuer."},
+      {"ja", "ja_JP.UTF-8", "tar.xz を作成",
+       "arkiva には Windows 10 バージョン 1903 以降が必要です。"},
+  };
+  std::string copy = ReadText(BuildPath("arkiva.exe"));
+  size_t setting = copy.find("UTF-8</activeCodePage>");
+  ASSERT_NE(std::string::npos, setting);
+  copy.replace(setting, 5, "UTF-0");
+  MakeDir(io / "old");
+  program = io / "old\\arkiva.exe";
+  WriteText(program, copy);
+  MakeDir(dir / "Фото");
+  WriteText(dir / "Фото\\a.txt", "a");
+  for (const auto& row : rows) {
+    if (DisplayLanguage() != row.language)
+      continue;
+    box_title = row.title;
+    for (const std::string& item : {dir / "Фото", std::string()}) {
+      EXPECT_EQ(1, Arkiva(item, kReal, "", {std::string("LANG=") + row.lang}));
+      EXPECT_EQ(row.told, message) << item;
+      EXPECT_TRUE(per_monitor_dpi);
+    }
+    EXPECT_FALSE(PathExists(dir / "Фото.tar"));
+    EXPECT_FALSE(PathExists(dir / "Фото.tar.xz"));
+    EXPECT_FALSE(PathExists(state));  // no record, no lock
+  }
+}
+#endif
+
 TEST_F(ArchiveRun, AFailureIsToldInTheUsersLanguage) {
   struct {
     const char* lang;

@@ -62,7 +62,7 @@ class ArchiveRun : public ::testing::Test {
 #ifdef _WIN32
     std::string bin = BuildPath(programs == kRecording ? "recbin" : "realbin");
     env.insert(env.begin(), "PATH=" + bin + ";C:\\windows\\system32;C:\\windows");
-    std::string line = "\"" + BuildPath("arkiva.exe") + "\"";
+    std::string line = "\"" + (program.empty() ? BuildPath("arkiva.exe") : program) + "\"";
     for (const std::string& item : items)
       line += " \"" + item + "\"";
     BoxWatch watch(box_title);
@@ -256,8 +256,10 @@ class ArchiveRun : public ::testing::Test {
   std::function<void(unsigned long)> on_start;  // learns each run's process id
   std::string message;                          // what the last Arkiva() run told the user
   bool error_icon = false;                      // Windows: its box had the error icon
-  bool per_monitor_dpi = false;                 // Windows: its box was drawn for each monitor
-  std::string box_title = "Create tar.xz";      // Windows: the title of the box to wait for
+  bool per_monitor_dpi = false;
+  std::string program;  // Windows: the arkiva.exe to run, when not the build's                 //
+                        // Windows: its box was drawn for each monitor
+  std::string box_title = "Create tar.xz";  // Windows: the title of the box to wait for
 };
 
 #ifdef _WIN32

@@ -92,10 +92,12 @@ HWND FindOwnerWindow() {
 int ShowMessageBox(const char* title, const char* text, uint32_t style) {
   SuspendThreadWindows();
   HWND owner = FindOwnerWindow();
+  // arkiva's texts are UTF-8 (its code page, and the catalogues' always).
+  // arkiva's texts are UTF-8, the catalogues' words on any code page.
   // Started by Explorer, not by the program in front, a box without the
   // foreground would only flash on the taskbar after a long run.
-  int result =
-      MessageBoxW(owner, Wide(text).c_str(), Wide(title).c_str(), style | MB_SETFOREGROUND);
+  int result = MessageBoxW(owner, WideFromUtf8(text).c_str(), WideFromUtf8(title).c_str(),
+                           style | MB_SETFOREGROUND);
   RestoreThreadWindows();
   return result;
 }
