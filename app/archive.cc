@@ -24,8 +24,10 @@
 #include <time.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -191,7 +193,13 @@ ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder
   // xz ends 2 after a warning (a mount that keeps no owner: "Cannot set the
   // file group"), having written the whole archive and removed its input.
   bool warned = xz.outcome == ProgramRun::kExited && xz.code == 2 && !Exists(input);
-  if ((xz.Succeeded() || warned) && check.result == XzFileCheck::kWhole) {
+  // xz that wrote the whole archive but could not remove its input (a sync
+  // client or a scanner holding it without sharing its deletion) ends 1 or
+  // 2. The input is then the run's own Name.tar (its size known), which the
+  // caller removes itself.
+  bool input_held = xz.outcome == ProgramRun::kExited && (xz.code == 1 || xz.code == 2) &&
+                    expected_bytes >= 0 && Exists(input);
+  if ((xz.Succeeded() || warned || input_held) && check.result == XzFileCheck::kWhole) {
     std::string unsynced = SyncFile(output);
     if (!unsynced.empty())
       return Failed(
@@ -214,6 +222,17 @@ ArchiveStatus RunXz(const CommandArguments& arguments, const std::string& folder
       FileModifiedTime(output) >= start - 2)
     RemoveClaimedFile(output);
   return XzStatus(xz, output_name);
+}
+
+// Removes a file this run made, waiting a little for a program that holds
+// it (a sync client, a scanner) to let go; true when it is gone.
+bool RemoveSoon(const std::string& path) {
+  for (int attempt = 0; attempt < 30; ++attempt) {
+    if (RemoveClaimedFile(path))
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
 }
 
 // tar into the claimed Name.tar, then xz, which replaces it with Name.tar.xz.
@@ -270,9 +289,15 @@ ArchiveStatus ArchiveFolder(const std::string& folder_part, const std::string& n
     status.warning = TarWarning(status.cause, name, judged.warnings) +
                      (status.warning.empty() ? "" : "\n" + status.warning);
   // Only the file this run made: in a folder others may write, another
-  // file may stand under the name by now.
-  if (status.outcome != ArchiveStatus::kArchived && SameFile(claimed, QueryFileIdentity(tar_path)))
-    RemoveClaimedFile(tar_path);
+  // file may stand under the name by now. An archive's Name.tar is left only
+  // when xz could not remove it; it goes once its holder lets go, or is told.
+  if (SameFile(claimed, QueryFileIdentity(tar_path)) && !RemoveSoon(tar_path) &&
+      status.outcome == ArchiveStatus::kArchived)
+    status.warning += (status.warning.empty() ? "" : "\n") +
+                      Translated(
+                          "\"%1$s\" is whole, but \"%2$s\" beside it could not be removed: "
+                          "another program holds it. It may be deleted.",
+                          {status.cause, tar_name});
   return status;
 }
 
