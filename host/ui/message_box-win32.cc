@@ -92,7 +92,6 @@ HWND FindOwnerWindow() {
 int ShowMessageBox(const char* title, const char* text, uint32_t style) {
   SuspendThreadWindows();
   HWND owner = FindOwnerWindow();
-  // arkiva's texts are UTF-8 (its code page, and the catalogues' always).
   // arkiva's texts are UTF-8, the catalogues' words on any code page.
   // Started by Explorer, not by the program in front, a box without the
   // foreground would only flash on the taskbar after a long run.
