@@ -4,22 +4,26 @@
 
 #include "catalogues/translation.h"
 #include "host/process/interrupt.h"
+#include "host/process/program_args.h"
 #include "host/system_error.h"
 
 namespace {
 
-#ifdef _WIN32
-const char kWhereProgramsAre[] = TRANSLATABLE("it is neither beside arkiva.exe nor on PATH.");
-#else
-const char kWhereProgramsAre[] = TRANSLATABLE("it is not on PATH.");
-#endif
-
-// Why the system would not start a program: plain words where it was not
+// Why the system would not start `program`: plain words where it was not
 // found, else the system's own.
-std::string NotStartedBecause(unsigned long error) {
-  if (ClassifySystemError(error) == SystemErrorKind::kNotFound)
-    return Translated(kWhereProgramsAre);
-  return SystemErrorText(error);
+std::string NotStartedBecause(const char* program, unsigned long error) {
+  if (ClassifySystemError(error) != SystemErrorKind::kNotFound)
+    return SystemErrorText(error);
+#ifdef _WIN32
+  // Only the tar.exe and xz.exe beside arkiva.exe run: one that is gone
+  // (a partial unzip, a quarantine) comes back with arkiva.
+  std::string self = OwnProgramPath();
+  return Translated("%1$s is missing beside arkiva.exe (%2$s): reinstall arkiva.",
+                    {std::string(program) + ".exe", self.substr(0, self.find_last_of('\\'))});
+#else
+  (void)program;
+  return Translated("it is not on PATH.");
+#endif
 }
 
 // Up to 10 lines, about 1 KB: enough for tar's own last words.
@@ -76,7 +80,7 @@ ProgramRun RunProgram(const char* program, const CommandArguments& arguments,
                       intptr_t output) {
   Subprocess child(program, arguments, folder, window, environment, output);
   if (!child.Started())
-    return {ProgramRun::kNotStarted, 0, NotStartedBecause(child.StartError()), ""};
+    return {ProgramRun::kNotStarted, 0, NotStartedBecause(program, child.StartError()), ""};
   bool stopped = WaitWatching(&child, watch);
   SubprocessEnd end = child.Finish();
   // The interrupt reaches a shown program with the user's terminal.

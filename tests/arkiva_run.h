@@ -60,9 +60,10 @@ class ArchiveRun : public ::testing::Test {
     env.insert(env.begin(), "XDG_STATE_HOME=" + state);
 #endif
 #ifdef _WIN32
-    std::string bin = BuildPath(programs == kRecording ? "recbin" : "realbin");
-    env.insert(env.begin(), "PATH=" + bin + ";C:\\windows\\system32;C:\\windows");
-    std::string line = "\"" + (program.empty() ? BuildPath("arkiva.exe") : program) + "\"";
+    // The arkiva.exe beside the tar.exe and xz.exe it is to run.
+    std::string arkiva = BuildPath(programs == kRecording ? "recbin/arkiva.exe" : "arkiva.exe");
+    env.insert(env.begin(), "PATH=C:\\windows\\system32;C:\\windows");
+    std::string line = "\"" + (program.empty() ? arkiva : program) + "\"";
     for (const std::string& item : items)
       line += " \"" + item + "\"";
     BoxWatch watch(box_title);
@@ -256,9 +257,8 @@ class ArchiveRun : public ::testing::Test {
   std::function<void(unsigned long)> on_start;  // learns each run's process id
   std::string message;                          // what the last Arkiva() run told the user
   bool error_icon = false;                      // Windows: its box had the error icon
-  bool per_monitor_dpi = false;
-  std::string program;  // Windows: the arkiva.exe to run, when not the build's                 //
-                        // Windows: its box was drawn for each monitor
+  bool per_monitor_dpi = false;                 // Windows: its box was drawn for each monitor
+  std::string program;  // Windows: the arkiva.exe to run, when not the one beside the programs
   std::string box_title = "Create tar.xz";  // Windows: the title of the box to wait for
 };
 

@@ -113,22 +113,27 @@ class DropRun : public ArchiveRun {
     // COM starts the server from this process, whose environment it
     // inherits: the runs keep their records and locks in the test's folder.
     SetEnvironmentVariableA("LOCALAPPDATA", state.c_str());
-    std::string failed_key, reason;
-    ASSERT_TRUE(WriteMenuKeys(BuildPath("arkiva.exe"), &failed_key, &reason)) << failed_key;
-    // The command's class, in-process, as the package declares it (Wine's
-    // COM reads classes from HKEY_LOCAL_MACHINE only).
-    std::string dll = BuildPath("arkiva-shell.dll");
-    ASSERT_EQ(
-        1,
-        RegistryCreateAndSetValue(
-            (std::string("HKEY_LOCAL_MACHINE\\") + kShellCommandKey + "\\InprocServer32").c_str(),
-            "", dll.c_str(), 1, "."));
-    ASSERT_EQ(
-        1,
-        RegistryCreateAndSetValue(
-            (std::string("HKEY_LOCAL_MACHINE\\") + kShellCommandKey + "\\InprocServer32").c_str(),
-            "ThreadingModel", "Apartment", 1, "."));
+    Register(kReal);
     CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+  }
+
+  // Registers the arkiva.exe and arkiva-shell.dll in `folder`: the menu's
+  // keys with the class COM starts, and the command's class, in-process, as
+  // the package declares it (Wine's COM reads classes from
+  // HKEY_LOCAL_MACHINE only). Each starts the arkiva.exe beside it, which
+  // runs the tar.exe and xz.exe beside it.
+  void Register(const std::string& folder) {
+    std::string failed_key, reason;
+    EXPECT_TRUE(WriteMenuKeys(folder + "\\arkiva.exe", &failed_key, &reason)) << failed_key;
+    std::string server =
+        std::string("HKEY_LOCAL_MACHINE\\") + kShellCommandKey + "\\InprocServer32";
+    std::string dll = folder + "\\arkiva-shell.dll";
+    EXPECT_EQ(1, RegistryCreateAndSetValue(server.c_str(), "", dll.c_str(), 1, "."));
+    EXPECT_EQ(1, RegistryCreateAndSetValue(server.c_str(), "ThreadingModel", "Apartment", 1, "."));
+  }
+  void Register(Programs programs) {
+    std::string arkiva = BuildPath(programs == kRecording ? "recbin/arkiva.exe" : "arkiva.exe");
+    Register(arkiva.substr(0, arkiva.find_last_of('\\')));
   }
   void TearDown() override {
     CoUninitialize();
@@ -152,8 +157,7 @@ class DropRun : public ArchiveRun {
     if (route == kDrop)
       return Drop(folder, names, programs);
     SetEnvironmentVariableA("ARKIVA_RECORD_SLEEP", "");
-    std::string bin = BuildPath(programs == kRecording ? "recbin" : "realbin");
-    SetEnvironmentVariableA("PATH", (bin + ";C:\\windows\\system32;C:\\windows").c_str());
+    Register(programs);
     SetEnvironmentVariableA("ARKIVA_RECORD", log.c_str());
     IExplorerCommand* command = FirstMenuCommand();
     IShellItemArray* items = SelectionItems(folder, names);
@@ -196,8 +200,7 @@ class DropRun : public ArchiveRun {
                        Programs programs, const char* record_sleep = "") {
     SetEnvironmentVariableA("ARKIVA_RECORD_SLEEP", record_sleep);
     // COM starts the server from this process, which it inherits.
-    std::string bin = BuildPath(programs == kRecording ? "recbin" : "realbin");
-    SetEnvironmentVariableA("PATH", (bin + ";C:\\windows\\system32;C:\\windows").c_str());
+    Register(programs);
     SetEnvironmentVariableA("ARKIVA_RECORD", log.c_str());
     std::string clsid;
     EXPECT_TRUE(RegistryReadText("HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\DropTarget",
@@ -397,7 +400,7 @@ TEST_F(DropRun, AnActivationWithoutADropLeavesNothing) {
 TEST_F(DropRun, TwoSelectionsAtOnceAreTwoProcesses) {
   WriteText(dir / "a.txt", "a");
   WriteText(dir / "b.txt", "b");
-  SetEnvironmentVariableA("PATH", (BuildPath("recbin") + ";C:\\windows\\system32").c_str());
+  Register(kRecording);
   SetEnvironmentVariableA("ARKIVA_RECORD", log.c_str());
   CLSID id;
   CLSIDFromString(&Wide(kDropTargetClass)[0], &id);

@@ -32,7 +32,7 @@ TEST_F(ArkivaLoad, SixteenFoldersAtOnce) {
 #ifdef _WIN32
   SetEnvironmentVariableA("LOCALAPPDATA", state.c_str());  // the runs' records: the test's
   std::string arkiva = BuildPath("arkiva.exe");
-  std::vector<std::string> env = {"PATH=" + BuildPath("realbin") + ";C:\\windows\\system32"};
+  std::vector<std::string> env = {"PATH=C:\\windows\\system32"};
   std::vector<PROCESS_INFORMATION> started;
   for (int i = 0; i < 16; ++i) {
     std::string line = "\"" + arkiva + "\" \"" + dir / ("item " + std::to_string(i)) + "\"";
@@ -97,6 +97,7 @@ TEST_F(ArkivaLoad, TwoHundredFoldersWithFewDescriptors) {
 }
 #endif
 
+#ifndef _WIN32  // Windows: AMissingProgramIsNamedNeverTakenFromElsewhere...
 TEST_F(ArkivaFaults, TarMissingFromPath) {
   MakeDir(dir / "data");
   WriteText(dir / "data" + kSep + "f", "keep");
@@ -106,6 +107,7 @@ TEST_F(ArkivaFaults, TarMissingFromPath) {
   EXPECT_FALSE(PathExists(dir / "data.tar.xz"));
   EXPECT_EQ("keep", ReadText(dir / "data" + kSep + "f"));
 }
+#endif
 
 TEST_F(ArkivaFaults, XzMissingLeavesNothingBehind) {
   MakeDir(dir / "data");
@@ -113,6 +115,8 @@ TEST_F(ArkivaFaults, XzMissingLeavesNothingBehind) {
   WriteText(dir / "data" + kSep + "f", "keep");
   WriteText(dir / "file", "keep too");
 #ifdef _WIN32
+  program = dir / "bin\\arkiva.exe";
+  CopyFileA(BuildPath("arkiva.exe").c_str(), program.c_str(), FALSE);
   CopyFileA(BuildPath("realbin/tar.exe").c_str(), (dir / "bin\\tar.exe").c_str(), FALSE);
 #else
   ASSERT_EQ(0, symlink("/usr/bin/tar", (dir / "bin/tar").c_str()));

@@ -279,8 +279,12 @@ TEST_F(SetupRun, AMovedProgramRepairsItsMenuAndASecondCopyLeavesItAlone) {
   MakeDir(first);
   MakeDir(second);
 #ifdef _WIN32
-  ASSERT_TRUE(CopyFileA(arkiva.c_str(), (first + "\\" + name).c_str(), FALSE));
-  ASSERT_TRUE(CopyFileA(arkiva.c_str(), (second + "\\" + name).c_str(), FALSE));
+  // Each copy with the tar.exe and xz.exe it runs, as a moved folder has.
+  for (const std::string& folder : {first, second}) {
+    ASSERT_TRUE(CopyFileA(arkiva.c_str(), (folder + "\\" + name).c_str(), FALSE));
+    for (const char* program : {"tar.exe", "xz.exe"})
+      ASSERT_TRUE(CopyFileA(BuildPath(program).c_str(), (folder + "\\" + program).c_str(), FALSE));
+  }
   first += "\\" + name;
   second += "\\" + name;
 #else

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "host/process/environment.h"
+#include "host/process/program_args.h"
 #include "host/wide_text.h"
 
 namespace {
@@ -80,37 +81,22 @@ HANDLE ChildrenJob() {
   return job;
 }
 
-// The program's file, looked for as CreateProcess would (beside arkiva.exe,
-// then the system's folders, then PATH), but in PATH's absolute folders
-// only; a name with a folder in it is itself. Empty when there is none.
+// The program's file: a name with a folder in it is itself; a bare name is
+// looked for beside arkiva.exe only, where its own tar.exe and xz.exe are.
+// Not in System32, where Windows 10 and 11 keep a tar.exe of their own that
+// takes no name outside the code page, nor on PATH. Empty when it is not
+// there.
 std::string FindProgram(const std::string& program) {
   if (program.find_first_of("\\/") != std::string::npos)
     return program;
-  std::wstring name = Wide(program);
-  if (name.find(L'.') == std::wstring::npos)
-    name += L".exe";
-  std::vector<std::wstring> folders;
-  wchar_t buffer[MAX_PATH];
-  DWORD length = GetModuleFileNameW(NULL, buffer, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) {
-    std::wstring self(buffer, length);
-    folders.push_back(self.substr(0, self.find_last_of(L"\\/")));
-  }
-  if (GetSystemDirectoryW(buffer, MAX_PATH))
-    folders.push_back(buffer);
-  if (GetWindowsDirectoryW(buffer, MAX_PATH))
-    folders.push_back(buffer);
-  std::string path;
-  if (ReadEnvironment("PATH", &path))
-    for (const std::string& folder : ProgramFolders(path, false))
-      folders.push_back(Wide(folder));
-  for (const std::wstring& folder : folders) {
-    std::wstring candidate = folder + L"\\" + name;
-    DWORD attributes = GetFileAttributesW(candidate.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-      return Narrow(candidate);
-  }
-  return "";
+  std::string self = OwnProgramPath();
+  std::string file = self.substr(0, self.find_last_of("\\/") + 1) + program;
+  if (program.find('.') == std::string::npos)
+    file += ".exe";
+  DWORD attributes = GetFileAttributesW(Wide(file).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return "";
+  return file;
 }
 
 }  // namespace

@@ -66,9 +66,9 @@ void InitSubprocesses();
 
 // One child program, from its start to its end: it owns the process and the
 // pipe, and releases both when it goes (ninja's Subprocess, git's
-// child_process). The program is found by the system's search for a program
-// name (Windows: beside arkiva.exe first, then the system's folders, then
-// PATH; POSIX: PATH), PATH's absolute folders only, never through the shell.
+// child_process). A program named without a folder is found, never through
+// the shell, on Windows beside arkiva.exe only (arkiva's own tar.exe and
+// xz.exe), on POSIX in PATH's absolute folders.
 class Subprocess {
  public:
   // Starts `program` with `arguments` in `folder` (empty: this process's).
