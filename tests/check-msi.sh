@@ -1,6 +1,7 @@
 #!/bin/bash
 # The MSI as an administrator deploys it: in a fresh Wine prefix that says
-# it is Windows 10, `msiexec /i` installs the files and the machine-wide
+# it is Windows 10 1809, `msiexec /i` refuses to install; on a later one it
+# installs the files and the machine-wide
 # keys, and runs no PowerShell; the registered commands archive a folder and
 # a file at once (no setup box), a newer MSI replaces the installed one, and
 # `msiexec /x` leaves no file and no key. The package's logos are installed
@@ -38,6 +39,19 @@ report_build() {
   echo "$3" >"$powershell/exit.txt"
   rm -f "$powershell/record.txt"
 }
+# Windows 10 1809 (LTSC 2019), which ignores arkiva.exe's UTF-8 code page,
+# is refused with the reason, and nothing is installed.
+report_build 10.0 17763 0
+status=0
+wine msiexec /i "$(dos "$msi")" /qn || status=$?
+wineserver -w
+# 1603 (ERROR_INSTALL_FAILURE), as a Unix exit status keeps it: its low byte.
+[ "$status" = $((1603 % 256)) ] || fail "msiexec on build 17763 ended $status"
+[ ! -e "$installed" ] || fail "installed on build 17763: $(ls "$installed")"
+# Wine shows and logs no launch condition's message; Windows shows this one.
+launch=$(msiinfo export "$msi" LaunchCondition)
+grep -q $'^Installed OR WINDOWSBUILD >= 18362\tarkiva needs Windows 10 version 1903 or later.' \
+  <<<"$launch" || fail "the launch condition: $launch"
 report_build 10.0 19045 0
 menu_keys() {
   for key in 'HKCR\Directory\shell\Create tar.xz' 'HKLM\Software\Classes\*\shell\Create tar.xz' \

@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""A release's signing, as windows11/sign-msix.sh does it for ./dev.sh package:
+"""A release's signing, as windows11/sign-msix.sh and packaging/sign-release.sh
+do it for ./dev.sh package:
 
 - the manifest's Publisher for certificates of the shapes real code-signing
   certificates have (OV, EV, names with commas and quotes, an e-mail
@@ -8,10 +9,15 @@
 - a timestamp from a time-stamp authority on 127.0.0.1 (openssl ts -reply
   behind a small HTTP server), which osslsigncode verifies; an authority
   that cannot be reached fails the build;
-- a key on a token through PKCS#11 (SoftHSM2).
+- a key on a token through PKCS#11 (SoftHSM2);
+- the release: arkiva.exe, arkiva-shell.dll, tar.exe and xz.exe as they go
+  into the zip and the MSI, and the MSI, each signed by a PFX with a
+  timestamp and by the token; an unreachable authority fails both and
+  leaves no MSI; without a signer both are built unsigned, and say so.
 
   check-signing.py SOURCE_DIR BUILD_DIR
 """
+import glob
 import http.server
 import os
 import shutil
@@ -155,7 +161,6 @@ if done.returncode == 0:
     check("Timestamp Server Signature verification: ok" in result.stdout and
           "Signature verification: ok" in result.stdout,
           "the timestamp does not verify: " + result.stdout + result.stderr)
-server.shutdown()
 
 # An authority that cannot be reached (nothing listens on port 9) fails the build.
 folder, done = sign("unreachable", {"ARKIVA_TIMESTAMP_URL": "http://127.0.0.1:9/"})
@@ -190,7 +195,75 @@ if done.returncode == 0:
     check(publisher(folder) == "CN=Contoso token signer, O=Contoso",
           "the token's Publisher: %r" % publisher(folder))
 
+
+
+# The release: every program as it goes into the zip and the MSI, and the
+# MSI itself.
+PROGRAMS = ["arkiva.exe", "arkiva-shell.dll", "tar.exe", "xz.exe"]
+
+
+def release(name, env):
+    """Builds the zip (CPack) and the MSI (packaging/make-msi.sh) into a
+    folder of their own; returns the folder, the files to verify and both
+    results."""
+    folder = os.path.join(work, name)
+    clean = {k: v for k, v in os.environ.items() if not k.startswith("ARKIVA_")}
+    zipped = run("cpack", "--config", os.path.join(build, "CPackConfig.cmake"),
+                 "-B", folder + "/zip", env={**clean, **env}, check=False)
+    msi = run("bash", os.path.join(source, "packaging/make-msi.sh"), build, folder + "/stage",
+              folder + "/arkiva.msi", env={**clean, **env}, check=False)
+    files = [folder + "/stage/" + program for program in PROGRAMS] + [folder + "/arkiva.msi"]
+    for archive in glob.glob(folder + "/zip/*.zip"):
+        with zipfile.ZipFile(archive) as opened:
+            for member in opened.namelist():
+                if os.path.basename(member) in PROGRAMS:
+                    files.append(opened.extract(member, folder + "/unzipped"))
+    return files, zipped, msi
+
+
+release_key, release_pem = certificate("release", "/O=Contoso/CN=Contoso")
+pfx = os.path.join(work, "release.pfx")
+run("openssl", "pkcs12", "-export", "-inkey", release_key, "-in", release_pem,
+    "-passout", "pass:secret", "-out", pfx)
+by_file = {"ARKIVA_SIGNING_PFX": pfx, "ARKIVA_SIGNING_PASSWORD": "secret"}
+by_token = {"SOFTHSM2_CONF": hsm["SOFTHSM2_CONF"],
+            "ARKIVA_SIGNING_PKCS11_MODULE": "/usr/lib/softhsm/libsofthsm2.so",
+            "ARKIVA_SIGNING_PKCS11_KEY":
+                "pkcs11:token=arkiva;object=signing;type=private;pin-value=1234",
+            "ARKIVA_SIGNING_CERT": token_pem}
+for name, env, trust in [
+        ("release-pfx", {**by_file, "ARKIVA_TIMESTAMP_URL": url},
+         ["-CAfile", release_pem, "-TSA-CAfile", tsa_pem]),
+        ("release-token", by_token, ["-CAfile", token_pem])]:
+    files, zipped, msi = release(name, env)
+    check(zipped.returncode == 0 and msi.returncode == 0,
+          name + ": not built: " + zipped.stderr + msi.stderr)
+    check(len(files) == 2 * len(PROGRAMS) + 1, name + ": files: %r" % files)
+    for path in files:
+        result = run("osslsigncode", "verify", *trust, "-in", path, check=False)
+        check("Signature verification: ok" in result.stdout and
+              ("-TSA-CAfile" not in trust or
+               "Timestamp Server Signature verification: ok" in result.stdout),
+              "%s: %s is not signed as asked: %s" % (name, path, result.stdout + result.stderr))
+
+# An authority that cannot be reached fails both, and leaves no MSI.
+files, zipped, msi = release("release-unreachable",
+                             {**by_file, "ARKIVA_TIMESTAMP_URL": "http://127.0.0.1:9/"})
+check(zipped.returncode != 0 and msi.returncode != 0, "a release without the timestamp asked for")
+check(not os.path.exists(files[-1]), "an MSI without the timestamp asked for was left")
+
+# No signer: a development build, unsigned, and it says so.
+files, zipped, msi = release("release-unsigned", {})
+check(zipped.returncode == 0 and msi.returncode == 0, "an unsigned build failed: " + msi.stderr)
+check("stay unsigned" in msi.stderr, "an unsigned build does not say so: " + msi.stderr)
+for path in files:
+    result = run("osslsigncode", "verify", "-in", path, check=False)
+    check(result.returncode != 0 and "o signature" in result.stdout + result.stderr,
+          "an unsigned build holds a signature: %s: %s" % (path, result.stdout))
+
+server.shutdown()
 shutil.rmtree(work)
 print("\n".join(failures) or
-      "signing: %d subjects, a timestamp, an unreachable authority and a token" % len(SUBJECTS))
+      "signing: %d subjects, a timestamp, an unreachable authority and a token; "
+      "the release's programs and MSI by file and by token" % len(SUBJECTS))
 sys.exit(1 if failures else 0)

@@ -3,16 +3,10 @@
 # in BUILD_DIR/Assets, since Windows reads them from the external location
 # (arkiva's folder) that the package is registered with.
 #   sign-msix.sh SOURCE_DIR BUILD_DIR
-# The signer, the first that is set:
-#   ARKIVA_SIGNING_PKCS11_MODULE, ARKIVA_SIGNING_PKCS11_KEY, ARKIVA_SIGNING_CERT:
-#     a key on a token or HSM (a PKCS#11 module, a pkcs11: URI, which may hold
-#     pin-value or pin-source) and its certificate (PEM), as a release is signed;
-#   ARKIVA_SIGNING_PFX, with its password in ARKIVA_SIGNING_PASSWORD;
-#   else a test certificate made once in the build folder (subject
-#     "CN=arkiva test"), whose arkiva-shell.cer goes beside the package.
-# With ARKIVA_TIMESTAMP_URL set, the signature is timestamped by that RFC 3161
-# authority, so that it stays valid after the certificate expires; a
-# timestamp that fails fails the build.
+# The signer is the release's (packaging/signing.sh says which); without
+# one, a test certificate made once in the build folder (subject
+# "CN=arkiva test"), whose arkiva-shell.cer goes beside the package, since
+# Windows registers no unsigned package.
 # The manifest's Publisher is the signer's subject, as Windows writes it.
 set -euo pipefail
 source=$1
@@ -21,30 +15,8 @@ work=$build/msix
 rm -rf "$work"
 mkdir -p "$work/files/Assets"
 
-# Whether a signed package's signature holds an RFC 3161 timestamp (its
-# unsigned attribute 1.3.6.1.4.1.311.3.3.1).
-has_timestamp() {
-  local objects
-  osslsigncode extract-signature -pem -in "$1" -out "$work/signature.pem" >/dev/null 2>&1 &&
-    objects=$(openssl asn1parse -in "$work/signature.pem") &&
-    [[ $objects == *":1.3.6.1.4.1.311.3.3.1"* ]]
-}
-
-signer=()
-if [ -n "${ARKIVA_SIGNING_PKCS11_MODULE:-}" ]; then
-  : "${ARKIVA_SIGNING_PKCS11_KEY:?names the key on the token (a pkcs11: URI)}"
-  : "${ARKIVA_SIGNING_CERT:?names the certificate of that key (PEM)}"
-  openssl x509 -in "$ARKIVA_SIGNING_CERT" -out "$work/signer.pem"
-  signer=(-pkcs11module "$ARKIVA_SIGNING_PKCS11_MODULE" -key "$ARKIVA_SIGNING_PKCS11_KEY"
-          -certs "$ARKIVA_SIGNING_CERT")
-  # The engine that speaks PKCS#11 to OpenSSL (libengine-pkcs11-openssl).
-  engine=$(openssl version -e | sed -n 's/^ENGINESDIR: "\(.*\)"$/\1/p')/pkcs11.so
-  [ ! -f "$engine" ] || signer+=(-pkcs11engine "$engine")
-  rm -f "$build/arkiva-shell.cer"
-elif [ -n "${ARKIVA_SIGNING_PFX:-}" ]; then
-  openssl pkcs12 -in "$ARKIVA_SIGNING_PFX" -passin env:ARKIVA_SIGNING_PASSWORD -nokeys -clcerts \
-    | openssl x509 -out "$work/signer.pem"
-  signer=(-pkcs12 "$ARKIVA_SIGNING_PFX" -pass "${ARKIVA_SIGNING_PASSWORD:-}")
+source "$source/packaging/signing.sh"
+if configured_signer "$work"; then
   rm -f "$build/arkiva-shell.cer"
 else
   pfx=$build/arkiva-test-signing.pfx
@@ -77,20 +49,9 @@ done
 /usr/bin/python3 "$source/windows11/make-msix.py" "$work/unsigned.msix" "$work/files" \
   AppxManifest.xml Assets/StoreLogo.png Assets/Square150x150Logo.png Assets/Square44x44Logo.png
 
-timestamp=()
-[ -z "${ARKIVA_TIMESTAMP_URL:-}" ] || timestamp=(-ts "$ARKIVA_TIMESTAMP_URL")
 rm -f "$build/arkiva-shell.msix"
-if ! osslsigncode sign "${signer[@]}" "${timestamp[@]}" -h sha256 \
-  -in "$work/unsigned.msix" -out "$work/signed.msix" >"$work/sign.log" 2>&1; then
-  cat "$work/sign.log" >&2
+sign_file "$work/unsigned.msix" "$work/signed.msix" "$work" || {
   echo "sign-msix.sh: arkiva-shell.msix could not be signed" >&2
   exit 1
-fi
-# Never a package without the timestamp that was asked for: its signature
-# would end with the certificate.
-if [ -n "${ARKIVA_TIMESTAMP_URL:-}" ] && ! has_timestamp "$work/signed.msix"; then
-  cat "$work/sign.log" >&2
-  echo "sign-msix.sh: no timestamp from $ARKIVA_TIMESTAMP_URL" >&2
-  exit 1
-fi
+}
 mv "$work/signed.msix" "$build/arkiva-shell.msix"
