@@ -66,7 +66,7 @@ class ArchiveRun : public ::testing::Test {
     std::string line = "\"" + (program.empty() ? arkiva : program) + "\"";
     for (const std::string& item : items)
       line += " \"" + item + "\"";
-    BoxWatch watch(box_title);
+    BoxWatch watch(box_title, nullptr, BoxWatch::kAddedProcesses);
     int code = RunCommandLine(line, cwd, nullptr, env, [&](unsigned long pid) {
       watch.AddProcess(pid);
       if (on_start)

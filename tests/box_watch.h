@@ -23,11 +23,17 @@ class BoxWatch {
     bool per_monitor_dpi = false;  // the box is drawn for each monitor's scaling
   };
 
-  explicit BoxWatch(const std::string& title, std::function<void()> inspect = nullptr)
-      : title_(title), thread_([this, inspect] { Watch(inspect); }) {}
+  // Whose boxes count: any process's, or only those that AddProcess names
+  // (none before the first call), since tests that run side by side show
+  // boxes of the same title, and a box taken before its program was added
+  // would be another test's.
+  enum Whose { kAnyProcess, kAddedProcesses };
 
-  // From the first call on, only boxes of these processes count: tests that
-  // run side by side show boxes of the same title.
+  explicit BoxWatch(const std::string& title, std::function<void()> inspect = nullptr,
+                    Whose whose = kAnyProcess)
+      : title_(title), whose_(whose), thread_([this, inspect] { Watch(inspect); }) {}
+
+  // From the first call on, only boxes of these processes count.
   // While such a process runs, the watch goes on however late its box comes.
   void AddProcess(DWORD process_id) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -78,7 +84,7 @@ class BoxWatch {
     DWORD process_id = 0;
     GetWindowThreadProcessId(window, &process_id);
     std::lock_guard<std::mutex> lock(self->mutex_);
-    bool ours = self->processes_.empty();
+    bool ours = self->processes_.empty() && self->whose_ == kAnyProcess;
     for (DWORD p : self->processes_)
       ours = ours || p == process_id;
     if (!ours)
@@ -119,6 +125,7 @@ class BoxWatch {
   }
 
   std::string title_;
+  Whose whose_;
   std::mutex mutex_;
   std::vector<DWORD> processes_;
   std::vector<HANDLE> handles_;

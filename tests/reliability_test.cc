@@ -144,7 +144,7 @@ class TwoStarts : public ArchiveRun {
 #ifdef _WIN32
     SetEnvironmentVariableA("LOCALAPPDATA", state.c_str());  // the runs' records: the test's
     std::vector<PROCESS_INFORMATION> started;
-    BoxWatch watch("Create tar.xz");
+    BoxWatch watch("Create tar.xz", nullptr, BoxWatch::kAddedProcesses);
     for (int i = 0; i < 2; ++i) {
       if (i)
         Sleep(delay_ms);

@@ -160,7 +160,7 @@ class SetupRun : public ::testing::Test {
                          const std::string& store = "") {
 #ifdef _WIN32
     (void)store;
-    BoxWatch watch(box_title);
+    BoxWatch watch(box_title, nullptr, BoxWatch::kAddedProcesses);
     std::string line = "\"" + arkiva + "\"" + (argument.empty() ? "" : " \"" + argument + "\"");
     *exit_code =
         RunCommandLine(line, "", nullptr, {}, [&](unsigned long pid) { watch.AddProcess(pid); });
