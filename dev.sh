@@ -5,7 +5,8 @@
 #                        tests under the sanitizers, the desktop test, the Windows ones under Wine
 #   ./dev.sh run PATH    install what is missing, build the native program, run it on PATH
 #   ./dev.sh package     build the release zip and MSI, build/windows/arkiva-<version>-win64.{zip,msi},
-#                        and the Debian package, build/native/arkiva_<version>-1_amd64.deb
+#                        the Debian package, build/native/arkiva_<version>-1_amd64.deb, and the
+#                        RPM for Fedora and openSUSE, build/rpm/arkiva-<version>-1.x86_64.rpm
 #   ./dev.sh desktop-test  the entries in Debian's own file managers, right-clicked under
 #                        Xvfb: per user, then from the package (installed, then purged);
 #                        ./dev.sh test runs it too
@@ -18,7 +19,8 @@ PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix
           pkg-config liblzma-dev libxml2-dev libglib2.0-dev libkf5config-bin libnautilus-extension-dev lintian
           libgtk-3-dev xdotool dbus python3-gi
           imagemagick osslsigncode openssl python3-cryptography msitools
-          softhsm2 libengine-pkcs11-openssl gettext python3-polib
+          softhsm2 libengine-pkcs11-openssl gettext python3-polib desktop-file-utils
+          rpm rpmlint sway grim
           locales-all)  # de_DE.UTF-8, ja_JP.UTF-8, ru_RU.UTF-8...: the tests speak them
 
 # What the desktop test needs: the managers themselves, with what each needs
@@ -45,6 +47,12 @@ install_missing() {
 build() {
   cmake --preset "$1" >/dev/null
   cmake --build --preset "$1"
+}
+
+# The RPM: the native build with Fedora's folders, packaged.
+build_rpm() {
+  build rpm >/dev/null
+  (cd build/rpm && cpack >/dev/null)
 }
 
 # Runs a step of the test run and says how long it took.
@@ -85,6 +93,7 @@ case "${1:-}" in
     timed "the native tests" ctest --preset native || status=1
     timed "the sanitizer tests" ctest --preset sanitize || status=1
     timed "the desktop test" desktop_test || status=1
+    timed "the RPM" eval 'build_rpm && bash tests/check-rpm.sh build/rpm' || status=1
     # The Wine prefix is made once, before the tests share it: a test that
     # met a prefix still being made could hang on its way out.
     xvfb-run -a build/windows/wine-run --version >/dev/null
@@ -107,6 +116,8 @@ case "${1:-}" in
     cmake --build --preset windows --target package msi
     build native >/dev/null
     cmake --build --preset native --target package
+    build_rpm
+    ls build/rpm/arkiva-*.rpm
     ;;
   desktop-test)
     install_missing "${PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}"

@@ -96,6 +96,16 @@ bool Installed(const char* path) {
   return *path && access(path, F_OK) == 0;
 }
 
+}  // namespace
+
+bool NautilusLoadsModule(const std::string& module_path) {
+  size_t libdir_end = module_path.rfind("/nautilus/");
+  return libdir_end != std::string::npos && Installed(module_path.c_str()) &&
+         Installed((module_path.substr(0, libdir_end) + "/libnautilus-extension.so.4").c_str());
+}
+
+namespace {
+
 // Thunar's list: the user's, else the system's first, with arkiva's action.
 std::string PlaceThunarAction(const std::string& config_home,
                               const std::vector<std::string>& config_dirs,
@@ -158,7 +168,7 @@ DesktopSetup SetUpDesktopEntries(const std::string& program) {
     std::string shown_as;
   } entries[] = {
       {Translated("%s (under Scripts)", {"GNOME Files"}), NautilusScript(data_home, program), false,
-       Installed(ARKIVA_INSTALLED_NAUTILUS_MODULE),
+       NautilusLoadsModule(ARKIVA_INSTALLED_NAUTILUS_MODULE),
        Translated("%s (system-wide)", {"GNOME Files"})},
       {Translated("%s (under Scripts)", {"Caja"}), CajaScript(config_home, program), false,
        Installed(ARKIVA_CAJA_ACTIONS_MODULE), ""},
@@ -180,5 +190,10 @@ DesktopSetup SetUpDesktopEntries(const std::string& program) {
   std::string thunar_path;
   std::string why = PlaceThunarAction(config_home, config_dirs, program, &thunar_path);
   note("Thunar", thunar_path, why);
+  // The progress window's name and icon, where no package gives them. No
+  // entry depends on it, so a file that cannot be written is no failure.
+  EntryFile window = ProgressWindowEntry(data_home, program);
+  if (!HasSystemEntry(window, data_home, data_dirs))
+    PlaceEntryFile(window);
   return setup;
 }

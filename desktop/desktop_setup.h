@@ -21,6 +21,15 @@ struct DesktopSetup {
 // Windows, where the registry holds the entry.
 DesktopSetup SetUpDesktopEntries(const std::string& program);
 
+#ifndef _WIN32
+// Whether GNOME Files loads the module at `module_path`
+// (LIBDIR/nautilus/extensions-4/...): it is there, and so is the extension
+// library it links, LIBDIR/libnautilus-extension.so.4, which GNOME Files 43
+// and later bring. GNOME Files 42 (Ubuntu 22.04's) has .so.1 and loads
+// modules from extensions-3.0 only: its users get the script.
+bool NautilusLoadsModule(const std::string& module_path);
+#endif
+
 // "a, b and c".
 std::string JoinNames(const std::vector<std::string>& names);
 

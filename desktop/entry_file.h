@@ -71,6 +71,10 @@ EntryFile DolphinServiceMenu(const std::string& data_dir, const std::string& pro
 EntryFile NemoAction(const std::string& data_dir, const std::string& program);
 EntryFile FileManagerAction(const std::string& data_dir, const std::string& program);
 
+// The progress window's application entry, listed by no menu, which gives
+// its window (app_id arkiva-progress) a name and an icon on the desktop.
+EntryFile ProgressWindowEntry(const std::string& data_dir, const std::string& program);
+
 // Thunar keeps every custom action in one file, uca.xml, which a user's copy
 // replaces whole. The path of the user's.
 std::string ThunarActionsPath(const std::string& config_home);

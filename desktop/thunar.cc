@@ -2,8 +2,7 @@
 
 #include "catalogues/translation.h"
 
-#include <libxml/parser.h>
-#include <libxml/tree.h>
+#include <glib.h>
 
 #include <sstream>
 #include <vector>
@@ -80,14 +79,24 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
-// Whether `text` is a well-formed document whose root is <actions>.
+// Whether Thunar reads `text` as its list of actions: well-formed to GLib's
+// markup parser, with which Thunar itself reads uca.xml, and rooted at
+// <actions>.
 bool IsActionList(const std::string& text) {
-  xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), "uca.xml", nullptr,
-                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-  xmlNodePtr root = doc ? xmlDocGetRootElement(doc) : nullptr;
-  bool ok = root && xmlStrcmp(root->name, BAD_CAST "actions") == 0;
-  xmlFreeDoc(doc);
-  return ok;
+  std::string root;
+  GMarkupParser parser = {};
+  parser.start_element = [](GMarkupParseContext*, const gchar* name, const gchar**, const gchar**,
+                            gpointer data, GError**) {
+    std::string* first = static_cast<std::string*>(data);
+    if (first->empty())
+      *first = name;
+  };
+  GMarkupParseContext* context =
+      g_markup_parse_context_new(&parser, static_cast<GMarkupParseFlags>(0), &root, nullptr);
+  bool whole = g_markup_parse_context_parse(context, text.data(), text.size(), nullptr) &&
+               g_markup_parse_context_end_parse(context, nullptr);
+  g_markup_parse_context_free(context);
+  return whole && root == "actions";
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/contents"
 expected=(/usr/bin/arkiva /usr/share/kio/servicemenus/arkiva-create-tar-xz.desktop
           /usr/share/nemo/actions/arkiva-create-tar-xz.nemo_action
           /usr/share/file-manager/actions/arkiva-create-tar-xz.desktop
+          /usr/share/applications/arkiva-progress.desktop
           /usr/share/doc/arkiva/copyright /usr/share/doc/arkiva/changelog.Debian.gz)
 if extensions=$(pkg-config --variable=extensiondir libnautilus-extension-4 2>/dev/null); then
   expected+=("$extensions/libarkiva-nautilus.so")
@@ -39,6 +40,27 @@ done
 if command -v lintian >/dev/null; then
   lintian --fail-on error "$deb" 2>/dev/null || { echo "lintian reports errors"; exit 1; }
 fi
+# Installable on Debian 12 and 13 and Ubuntu 22.04 to 26.04: every package
+# it depends on is on each of them (libglib2.0-0 and liblzma5 by that name
+# or as their 64-bit-time successors, which provide it; libxml2 is gone
+# from Ubuntu 25.10), and no program needs a newer glibc or libstdc++ than
+# Ubuntu 22.04's (GLIBC_2.35, GLIBCXX_3.4.30).
+everywhere=" xz-utils tar libc6 libstdc++6 libgcc-s1 liblzma5 libglib2.0-0 "
+for package in $(dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/(.*//; s/ //g'); do
+  [[ $everywhere == *" $package "* ]] || { echo "a dependency some releases lack: $package"; exit 1; }
+done
+dpkg-deb -x "$deb" "$work/unpacked"
+desktop-file-validate "$work/unpacked/usr/share/applications/arkiva-progress.desktop" \
+  || { echo "the progress window's entry is not valid"; exit 1; }
+newest() { sort -uV | tail -1; }
+for program in $(find "$work/unpacked" -type f -exec sh -c 'head -c 4 "$1" | grep -q ELF' _ {} \; -print); do
+  versions=$(objdump -T "$program" | grep -o '\(GLIBC\|GLIBCXX\|CXXABI\)_[0-9.]*' || true)
+  for limit in GLIBC_2.35 GLIBCXX_3.4.30 CXXABI_1.3.13; do
+    needed=$({ grep "^${limit%_*}_" <<<"$versions" || true; } | newest)
+    [ -z "$needed" ] || [ "$(printf '%s\n%s\n' "$needed" "$limit" | newest)" = "$limit" ] \
+      || { echo "${program#"$work/unpacked"} needs $needed, newer than Ubuntu 22.04's $limit"; exit 1; }
+  done
+done
 dpkg -i "$deb" >/dev/null
 
 # A new user: an empty home, nothing set up.

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogues/translation.h"
+#include "desktop/desktop_setup.h"
 #include "desktop/entry_file.h"
 #include "tests/test_util.h"
 
@@ -275,8 +276,13 @@ TEST_F(DesktopEntries, EveryEntryCarriesEveryLanguage) {
   std::string dolphin = data + "/kio/servicemenus/arkiva-create-tar-xz.desktop";
   std::string nemo = data + "/nemo/actions/arkiva-create-tar-xz.nemo_action";
   std::string libfm = data + "/file-manager/actions/arkiva-create-tar-xz.desktop";
+  // The progress window's name where the desktop lists windows (app_id
+  // arkiva-progress), in no menu.
+  std::string window = data + "/applications/arkiva-progress.desktop";
+  EXPECT_EQ("true", KeyFileString(window, "Desktop Entry", "NoDisplay"));
   for (const auto& row : rows) {
     std::string language = row.language;
+    EXPECT_EQ(row.label, KeyFileLocaleString(window, "Desktop Entry", "Name", row.language));
     EXPECT_EQ(row.label, KdeString(dolphin, "Desktop Action createTarXz", "Name", language));
     EXPECT_EQ(row.label, KeyFileLocaleString(nemo, "Nemo Action", "Name", row.language));
     EXPECT_EQ(row.label, KeyFileLocaleString(libfm, "Desktop Entry", "Name", row.language));
@@ -379,3 +385,50 @@ TEST_F(DesktopEntries, ASystemWideEntryGetsNoUserCopy) {
 }
 
 }  // namespace
+
+// arkiva changes only a uca.xml that Thunar reads as its action list (GLib's
+// markup parser, as Thunar's); any other is left as it is, and said so.
+TEST(ThunarActions, OnlyAListThunarReadsIsChanged) {
+  struct {
+    const char* actions;
+    bool changed;
+  } rows[] = {
+      {kUsersAction, true},
+      {"", true},  // none yet
+      {"<!-- the user's -->\n<actions>\n</actions>\n", true},
+      {"<actions>\n<action>\n<name>A &amp; B</name>\n</action>\n</actions>\n", true},
+      {"<actions>\n<action>\n</actions>\n", false},             // not well-formed
+      {"<action>\n</action>\n", false},                         // another root
+      {"<actions>\n<name>&nbsp;</name>\n</actions>\n", false},  // an entity Thunar cannot read
+      {"<actions/>\n<actions/>\n", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.actions);
+    std::string merged, why;
+    EXPECT_EQ(row.changed, AddThunarAction(row.actions, "/usr/bin/arkiva", &merged, &why)) << why;
+    EXPECT_EQ(row.changed, merged.find("/usr/bin/arkiva") != std::string::npos);
+  }
+}
+
+// GNOME Files loads the package's module only where its extension library
+// is .so.4 (43 and later); on 42 (Ubuntu 22.04) setup writes the script.
+TEST(NautilusModule, LoadedOnlyBesideTheExtensionLibraryItLinks) {
+  struct {
+    std::vector<const char*> files;  // under the test's lib dir
+    bool loads;
+  } rows[] = {
+      {{"nautilus/extensions-4/libarkiva-nautilus.so", "libnautilus-extension.so.4"}, true},
+      {{"nautilus/extensions-4/libarkiva-nautilus.so", "libnautilus-extension.so.1"}, false},
+      {{"libnautilus-extension.so.4"}, false},  // no module
+  };
+  for (const auto& row : rows) {
+    ScratchDir lib;
+    for (const char* file : row.files) {
+      std::string path = lib / file;
+      ASSERT_EQ(0, RunArgv({"mkdir", "-p", path.substr(0, path.rfind('/'))}, "", nullptr));
+      WriteText(path, "");
+    }
+    EXPECT_EQ(row.loads, NautilusLoadsModule(lib / "nautilus/extensions-4/libarkiva-nautilus.so"))
+        << row.files.back();
+  }
+}

@@ -106,6 +106,41 @@ TEST(ShowMessageBox, WithoutADisplayWritesToStandardError) {
   EXPECT_EQ("Create tar.gz: Setup OK\nresult 1\n", out);
 }
 
+// A dialog program that cannot reach the display (xmessage in a Wayland
+// session without Xwayland) shows nothing: the next one tries, and when
+// none can, the words go to standard error. One the user closed counts as
+// shown.
+TEST(ShowMessageBox, NoWordsAreLostWhenNoDialogCanShow) {
+  const char kNoDisplay[] = "echo \"$0: Error: Can't open display: :99\" >&2; exit 1\n";
+  struct {
+    const char* zenity;  // its script; null: there is none
+    const char* xmessage;
+    const char* out;
+  } rows[] = {
+      {nullptr, kNoDisplay, "T: Setup OK\nresult 1\n"},
+      {kNoDisplay, kNoDisplay, "T: Setup OK\nresult 1\n"},
+      {"echo 'cannot open display: :99' >&2; exit 1\n", nullptr, "T: Setup OK\nresult 1\n"},
+      {kNoDisplay, "exit 0\n", "result 1\n"},
+      {"echo 'Gtk-Message: mapped without a transient parent' >&2; exit 1\n", kNoDisplay,
+       "result 0\n"},  // closed by the user
+  };
+  for (const auto& row : rows) {
+    ScratchDir dir;
+    for (const auto& program :
+         {std::make_pair("zenity", row.zenity), std::make_pair("xmessage", row.xmessage)}) {
+      if (!program.second)
+        continue;
+      WriteText(dir / program.first, std::string("#!/bin/sh\n") + program.second);
+      chmod((dir / program.first).c_str(), 0755);
+    }
+    std::string out;
+    EXPECT_EQ(0, RunShell("DISPLAY=:99 PATH='" + dir.path + "' '" + BuildPath("tests/box_probe") +
+                              "' T 'Setup OK' </dev/null 2>&1",
+                          &out));
+    EXPECT_EQ(row.out, out) << (row.zenity ? row.zenity : "") << (row.xmessage ? row.xmessage : "");
+  }
+}
+
 // A name that looks like markup reaches the user as it is, whichever dialog
 // program shows it: zenity with --no-markup, kdialog as rich text that
 // shows the text exactly.

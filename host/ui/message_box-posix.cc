@@ -2,6 +2,9 @@
 
 #include "catalogues/translation.h"
 #include "host/process/subprocess.h"
+#include <ctype.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -26,19 +29,57 @@ std::string FindProgram(const char* program) {
   return "";
 }
 
-// Runs a dialog program and waits; its exit code, or -1.
-int RunDialog(const std::vector<std::string>& args) {
+// How a dialog program ended: its exit code (-1 when it could not run or
+// did not end by itself), and whether it said on standard error that it
+// could not reach the display, as zenity ("cannot open display"), xmessage
+// ("Can't open display") and kdialog ("could not connect to display") do
+// in a Wayland session without Xwayland. Other words there (GTK's notes)
+// come from boxes that were shown.
+struct DialogEnd {
+  int code;
+  bool no_display;
+};
+
+// Runs a dialog program and waits for it, reading its standard error.
+DialogEnd RunDialog(const std::vector<std::string>& args) {
   std::vector<char*> argv;
   for (const std::string& a : args)
     argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  int errors[2];
+  if (pipe2(errors, O_CLOEXEC) != 0)
+    return {-1, false};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, errors[1], 2);
+  posix_spawn_file_actions_addclose(&actions, errors[0]);
+  posix_spawn_file_actions_addclose(&actions, errors[1]);
   pid_t pid;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-    return -1;
+  bool spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  close(errors[1]);
+  // Read until the program has ended, not until the pipe closes: what it
+  // started (a D-Bus daemon) may hold its standard error for longer.
+  fcntl(errors[0], F_SETFL, O_NONBLOCK);
+  std::string said;
+  pid_t reaped = spawned ? 0 : -1;
   int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-    return -1;
-  return WEXITSTATUS(status);
+  while (reaped == 0) {
+    pollfd readable = {errors[0], POLLIN, 0};
+    poll(&readable, 1, 200);
+    reaped = waitpid(pid, &status, WNOHANG);
+    char buffer[4096];
+    for (ssize_t got; (got = read(errors[0], buffer, sizeof(buffer))) > 0;)
+      if (said.size() < 65536)
+        said.append(buffer, got);
+  }
+  close(errors[0]);
+  for (char& c : said)
+    c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  bool no_display = said.find("display") != std::string::npos;
+  if (reaped != pid || !WIFEXITED(status))
+    return {-1, no_display};
+  return {WEXITSTATUS(status), no_display};
 }
 
 // kdialog reads a text that looks like HTML as rich text, where a name
@@ -62,27 +103,34 @@ int ShowDialogBox(const char* title, const char* text, uint32_t style) {
   const char* wayland = getenv("WAYLAND_DISPLAY");
   if (!(display && *display) && !(wayland && *wayland))
     return -1;
-  std::vector<std::string> args;
+  // Each that is there, in turn, until one shows the box: OK is 0, and a
+  // box the user closed otherwise ends with another code; one that could
+  // not reach the display, or ended by a signal, showed nothing.
+  std::vector<std::vector<std::string>> dialogs;
   std::string zenity = FindProgram("zenity"), kdialog = FindProgram("kdialog"),
               xmessage = FindProgram("xmessage");
   if (!zenity.empty())
-    args = {zenity,
-            error ? "--error" : warning ? "--warning" : "--info",
-            "--no-markup",
-            "--title",
-            t,
-            "--text",
-            x};
-  else if (!kdialog.empty())
-    args = {kdialog, "--title", t,
-            error     ? "--error"
-            : warning ? "--sorry"
-                      : "--msgbox",
-            AsRichText(x)};
-  else if (!xmessage.empty())
-    args = {xmessage, "-title", t, "-buttons", "OK:0", "-default", "OK", "-center", x};
-  int code = args.empty() ? -1 : RunDialog(args);
-  return code < 0 ? -1 : code == 0 ? 1 : 0;
+    dialogs.push_back({zenity,
+                       error     ? "--error"
+                       : warning ? "--warning"
+                                 : "--info",
+                       "--no-markup", "--title", t, "--text", x});
+  if (!kdialog.empty())
+    dialogs.push_back({kdialog, "--title", t,
+                       error     ? "--error"
+                       : warning ? "--sorry"
+                                 : "--msgbox",
+                       AsRichText(x)});
+  if (!xmessage.empty())
+    dialogs.push_back({xmessage, "-title", t, "-buttons", "OK:0", "-default", "OK", "-center", x});
+  for (const std::vector<std::string>& dialog : dialogs) {
+    DialogEnd end = RunDialog(dialog);
+    if (end.code == 0)
+      return 1;
+    if (end.code > 0 && !end.no_display)
+      return 0;
+  }
+  return -1;
 }
 
 int ShowMessageBox(const char* title, const char* text, uint32_t style) {

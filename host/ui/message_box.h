@@ -20,9 +20,9 @@ enum : uint32_t {
 // the box when it belongs to this process.
 //
 // POSIX: with a display, the first of zenity, kdialog and xmessage found on
-// PATH shows the box; without one (or without any of them) "title: text"
-// goes to standard error and, when standard input is a terminal, Enter
-// closes it.
+// PATH that can show the box does; without one (or when none could show
+// it) "title: text" goes to standard error and, when standard input is a
+// terminal, Enter closes it.
 int ShowMessageBox(const char* title, const char* text, uint32_t style = kBoxPlain);
 
 // Once at start-up: common controls and COM (Windows); nothing on POSIX.
@@ -30,8 +30,10 @@ void InitRequesters();
 
 #ifndef _WIN32
 // The dialog half of ShowMessageBox: shows the box with zenity, kdialog or
-// xmessage when there is a display and one of them, and returns as
-// ShowMessageBox does; -1 when it could not show one.
+// xmessage when there is a display and one of them can, and returns as
+// ShowMessageBox does; -1 when none showed it. A dialog program counts as
+// shown when it ended by itself, with 0 (OK) or another code (the user
+// closed it), not when it said it could not reach the display.
 int ShowDialogBox(const char* title, const char* text, uint32_t style = kBoxPlain);
 #endif
 

@@ -1,7 +1,7 @@
 // Writes the files that the Debian package installs for every user under
-// `root`: the Dolphin, Nemo and file-manager-actions entries in /usr/share,
-// each like a user's own, and the read-only store that tells arkiva it is
-// installed, so that a new user's first click archives at once.
+// `root`: the Dolphin, Nemo and file-manager-actions entries and the
+// progress window's application entry in /usr/share, each like a user's own, and the read-only
+// store that tells arkiva it is installed, so that a new user's first click archives at once.
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -20,8 +20,9 @@ int main(int argc, char** argv) {
   std::string root = argv[1], program = argv[2];
   std::string share = root + "/usr/share";
   // System folders need no executable bit: KIO trusts what is installed there.
-  for (const EntryFile& entry : {DolphinServiceMenu(share, program), NemoAction(share, program),
-                                 FileManagerAction(share, program)}) {
+  for (const EntryFile& entry :
+       {DolphinServiceMenu(share, program), NemoAction(share, program),
+        FileManagerAction(share, program), ProgressWindowEntry(share, program)}) {
     std::string folder = entry.path.substr(0, entry.path.rfind('/'));
     std::string why = MakeFolders(folder, 0755) ? WriteWholeFile(entry.path, entry.text, 0644)
                                                 : "its folder could not be made";

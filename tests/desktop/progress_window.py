@@ -6,7 +6,13 @@ started in (dbus-run-session), where a stand-in notification service records
 what it is told. Windows are found by their title with xdotool; Cancel is
 pressed with the keyboard, as a user would.
 
-Usage: dbus-run-session -- /usr/bin/python3 progress_window.py BUILD_DIR
+With --wayland, the session is Wayland only: a headless sway without
+Xwayland and no DISPLAY, where windows are found by their app_id
+(arkiva-progress, which its desktop entry names) in sway's tree, Cancel is
+closing the window, and screenshots are grim's. Run it as an unprivileged
+user, as a desktop session is: XDG_RUNTIME_DIR must be that user's own.
+
+Usage: dbus-run-session -- /usr/bin/python3 progress_window.py BUILD_DIR [--wayland] [TESTS]
 ARKIVA_SHOTS=DIR keeps a screenshot of each window seen there.
 """
 
@@ -19,12 +25,17 @@ import threading
 import time
 import unittest
 
+import json
+
 import gi
 
 gi.require_version("Gio", "2.0")
 from gi.repository import Gio, GLib  # noqa: E402
 
 BUILD = os.path.abspath(sys.argv.pop(1))
+WAYLAND = "--wayland" in sys.argv
+if WAYLAND:
+    sys.argv.remove("--wayland")
 TITLE = "Create tar.xz"
 NOTICES = []  # (summary, body) of each Notify call
 CAPABILITIES = ["body"]  # what the stand-in service says it reads
@@ -70,10 +81,49 @@ def start_display():
     return xvfb
 
 
+def start_sway():
+    """A headless sway with no Xwayland, in the user's runtime folder: a
+    Wayland-only session."""
+    config = os.path.join(tempfile.mkdtemp(prefix="arkiva-sway-"), "config")
+    with open(config, "w") as f:
+        f.write("xwayland disable\noutput HEADLESS-1 resolution 1024x768\n")
+    runtime = os.environ["XDG_RUNTIME_DIR"]
+    before = set(os.listdir(runtime))
+    sway = subprocess.Popen(["sway", "-c", config], stderr=subprocess.DEVNULL,
+                            env=dict(os.environ, WLR_BACKENDS="headless", WLR_RENDERER="pixman",
+                                     WLR_LIBINPUT_NO_DEVICES="1"))
+    for _ in range(200):
+        made = set(os.listdir(runtime)) - before
+        socket = [f for f in made if f.startswith("wayland-") and not f.endswith(".lock")]
+        ipc = [f for f in made if f.startswith("sway-ipc.")]
+        if socket and ipc:
+            break
+        time.sleep(0.05)
+    os.environ["WAYLAND_DISPLAY"] = socket[0]
+    os.environ["SWAYSOCK"] = os.path.join(runtime, ipc[0])
+    os.environ.pop("DISPLAY", None)
+    return sway
+
+
+def sway_windows(node):
+    """The ids of the windows in sway's tree whose app_id is arkiva-progress."""
+    found = [str(node["id"])] if node.get("app_id") == "arkiva-progress" else []
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        found += sway_windows(child)
+    return found
+
+
 def windows():
+    if WAYLAND:
+        tree = subprocess.run(["swaymsg", "-t", "get_tree", "-r"], capture_output=True, text=True)
+        return sway_windows(json.loads(tree.stdout)) if tree.returncode == 0 else []
     found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Create tar\\.xz$"],
                            capture_output=True, text=True)
     return found.stdout.split()
+
+
+def screenshot(path):
+    subprocess.run(["grim", path] if WAYLAND else ["import", "-window", "root", path])
 
 
 def noise(path, megabytes):
@@ -99,8 +149,8 @@ class Run:
                     self.seen.append(window)
                     shots = os.environ.get("ARKIVA_SHOTS")
                     if shots:
-                        subprocess.run(["import", "-window", "root",
-                                        os.path.join(shots, "window-%d.png" % time.time())])
+                        time.sleep(0.5)  # drawn
+                        screenshot(os.path.join(shots, "window-%d.png" % time.time()))
             time.sleep(0.05)
 
     def await_window(self, seconds=30):
@@ -116,6 +166,13 @@ class Run:
                              (seconds, ended, said, named))
 
     def press(self, key):
+        """Return on the focused Cancel or Escape; in the Wayland session,
+        where no program may press keys in another's window, closing the
+        window, which cancels alike."""
+        if WAYLAND:
+            subprocess.run(["swaymsg", "[con_id=%s]" % self.await_window(), "kill"], check=True,
+                           stdout=subprocess.DEVNULL)
+            return
         subprocess.run(["xdotool", "windowfocus", "--sync", self.await_window(), "key", key],
                        check=True)
 
@@ -350,7 +407,7 @@ class WindowProtocol(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    xvfb = start_display()
+    xvfb = start_sway() if WAYLAND else start_display()
     serve_notifications()
     try:
         result = unittest.main(exit=False, verbosity=2).result
