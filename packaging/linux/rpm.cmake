@@ -31,4 +31,4 @@ endforeach()
 set(CPACK_RPM_SPEC_MORE_DEFINE
     "Packager: arkiva developers <dev@arkiva.example>
 Recommends: gtk3
-%global __requires_exclude ^lib(nautilus-extension|gtk-3|gdk-3)\\.so")
+%global __requires_exclude ^lib(nautilus-extension|gtk-3|gdk-3)[.]so")
