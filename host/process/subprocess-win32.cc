@@ -89,8 +89,13 @@ HANDLE ChildrenJob() {
 std::string FindProgram(const std::string& program) {
   if (program.find_first_of("\\/") != std::string::npos)
     return program;
+  // Never a bare name, which the current folder (the one being archived)
+  // would resolve, even when arkiva's own path cannot be had.
   std::string self = OwnProgramPath();
-  std::string file = self.substr(0, self.find_last_of("\\/") + 1) + program;
+  size_t folder_end = self.find_last_of("\\/");
+  if (folder_end == std::string::npos)
+    return "";
+  std::string file = self.substr(0, folder_end + 1) + program;
   if (program.find('.') == std::string::npos)
     file += ".exe";
   DWORD attributes = GetFileAttributesW(Wide(file).c_str());
