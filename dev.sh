@@ -7,6 +7,8 @@
 #   ./dev.sh package     build the release zip and MSI, build/windows/arkiva-<version>-win64.{zip,msi},
 #                        the Debian package, build/native/arkiva_<version>-1_amd64.deb, and the
 #                        RPM for Fedora and openSUSE, build/rpm/arkiva-<version>-1.x86_64.rpm
+#   ./dev.sh screenshots the pictures in docs/images, made again from the real programs
+#                        under Xvfb: Thunar's menu, the progress window, arkiva.exe under Wine
 #   ./dev.sh desktop-test  the entries in Debian's own file managers, right-clicked under
 #                        Xvfb: per user, then from the package (installed, then purged);
 #                        ./dev.sh test runs it too
@@ -119,13 +121,19 @@ case "${1:-}" in
     build_rpm
     ls build/rpm/arkiva-*.rpm
     ;;
+  screenshots)
+    install_missing "${PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}" x11-xserver-utils fonts-wine
+    build native >/dev/null
+    build windows >/dev/null
+    bash tools/screenshots/make.sh
+    ;;
   desktop-test)
     install_missing "${PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}"
     build native >/dev/null
     desktop_test
     ;;
   *)
-    echo "usage: ./dev.sh test | ./dev.sh run PATH | ./dev.sh package | ./dev.sh desktop-test" >&2
+    echo "usage: ./dev.sh test | ./dev.sh run PATH | ./dev.sh package | ./dev.sh screenshots | ./dev.sh desktop-test" >&2
     exit 2
     ;;
 esac

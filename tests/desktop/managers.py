@@ -123,6 +123,8 @@ def environment(home, display):
         "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
         "QT_QPA_PLATFORM": "xcb",
     }
+    if os.environ.get("ARKIVA_SHOTS"):
+        env["ARKIVA_SHOTS"] = os.path.abspath(os.environ["ARKIVA_SHOTS"])
     return env
 
 
@@ -520,6 +522,10 @@ def inner(name, home, package):
                         (n.name, n.parent.name, n.parent.getRoleName()) for n in entries]))
                 print("seen: %s on %s" % (label, "folder" if item == FOLDER else "file"),
                       flush=True)
+                shots = os.environ.get("ARKIVA_SHOTS")
+                if shots and item == FOLDER:
+                    subprocess.run(["import", "-window", "root",
+                                    os.path.join(shots, "%s-menu.png" % name)], check=True)
                 choose(entry)
                 break
             seen = [n.name for n in menu_items()]

@@ -5,9 +5,13 @@
 # archived exactly, and closing the window cancels during tar and xz.
 # As root, the run is nobody's, with copies of the build's programs that
 # nobody may read.
-#   wayland_session.sh BUILD_DIR
+#   wayland_session.sh BUILD_DIR [TEST...]   (by default the two above)
 set -euo pipefail
 build=$1
+shift
+tests=("$@")
+[ ${#tests[@]} -gt 0 ] || tests=(ProgressWindow.test_a_big_folder_shows_one_window_then_one_notice
+                                 ProgressWindow.test_cancel_during_tar_and_during_xz)
 work=$(mktemp -d /tmp/arkiva-wayland.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/run" "$work/home" "$work/build"
@@ -21,5 +25,4 @@ chmod 700 "$work/run"
 "${as_user[@]}" env -i HOME="$work/home" XDG_RUNTIME_DIR="$work/run" PATH=/usr/bin:/bin \
   ${ARKIVA_SHOTS:+ARKIVA_SHOTS="$ARKIVA_SHOTS"} \
   dbus-run-session -- /usr/bin/python3 "$(dirname "$0")/progress_window.py" "$work/build" \
-  --wayland ProgressWindow.test_a_big_folder_shows_one_window_then_one_notice \
-  ProgressWindow.test_cancel_during_tar_and_during_xz
+  --wayland "${tests[@]}"
