@@ -11,13 +11,18 @@ images=docs/images
 shots=$(mktemp -d /tmp/arkiva-shots.XXXXXX)
 trap 'rm -rf "$shots"' EXIT
 chmod 777 "$shots"
-# As a user sees it: Thunar warns root in a bar of its own.
+# As a user sees it: Thunar warns root in a bar of its own. What runs is
+# copied where the user nobody can read it, whoever owns the checkout.
 as_user=()
 if [ "$(id -u)" -eq 0 ]; then
   as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups env -i PATH=/usr/bin:/bin HOME=/tmp)
 fi
-"${as_user[@]}" env ARKIVA_SHOTS="$shots" /usr/bin/python3 tests/desktop/managers.py \
-  build/native/arkiva thunar
+mkdir "$shots/build"
+cp -r build/native/arkiva build/native/arkiva-progress build/native/locale \
+  tests/desktop/managers.py "$shots/build/"
+chmod -R a+rX "$shots/build"
+"${as_user[@]}" env ARKIVA_SHOTS="$shots" /usr/bin/python3 "$shots/build/managers.py" \
+  "$shots/build/arkiva" thunar
 # The window and its menu, without the empty screen around them.
 convert "$shots/thunar-menu.png" -bordercolor black -border 1 -trim +repage \
   "$images/thunar-context-menu.png"
