@@ -143,8 +143,9 @@ TEST_F(ArchiveRun, AQuickTarShowsNoProgress) {
   EXPECT_EQ(0, Arkiva(folder, kReal));
   done = true;
   watch.join();
-  if (seen_after)
+  if (seen_after) {
     EXPECT_GE(seen_after, 1000u) << "the dialog showed within the run's first second";
+  }
   ExpectArchiveHolds(dir / "Small.tar.xz", folder);
 }
 
