@@ -5,6 +5,7 @@ and a #heading names a heading of that page, as GitHub makes its anchors.
   check-links.py SOURCE_DIR     the tree's pages
   check-links.py --self-test    the check itself, on pages made for it
 """
+import functools
 import os
 import re
 import sys
@@ -31,6 +32,7 @@ def prose(text, inline_code=False):
     return lines
 
 
+@functools.lru_cache(maxsize=None)
 def anchors(path):
     """GitHub's anchors for the page's headings: lowercase, punctuation but
     hyphens dropped, spaces as hyphens, -1, -2 on a repeat."""
