@@ -3,11 +3,13 @@
 #include "catalogues/translation.h"
 #include <stdlib.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "host/files/file_claim.h"
 #include "host/files/file_size.h"
 #include "host/files/item_lock.h"
+#include "host/files/path_parts.h"
 
 namespace {
 
@@ -59,11 +61,8 @@ std::string QuotedList(const std::vector<std::string>& names) {
   return list;
 }
 
-#ifdef _WIN32
-const char kSeparators[] = "\\/";
-#else
-const char kSeparators[] = "/";
-#endif
+// What separates folders in a name of this system's.
+const char* const kSeparators = kPosixNames ? "/" : "\\/";
 
 // A name that stays in its folder: no separator, not "." or "..".
 bool PlainName(const std::string& name) {
@@ -74,14 +73,8 @@ bool PlainName(const std::string& name) {
 // A folder a later start finds again wherever it runs, ending with a
 // separator: "/home/zoë/", "C:\Data\", "\\server\share\".
 bool AbsoluteFolderName(const std::string& folder) {
-  if (folder.empty() || std::string(kSeparators).find(folder.back()) == std::string::npos)
-    return false;
-#ifdef _WIN32
-  bool drive = folder.size() >= 3 && folder[1] == ':' && (folder[2] == '\\' || folder[2] == '/');
-  return drive || folder.compare(0, 2, "\\\\") == 0;
-#else
-  return folder[0] == '/';
-#endif
+  return IsAbsolutePath(folder, kPosixNames) &&
+         std::string(kSeparators).find(folder.back()) != std::string::npos;
 }
 
 // A file system may keep times in steps of up to two seconds.
@@ -197,14 +190,18 @@ bool ParseRecordedRun(const std::string& text, RecordedRun* run) {
     return false;
   // Only what a run on the item writes: whatever else a record may say,
   // no start removes anything but the item's own outputs beside it.
-  for (const RunOutput& output : run->outputs) {
-    bool own = false;
-    for (const char* suffix : {".tar", ".tar.xz", ".xz"})
-      own = own || output.name == run->name + suffix;
-    if (!own)
+  std::vector<std::string> own = RunOutputNames(run->name, true);
+  own.push_back(RunOutputNames(run->name, false).back());
+  for (const RunOutput& output : run->outputs)
+    if (std::find(own.begin(), own.end(), output.name) == own.end())
       return false;
-  }
   return true;
+}
+
+std::vector<std::string> RunOutputNames(const std::string& name, bool folder) {
+  if (folder)
+    return {name + ".tar", name + ".tar.xz"};
+  return {name + ".xz"};
 }
 
 RunRecord::RunRecord(const RecordedRun& run) : run_(run) {

@@ -33,6 +33,11 @@ struct RecordedRun {
   std::vector<RunOutput> outputs;
 };
 
+// The names a run on the item `name` writes beside it, the archive last: a
+// folder's "Name.tar" and "Name.tar.xz", a file's "name.xz". A record that
+// names anything else is no run's.
+std::vector<std::string> RunOutputNames(const std::string& name, bool folder);
+
 // The record's text, one field a line, names escaped; and back (false for
 // anything else, a record cut short included).
 std::string FormatRecordedRun(const RecordedRun& run);

@@ -21,7 +21,7 @@ MAY_INCLUDE = {
     "catalogues": [],
     "host": ["catalogues"],
     "host/files": ["catalogues", "host"],
-    "host/process": ["catalogues", "host"],
+    "host/process": ["catalogues", "host", "host/files"],
     "host/ui": ["catalogues", "host", "host/process", "progress_window"],
     "progress_window": ["catalogues", "host", "host/process", "host/ui"],
     "registry": ["catalogues", "host", "host/files"],

@@ -260,18 +260,23 @@ TEST_F(DeadRun, ALiveRunsRecordAndAnUnreadableOneAreLeftAlone) {
 #ifdef _WIN32
 #include <tlhelp32.h>
 
-// tar.exe and xz.exe that `parent` started and that still run.
-static int ChildrenLeft(unsigned long parent) {
-  Sleep(500);
+// The tar.exe and xz.exe that `parent` started and that still run.
+static std::vector<DWORD> ChildPrograms(unsigned long parent) {
+  std::vector<DWORD> children;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof(entry);
-  int left = 0;
   for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-    left += entry.th32ParentProcessID == parent &&
-            (_stricmp(entry.szExeFile, "tar.exe") == 0 || _stricmp(entry.szExeFile, "xz.exe") == 0);
+    if (entry.th32ParentProcessID == parent &&
+        (_stricmp(entry.szExeFile, "tar.exe") == 0 || _stricmp(entry.szExeFile, "xz.exe") == 0))
+      children.push_back(entry.th32ProcessID);
   CloseHandle(snapshot);
-  return left;
+  return children;
+}
+
+static int ChildrenLeft(unsigned long parent) {
+  Sleep(500);
+  return static_cast<int>(ChildPrograms(parent).size());
 }
 
 // arkiva.exe ended from outside (a crash, Task Manager), alone or with xz
@@ -308,13 +313,21 @@ TEST_F(DeadRun, ARunEndedAtEachStepIsClearedByTheNextStart) {
                                      (!with_data && !OutputRecorded(row.awaited)));
              ++i)
           Sleep(10);
-        if (row.with_children) {
-          EndChildProgram(pid, "tar");
-          EndChildProgram(pid, "xz");
-        }
+        // As "End process tree" does: arkiva first, then what it started.
+        // Its children ended first, arkiva could see xz end and clear part or
+        // all of what it made before it is ended itself.
+        std::vector<HANDLE> children;
+        for (DWORD child : row.with_children ? ChildPrograms(pid) : std::vector<DWORD>())
+          children.push_back(OpenProcess(PROCESS_TERMINATE, FALSE, child));
         HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, pid);
         TerminateProcess(process, 9);
         CloseHandle(process);
+        for (HANDLE child : children) {
+          if (!child)
+            continue;
+          TerminateProcess(child, 0);
+          CloseHandle(child);
+        }
       }).detach();
     };
     EXPECT_EQ(9, Arkiva(dir / "Big", row.programs, "",

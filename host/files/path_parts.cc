@@ -43,3 +43,10 @@ ItemPath SplitItemPath(const std::string& path, bool posix_names) {
     item.name.clear();
   return item;
 }
+
+bool IsAbsolutePath(const std::string& path, bool posix_names) {
+  if (posix_names)
+    return !path.empty() && path[0] == '/';
+  bool drive = path.size() >= 3 && path[1] == ':' && IsPathSeparator(path[2]);
+  return drive || path.compare(0, 2, "\\\\") == 0;
+}

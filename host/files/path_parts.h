@@ -6,6 +6,14 @@
 // Pure text splitting; the file system is never asked. Backslash and forward
 // slash both separate; a leading double quote is skipped.
 
+// This system's names: POSIX's, where only '/' separates and a path is
+// absolute when it begins with one, or Windows'.
+#ifdef _WIN32
+const bool kPosixNames = false;
+#else
+const bool kPosixNames = true;
+#endif
+
 // The path up to and including its last separator ("" when it has none).
 // A vertical bar ends the part of the path that is looked at.
 std::string DirectoryPart(const char* path);
@@ -25,6 +33,11 @@ struct ItemPath {
   std::string name;
 };
 ItemPath SplitItemPath(const std::string& path, bool posix_names);
+
+// Whether `path` names the same place wherever it is used from: with
+// `posix_names`, one that begins with '/'; else one that begins with a
+// drive (C:\ or C:/) or a share (\\server).
+bool IsAbsolutePath(const std::string& path, bool posix_names);
 
 inline bool IsPathSeparator(char c) {
   return c == '\\' || c == '/';

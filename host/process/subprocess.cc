@@ -1,5 +1,7 @@
 #include "host/process/subprocess.h"
 
+#include "host/files/path_parts.h"
+
 std::string ArgumentLine(const CommandArguments& arguments) {
   std::string line = arguments.options;
   for (const std::string& operand : arguments.operands)
@@ -15,11 +17,7 @@ std::vector<std::string> ProgramFolders(const std::string& path, bool posix_path
     if (end == std::string::npos)
       end = path.size();
     std::string folder = path.substr(start, end - start);
-    bool absolute = posix_paths ? !folder.empty() && folder[0] == '/'
-                                : (folder.size() >= 3 && folder[1] == ':' &&
-                                   (folder[2] == '\\' || folder[2] == '/')) ||
-                                      folder.compare(0, 2, "\\\\") == 0;
-    if (absolute)
+    if (IsAbsolutePath(folder, posix_paths))
       folders.push_back(folder);
     start = end + 1;
   }
