@@ -3,7 +3,8 @@
 #   ./dev.sh test        install what is missing, build every preset, run every test: the
 #                        native ones (the code's style and rooms included), the same unit
 #                        tests under the sanitizers, the desktop test, the Windows ones under Wine
-#   ./dev.sh run PATH    install what is missing, build the native program, run it on PATH
+#   ./dev.sh run PATH    install what is missing, build the native program, set up its
+#                        entries where they are not yet, and archive PATH
 #   ./dev.sh package     build the release zip and MSI, build/windows/arkiva-<version>-win64.{zip,msi},
 #                        the Debian package, build/native/arkiva_<version>-1_amd64.deb, and the
 #                        RPM for Fedora and openSUSE, build/rpm/arkiva-<version>-1.x86_64.rpm
@@ -109,8 +110,21 @@ case "${1:-}" in
   run)
     shift
     install_missing "${PACKAGES[@]}"
-    build native >/dev/null
-    exec build/native/arkiva "$@"
+    cmake --preset native >/dev/null
+    cmake --build --preset native --target arkiva arkiva-progress >/dev/null
+    # arkiva's first start sets up the entries and takes no item, as a user's
+    # first click does. A start without an argument sets up where the entries
+    # are missing (or need it) and does nothing else; then PATH is archived as
+    # an entry starts it.
+    build/native/arkiva
+    status=0
+    build/native/arkiva -- "$@" || status=$?
+    if [ $status -eq 0 ]; then
+      echo "dev.sh: archived $*"
+    else
+      echo "dev.sh: arkiva ended $status on $*"
+    fi
+    exit $status
     ;;
   package)
     install_missing "${PACKAGES[@]}"

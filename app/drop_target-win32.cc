@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "app/setup.h"
+#include "host/class_factory-win32.h"
 #include "host/process/program_args.h"
 #include "host/wide_text.h"
 
@@ -94,41 +95,6 @@ class DropTarget : public IDropTarget {
   Selection* selection_;
 };
 
-// Registered for one use (REGCLS_SINGLEUSE): a second selection starts a
-// process of its own.
-class DropTargetFactory : public IClassFactory {
- public:
-  explicit DropTargetFactory(Selection* selection) : selection_(selection) {}
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    *object = iid == IID_IUnknown || iid == IID_IClassFactory ? this : nullptr;
-    return *object ? S_OK : E_NOINTERFACE;
-  }
-  // It lives on this function's stack, for the whole service.
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-
-  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-    *object = nullptr;
-    if (outer)
-      return CLASS_E_NOAGGREGATION;
-    DropTarget* target = new DropTarget(selection_);
-    HRESULT result = target->QueryInterface(iid, object);
-    target->Release();
-    return result;
-  }
-  STDMETHODIMP LockServer(BOOL lock) override {
-    if (lock)
-      CoAddRefServerProcess();
-    else if (CoReleaseServerProcess() == 0)
-      PostQuitMessage(0);
-    return S_OK;
-  }
-
- private:
-  Selection* selection_;
-};
-
 }  // namespace
 
 std::vector<std::string> DroppedPaths(const void* block, size_t size) {
@@ -184,7 +150,15 @@ std::vector<std::string> ReceiveDroppedItems() {
   if (FAILED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)) ||
       FAILED(CLSIDFromString(class_text.c_str(), &id)))
     return {};
-  DropTargetFactory factory(&selection);
+  // Registered for one use (REGCLS_SINGLEUSE): a second selection starts a
+  // process of its own.
+  ClassFactory factory([&selection] { return new DropTarget(&selection); },
+                       [](bool lock) {
+                         if (lock)
+                           CoAddRefServerProcess();
+                         else if (CoReleaseServerProcess() == 0)
+                           PostQuitMessage(0);
+                       });
   DWORD cookie = 0;
   if (FAILED(CoRegisterClassObject(id, &factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie)))
     return {};

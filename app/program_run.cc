@@ -17,9 +17,8 @@ std::string NotStartedBecause(const char* program, unsigned long error) {
 #ifdef _WIN32
   // Only the tar.exe and xz.exe beside arkiva.exe run: one that is gone
   // (a partial unzip, a quarantine) comes back with arkiva.
-  std::string self = OwnProgramPath();
   return Translated("%1$s is missing beside arkiva.exe (%2$s): reinstall arkiva.",
-                    {std::string(program) + ".exe", self.substr(0, self.find_last_of('\\'))});
+                    {std::string(program) + ".exe", OwnProgramFolder()});
 #else
   (void)program;
   return Translated("it is not on PATH.");

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "catalogues/translation.h"
+#include "host/process/program_args.h"
 #include "host/system_error.h"
 #include "host/wide_text.h"
 
@@ -106,7 +107,7 @@ std::vector<std::string> OtherWriters(const void* descriptor, const void* own_si
 }
 
 std::string WhyNotForAllUsers(const std::string& program_path) {
-  std::string folder = program_path.substr(0, program_path.find_last_of("\\/"));
+  std::string folder = ProgramFolder(program_path);
   std::vector<BYTE> own = OwnSidIfAdministrator();
   for (const std::string& path :
        {folder, program_path, folder + "\\tar.exe", folder + "\\xz.exe"}) {

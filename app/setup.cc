@@ -9,7 +9,7 @@
 #include "host/process/program_args.h"
 #include "host/ui/message_box.h"
 #include "registry/registry.h"
-#include "windows11/menu_package.h"
+#include "app/menu_package.h"
 
 #include <vector>
 
@@ -161,7 +161,7 @@ PackageRegistration PutOnFirstMenu(const std::string& program_path, bool users_o
   if (!MachineRunsMenuHandler())
     return {PackageRegistration::kNotForThisMachine,
             Translated("arkiva-shell.dll runs on x64 Windows only.")};
-  return RegisterMenuPackage(program_path.substr(0, program_path.find_last_of("\\/")));
+  return RegisterMenuPackage(ProgramFolder(program_path));
 }
 
 // The setup box's line for Windows 11's first menu; nothing elsewhere.

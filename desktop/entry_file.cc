@@ -1,6 +1,7 @@
 #include "desktop/entry_file.h"
 
 #include "catalogues/translation.h"
+#include "host/escaped_text.h"
 
 const char kWrittenByArkiva[] = "Written by arkiva's setup";
 const char kEntryFileStem[] = "arkiva-create-tar-xz";
@@ -10,31 +11,16 @@ std::string ShellWord(const std::string& text) {
   const char kSafe[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/._+-,=";
   if (!text.empty() && text.find_first_not_of(kSafe) == std::string::npos)
     return text;
-  std::string word = "'";
-  for (char c : text)
-    word += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return word + "'";
+  return "'" + EscapedText(text, {{'\'', "'\\''"}}) + "'";
 }
 
 std::string EntryCommand(const std::string& program) {
   // A '%' of the path would read as a field code.
-  std::string escaped;
-  for (char c : ShellWord(program))
-    escaped += c == '%' ? std::string("%%") : std::string(1, c);
-  return escaped + " -- %F";
+  return EscapedText(ShellWord(program), {{'%', "%%"}}) + " -- %F";
 }
 
 std::string KeyFileValue(const std::string& value) {
-  std::string escaped;
-  for (char c : value) {
-    if (c == '\\')
-      escaped += "\\\\";
-    else if (c == '\n')
-      escaped += "\\n";
-    else
-      escaped += c;
-  }
-  return escaped;
+  return EscapedText(value, {{'\\', "\\\\"}, {'\n', "\\n"}});
 }
 
 std::string TranslatedKeys(const char* key, const char* english) {

@@ -1,6 +1,7 @@
 #include "desktop/entry_file.h"
 
 #include "catalogues/translation.h"
+#include "host/escaped_text.h"
 
 #include <glib.h>
 
@@ -12,28 +13,13 @@ namespace {
 const char kUniqueIdLine[] = "<unique-id>arkiva-create-tar-xz</unique-id>";
 const char kEmptyActions[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n";
 
-std::string XmlText(const std::string& text) {
-  std::string escaped;
-  for (char c : text) {
-    if (c == '&')
-      escaped += "&amp;";
-    else if (c == '<')
-      escaped += "&lt;";
-    else if (c == '>')
-      escaped += "&gt;";
-    else
-      escaped += c;
-  }
-  return escaped;
-}
-
 // `element` in every language the catalogues have for `english`, as
 // Thunar reads them: <name xml:lang="de">.
 std::string TranslatedElements(const char* element, const char* english) {
   std::string lines;
   for (const LanguageText& text : EveryTranslation(english))
     lines += std::string("\t<") + element + " xml:lang=\"" + text.language + "\">" +
-             XmlText(text.text) + "</" + element + ">\n";
+             MarkupText(text.text) + "</" + element + ">\n";
   return lines;
 }
 
@@ -50,7 +36,7 @@ std::string ActionBlock(const std::string& program) {
          TranslatedElements("name", kEntryLabel) +
          "\t<submenu></submenu>\n"
          "\t" + kUniqueIdLine + "\n"
-         "\t<command>" + XmlText(EntryCommand(program)) + "</command>\n"
+         "\t<command>" + MarkupText(EntryCommand(program)) + "</command>\n"
          "\t<description>" + kEntryDescription + "</description>\n" +
          TranslatedElements("description", kEntryDescription) +
          "\t<range></range>\n"

@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "catalogues/translation.h"
+#include "host/escaped_text.h"
 
 namespace {
 
@@ -26,10 +27,7 @@ std::string Fraction(double fraction) {
 
 // zenity reads its label with C escapes (g_strcompress).
 std::string ZenityText(const std::string& text) {
-  std::string escaped;
-  for (char c : OneLine(text))
-    escaped += c == '\\' ? "\\\\" : std::string(1, c);
-  return escaped;
+  return EscapedText(OneLine(text), {{'\\', "\\\\"}});
 }
 
 }  // namespace

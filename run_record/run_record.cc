@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "host/escaped_text.h"
 #include "host/files/file_claim.h"
 #include "host/files/file_size.h"
 #include "host/files/item_lock.h"
@@ -18,10 +19,7 @@ const char kEnd[] = "end";
 
 // A name on one line: backslash, line feed and carriage return escaped.
 std::string Escaped(const std::string& text) {
-  std::string escaped;
-  for (char c : text)
-    escaped += c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
-  return escaped;
+  return EscapedText(text, {{'\\', "\\\\"}, {'\n', "\\n"}, {'\r', "\\r"}});
 }
 
 bool Unescaped(const std::string& text, std::string* plain) {

@@ -30,7 +30,7 @@ MAY_INCLUDE = {
     "nautilus": ["."],
     "run_record": ["catalogues", "host", "host/files", "host/process"],
     "app": [".", "catalogues", "host", "host/files", "host/process", "host/ui", "registry",
-            "desktop", "windows11", "run_record"],
+            "desktop", "run_record"],
     "packaging/linux": ["app", "catalogues", "desktop", "host", "host/files"],
 }
 # Not product code: the tests, and what is built from Debian's sources.

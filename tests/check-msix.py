@@ -78,7 +78,7 @@ check(verify.returncode == 0 and "Signature verification: ok" in verify.stdout,
       "osslsigncode verify: " + verify.stdout + verify.stderr)
 # Publisher is the signer's subject as Windows writes it (check-signing.py
 # holds the cases).
-signer = subprocess.run(["/usr/bin/python3", os.path.dirname(__file__) + "/../windows11/publisher.py",
+signer = subprocess.run(["/usr/bin/python3", os.path.dirname(__file__) + "/../packaging/msix/publisher.py",
                          build + "/msix/signer.pem"], capture_output=True, text=True).stdout.strip()
 subject = re.search(r"Signer #0:\s*\n\s*Subject: (.*)", verify.stdout)
 check(subject is not None and signer.startswith("CN="), "signer: %r" % signer)

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""A release's signing, as windows11/sign-msix.sh and packaging/sign-release.sh
+"""A release's signing, as packaging/msix/sign-msix.sh and packaging/sign-release.sh
 do it for ./dev.sh package:
 
 - the manifest's Publisher for certificates of the shapes real code-signing
@@ -72,7 +72,7 @@ def sign(name, env):
     os.makedirs(folder)
     shutil.copy(os.path.join(build, "AppxManifest.xml"), folder)
     clean = {k: v for k, v in os.environ.items() if not k.startswith("ARKIVA_")}
-    done = run("bash", os.path.join(source, "windows11/sign-msix.sh"), source, folder,
+    done = run("bash", os.path.join(source, "packaging/msix/sign-msix.sh"), source, folder,
                env={**clean, **env}, check=False)
     return folder, done
 

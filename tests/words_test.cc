@@ -9,7 +9,7 @@
 #include "app/xz_progress.h"
 #include "catalogues/translation.h"
 #include "host/ui/progress.h"
-#include "windows11/menu_package.h"
+#include "app/menu_package.h"
 #ifndef _WIN32
 #include "progress_window/protocol.h"
 #endif

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "catalogues/translation.h"
+#include "host/class_factory-win32.h"
 #include "entry_label.h"
 
 #define WIDEN_(text) L##text
@@ -283,37 +284,14 @@ class CreateTarXz : public Counted<IExplorerCommand, &IID_IExplorerCommand> {
   }
 };
 
-class Factory : public IClassFactory {
- public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    *object = iid == IID_IUnknown || iid == IID_IClassFactory ? this : nullptr;
-    if (!*object)
-      return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  // One for the DLL's whole life.
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-    *object = nullptr;
-    if (outer)
-      return CLASS_E_NOAGGREGATION;
-    CreateTarXz* command = new CreateTarXz();
-    HRESULT result = command->QueryInterface(iid, object);
-    command->Release();
-    return result;
-  }
-  STDMETHODIMP LockServer(BOOL lock) override {
-    if (lock)
-      InterlockedIncrement(&g_users);
-    else
-      InterlockedDecrement(&g_users);
-    return S_OK;
-  }
-};
-
-Factory g_factory;
+// One for the DLL's whole life.
+ClassFactory g_factory([] { return new CreateTarXz(); },
+                       [](bool lock) {
+                         if (lock)
+                           InterlockedIncrement(&g_users);
+                         else
+                           InterlockedDecrement(&g_users);
+                       });
 
 }  // namespace
 

@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "host/files/path_parts.h"
+
 std::vector<std::string> SplitCommandLine(const char* line) {
   std::vector<std::string> tokens;
   if (!line)
@@ -48,4 +50,13 @@ std::vector<std::string> InputItems() {
   if (!item.empty())
     items.push_back(item);
   return items;
+}
+
+std::string ProgramFolder(const std::string& program_path) {
+  std::string folder = SplitItemPath(program_path, kPosixNames).folder;
+  return folder.substr(0, folder.size() - !folder.empty());
+}
+
+std::string OwnProgramFolder() {
+  return ProgramFolder(OwnProgramPath());
 }

@@ -32,4 +32,13 @@ int ProgramArgumentCount();
 // The full path of this program's own executable.
 std::string OwnProgramPath();
 
+// The folder of the program at `program_path`, without its last separator
+// ("C:\Program Files\arkiva", "/usr/bin"); "" for a bare name.
+std::string ProgramFolder(const std::string& program_path);
+
+// The folder of this program's own executable: where its tar.exe and xz.exe
+// (Windows) and its progress window (Linux) are; "" when its path cannot
+// be had.
+std::string OwnProgramFolder();
+
 #endif  // ARKIVA_HOST_PROCESS_PROGRAM_ARGS_H_

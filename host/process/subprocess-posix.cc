@@ -38,19 +38,6 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return pointers;
 }
 
-// Where the program may be, in PATH's order (POSIX's search, made before
-// the fork): a name with a slash is itself.
-std::vector<std::string> ProgramCandidates(const std::string& program) {
-  if (program.find('/') != std::string::npos)
-    return {program};
-  const char* path = getenv("PATH");
-  std::vector<std::string> candidates;
-  for (const std::string& folder :
-       ProgramFolders(path ? path : "/usr/local/bin:/usr/bin:/bin", true))
-    candidates.push_back(folder + "/" + program);
-  return candidates;
-}
-
 // What the child does between fork and exec, with only async-signal-safe
 // calls, as posix_spawn would; a step that fails writes its errno to
 // `report` (closed on exec) and ends the child.

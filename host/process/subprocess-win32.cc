@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "host/process/environment.h"
 #include "host/process/program_args.h"
@@ -91,11 +92,10 @@ std::string FindProgram(const std::string& program) {
     return program;
   // Never a bare name, which the current folder (the one being archived)
   // would resolve, even when arkiva's own path cannot be had.
-  std::string self = OwnProgramPath();
-  size_t folder_end = self.find_last_of("\\/");
-  if (folder_end == std::string::npos)
+  std::string folder = OwnProgramFolder();
+  if (folder.empty())
     return "";
-  std::string file = self.substr(0, folder_end + 1) + program;
+  std::string file = folder + "\\" + program;
   if (program.find('.') == std::string::npos)
     file += ".exe";
   DWORD attributes = GetFileAttributesW(Wide(file).c_str());
@@ -111,6 +111,112 @@ void InitSubprocesses() {
   SetEnvironmentVariableA("NoDefaultCurrentDirectoryInExePath", "1");
 }
 
+namespace {
+
+// How a child is started: its STARTUPINFO, its creation flags, and the
+// handles it inherits, which this process closes once the child has its
+// own copies (or could not be started).
+struct ChildStart {
+  STARTUPINFOA info;
+  // Suspended until it is in the job: it starts nothing of its own first.
+  DWORD creation = NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED;
+  BOOL inherit = FALSE;
+  std::vector<HANDLE> lent;
+
+  ChildStart() {
+    ZeroMemory(&info, sizeof(info));
+    info.cb = sizeof(info);
+    info.dwFlags = STARTF_USESHOWWINDOW;
+  }
+  ~ChildStart() {
+    for (HANDLE h : lent)
+      CloseHandle(h);
+  }
+  ChildStart(const ChildStart&) = delete;
+  ChildStart& operator=(const ChildStart&) = delete;
+};
+
+// A hidden program's error pipe: the end this process reads, or why it
+// could not be made.
+struct ErrorPipe {
+  HANDLE read_end;
+  DWORD error;
+};
+
+// A hidden program: its error output through a pipe, and no console window
+// at all. Windows Terminal, Windows 11's default, shows a console that
+// SW_HIDE asks to hide as a minimised window in the taskbar, so SW_HIDE
+// alone would flash one on every run. Its standard output is `output` when
+// there is one.
+ErrorPipe StartHidden(intptr_t output, ChildStart* start) {
+  start->info.wShowWindow = SW_HIDE;
+  start->creation |= CREATE_NO_WINDOW;
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+  HANDLE read_end, errors_write, read_copy;
+  if (!CreatePipe(&read_end, &errors_write, &sa, 0))
+    return {NULL, GetLastError()};
+  start->lent.push_back(errors_write);
+  // This process's end is not inherited.
+  BOOL copied = DuplicateHandle(GetCurrentProcess(), read_end, GetCurrentProcess(), &read_copy, 0,
+                                FALSE, DUPLICATE_SAME_ACCESS);
+  DWORD error = copied ? 0 : GetLastError();
+  CloseHandle(read_end);
+  if (!copied)
+    return {NULL, error};
+  start->info.dwFlags |= STARTF_USESTDHANDLES;
+  start->info.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  start->info.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  start->info.hStdError = errors_write;
+  start->inherit = TRUE;
+  if (output == -1)
+    return {read_copy, 0};
+  // The file it writes into, as an inheritable copy that lives only until
+  // the child has its own.
+  HANDLE output_copy;
+  if (!DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(output), GetCurrentProcess(),
+                       &output_copy, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+    error = GetLastError();
+    CloseHandle(read_copy);
+    return {NULL, error};
+  }
+  start->lent.push_back(output_copy);
+  start->info.hStdOutput = output_copy;
+  return {read_copy, 0};
+}
+
+// A shown program: a console of this process's, which the program shares:
+// it reports there as it goes, and what it said can still be read once it
+// has ended. Where this process has a console already (started from one),
+// the program shares that one, and its words are not read. True when the
+// console is this process's own.
+bool StartInConsole(const std::string& title, ChildStart* start) {
+  start->info.wShowWindow = SW_SHOWNORMAL;
+  if (!AllocConsole())
+    return false;
+  SetConsoleTitleA(title.c_str());
+  // Its standard streams are the console's by name: what arkiva itself was
+  // handed (a pipe, say) would take its words away from the console.
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  HANDLE console_in =
+      CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, share, &sa, OPEN_EXISTING, 0, NULL);
+  HANDLE console_out =
+      CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, share, &sa, OPEN_EXISTING, 0, NULL);
+  for (HANDLE h : {console_in, console_out})
+    if (h != INVALID_HANDLE_VALUE)
+      start->lent.push_back(h);
+  if (console_in != INVALID_HANDLE_VALUE && console_out != INVALID_HANDLE_VALUE) {
+    start->info.dwFlags |= STARTF_USESTDHANDLES;
+    start->info.hStdInput = console_in;
+    start->info.hStdOutput = console_out;
+    start->info.hStdError = console_out;
+    start->inherit = TRUE;
+  }
+  return true;
+}
+
+}  // namespace
+
 Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
                        const std::string& folder, SubprocessWindow window,
                        const ChildEnvironment& environment, intptr_t output) {
@@ -125,89 +231,25 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
     line += " " + argument_line;
   std::string block = EnvironmentBlock(environment);
 
-  STARTUPINFOA si;
-  ZeroMemory(&si, sizeof(si));
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESHOWWINDOW;
-  // Suspended until it is in the job: it starts nothing of its own first.
-  DWORD creation = NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED;
-  BOOL inherit = FALSE;
-  HANDLE errors_write = NULL, output_copy = NULL;
-  HANDLE console_in = INVALID_HANDLE_VALUE, console_out = INVALID_HANDLE_VALUE;
+  ChildStart start;
   if (window == kHiddenWindow) {
-    // Its error output through a pipe, and no console window at all:
-    // Windows Terminal, Windows 11's default, shows a console that SW_HIDE
-    // asks to hide as a minimised window in the taskbar, so SW_HIDE alone
-    // would flash one on every run.
-    si.wShowWindow = SW_HIDE;
-    creation |= CREATE_NO_WINDOW;
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
-    HANDLE read_end;
-    if (!CreatePipe(&read_end, &errors_write, &sa, 0)) {
-      start_error_ = GetLastError();
+    ErrorPipe pipe = StartHidden(output, &start);
+    if (pipe.error) {
+      start_error_ = pipe.error;
       return;
     }
-    if (!DuplicateHandle(GetCurrentProcess(), read_end, GetCurrentProcess(), &errors_read_, 0,
-                         FALSE, DUPLICATE_SAME_ACCESS)) {
-      start_error_ = GetLastError();
-      CloseHandle(read_end);
-      CloseHandle(errors_write);
-      return;
-    }
-    CloseHandle(read_end);
-    si.dwFlags |= STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    si.hStdError = errors_write;
-    inherit = TRUE;
-    // The file it writes into, as an inheritable copy that lives only
-    // until the child has its own.
-    if (output != -1 &&
-        !DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(output), GetCurrentProcess(),
-                         &output_copy, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
-      start_error_ = GetLastError();
-      CloseHandle(errors_write);
-      return;
-    }
-    if (output_copy)
-      si.hStdOutput = output_copy;
+    errors_read_ = pipe.read_end;
   } else {
-    // A console of this process's, which the program shares: it reports
-    // there as it goes, and what it said can still be read once it has
-    // ended. Where this process has a console already (started from one),
-    // the program shares that one, and its words are not read.
-    si.wShowWindow = SW_SHOWNORMAL;
-    owns_console_ = AllocConsole() != 0;
-    if (owns_console_) {
-      SetConsoleTitleA(line.c_str());
-      // Its standard streams are the console's by name: what arkiva itself
-      // was handed (a pipe, say) would take its words away from the console.
-      SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
-      DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-      console_in =
-          CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, share, &sa, OPEN_EXISTING, 0, NULL);
-      console_out =
-          CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, share, &sa, OPEN_EXISTING, 0, NULL);
-      if (console_in != INVALID_HANDLE_VALUE && console_out != INVALID_HANDLE_VALUE) {
-        si.dwFlags |= STARTF_USESTDHANDLES;
-        si.hStdInput = console_in;
-        si.hStdOutput = console_out;
-        si.hStdError = console_out;
-        inherit = TRUE;
-      }
-    }
+    owns_console_ = StartInConsole(line, &start);
   }
 
   PROCESS_INFORMATION pi = {};
   std::string command_line = line;  // CreateProcessA may write into it
-  started_ = CreateProcessA(application.c_str(), &command_line[0], NULL, NULL, inherit, creation,
-                            &block[0], folder.empty() ? NULL : folder.c_str(), &si, &pi) != 0;
-  if (!started_)
-    start_error_ = GetLastError();
-  for (HANDLE h : {errors_write, output_copy, console_in, console_out})
-    if (h && h != INVALID_HANDLE_VALUE)
-      CloseHandle(h);
+  started_ = CreateProcessA(application.c_str(), &command_line[0], NULL, NULL, start.inherit,
+                            start.creation, &block[0], folder.empty() ? NULL : folder.c_str(),
+                            &start.info, &pi) != 0;
   if (!started_) {
+    start_error_ = GetLastError();
     if (owns_console_)
       FreeConsole();
     owns_console_ = false;

@@ -1,5 +1,7 @@
 #include "host/process/subprocess.h"
 
+#include <stdlib.h>
+
 #include "host/files/path_parts.h"
 
 std::string ArgumentLine(const CommandArguments& arguments) {
@@ -22,4 +24,15 @@ std::vector<std::string> ProgramFolders(const std::string& path, bool posix_path
     start = end + 1;
   }
   return folders;
+}
+
+std::vector<std::string> ProgramCandidates(const std::string& program) {
+  if (program.find('/') != std::string::npos)
+    return {program};
+  const char* path = getenv("PATH");
+  std::vector<std::string> candidates;
+  for (const std::string& folder :
+       ProgramFolders(path ? path : "/usr/local/bin:/usr/bin:/bin", true))
+    candidates.push_back(folder + "/" + program);
+  return candidates;
 }

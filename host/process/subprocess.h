@@ -25,6 +25,15 @@ std::string ArgumentLine(const CommandArguments& arguments);
 // ("C:\\") or a share ("\\\\server") begins one.
 std::vector<std::string> ProgramFolders(const std::string& path, bool posix_paths);
 
+// POSIX's program search, made before a fork: the files `program` is looked
+// for as, in order. A name with a slash is itself; else it is looked for in
+// PATH's absolute folders or, where PATH is not set, in /usr/local/bin,
+// /usr/bin and /bin, as execvp does without the current folder. Windows
+// never searches: arkiva runs only the tar.exe and xz.exe beside arkiva.exe,
+// by their full path, as System32 holds a tar.exe of its own and PATH may
+// name any folder.
+std::vector<std::string> ProgramCandidates(const std::string& program);
+
 // Variables a child gets on top of this process's environment, "NAME=value"
 // each, or "NAME" for one it must not get at all; its own, never this
 // process's, so that a run's settings cannot leak into the next child.

@@ -1,6 +1,7 @@
 #include "host/ui/message_box.h"
 
 #include "catalogues/translation.h"
+#include "host/escaped_text.h"
 #include "host/process/subprocess.h"
 #include <ctype.h>
 #include <fcntl.h>
@@ -20,12 +21,9 @@ namespace {
 
 // The program's file in PATH's absolute folders; "" when there is none.
 std::string FindProgram(const char* program) {
-  const char* path = getenv("PATH");
-  for (const std::string& folder : ProgramFolders(path ? path : "/usr/bin:/bin", true)) {
-    std::string candidate = folder + "/" + program;
+  for (const std::string& candidate : ProgramCandidates(program))
     if (access(candidate.c_str(), X_OK) == 0)
       return candidate;
-  }
   return "";
 }
 
@@ -86,10 +84,7 @@ DialogEnd RunDialog(const std::vector<std::string>& args) {
 // such as "<b>R&D</b>" would lose its tags: the text goes as rich text that
 // shows it exactly, its lines and spaces kept.
 std::string AsRichText(const std::string& text) {
-  std::string rich = "<qt><p style=\"white-space:pre-wrap\">";
-  for (char c : text)
-    rich += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
-  return rich + "</p></qt>";
+  return "<qt><p style=\"white-space:pre-wrap\">" + MarkupText(text) + "</p></qt>";
 }
 
 }  // namespace

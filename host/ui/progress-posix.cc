@@ -77,8 +77,7 @@ void DrawLine(Progress* progress, const ProgressReport& report) {
 // arkiva-progress beside this program (a build, or a copy), else where the
 // package puts it; zenity where neither is.
 void OpenWindow(Progress* progress) {
-  std::string own = OwnProgramPath();
-  std::string folder = own.substr(0, own.rfind('/') + 1);
+  std::string folder = OwnProgramFolder() + "/";
   std::string program;
   for (std::string candidate :
        {folder + "arkiva-progress", folder + "../libexec/arkiva/arkiva-progress"})

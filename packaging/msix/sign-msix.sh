@@ -32,7 +32,7 @@ else
   openssl x509 -in "$work/signer.pem" -outform der -out "$build/arkiva-shell.cer"
   signer=(-pkcs12 "$pfx" -pass arkiva)
 fi
-publisher=$(/usr/bin/python3 "$source/windows11/publisher.py" "$work/signer.pem")
+publisher=$(/usr/bin/python3 "$source/packaging/msix/publisher.py" "$work/signer.pem")
 
 # Publisher goes into an XML attribute, through sed's replacement.
 attribute=$(printf '%s' "$publisher" | sed 's/&/\&amp;/g; s/</\&lt;/g; s/>/\&gt;/g; s/"/\&quot;/g')
@@ -46,7 +46,7 @@ for logo in StoreLogo:50 Square150x150Logo:150 Square44x44Logo:44; do
     -define png:exclude-chunks=date,time,tIME "PNG32:$work/files/Assets/${logo%:*}.png"
   cp "$work/files/Assets/${logo%:*}.png" "$build/Assets/"
 done
-/usr/bin/python3 "$source/windows11/make-msix.py" "$work/unsigned.msix" "$work/files" \
+/usr/bin/python3 "$source/packaging/msix/make-msix.py" "$work/unsigned.msix" "$work/files" \
   AppxManifest.xml Assets/StoreLogo.png Assets/Square150x150Logo.png Assets/Square44x44Logo.png
 
 rm -f "$build/arkiva-shell.msix"

@@ -1,4 +1,4 @@
-#include "windows11/menu_package.h"
+#include "app/menu_package.h"
 
 #include "catalogues/translation.h"
 
