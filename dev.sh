@@ -117,6 +117,7 @@ case "${1:-}" in
     # are missing (or need it) and does nothing else; then PATH is archived as
     # an entry starts it.
     build/native/arkiva
+    [ $# -gt 0 ] || exit 0
     status=0
     build/native/arkiva -- "$@" || status=$?
     if [ $status -eq 0 ]; then
