@@ -20,7 +20,7 @@ PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix
           wine wine64 xvfb xauth xz-utils tar procps strace
           clang-14 libclang-rt-14-dev clang-format-14 unzip dpkg-dev make patch wixl
           pkg-config liblzma-dev libxml2-dev libglib2.0-dev libkf5config-bin libnautilus-extension-dev lintian
-          libgtk-3-dev xdotool dbus python3-gi
+          libgtk-3-dev xdotool dbus python3-gi python3-xlib
           imagemagick osslsigncode openssl python3-cryptography msitools
           softhsm2 libengine-pkcs11-openssl gettext python3-polib desktop-file-utils
           rpm rpmlint sway grim

@@ -131,33 +131,87 @@ def noise(path, megabytes):
         f.write(os.urandom(megabytes << 20))
 
 
+class MapWatch:
+    """Every window titled "Create tar.xz" that the X server maps, told by the
+    server itself: its MapNotify events on the root window, where windows
+    land without a window manager, wait in the connection until taken, so
+    one shown however briefly is never missed."""
+
+    def __init__(self):
+        from Xlib import X, display  # noqa: E402 (X sessions only)
+        self.X = X
+        try:
+            self.display = display.Display()
+        except Exception:  # a display that cannot be opened shows nothing
+            self.display = None
+            return
+        self.display.screen().root.change_attributes(event_mask=X.SubstructureNotifyMask)
+        self.display.sync()  # from here on, no map goes untold
+
+    def take(self):
+        """The windows mapped since the last call; none once the display
+        has gone away."""
+        mapped = []
+        if not self.display:
+            return mapped
+        try:
+            self.display.sync()
+            while self.display.pending_events():
+                event = self.display.next_event()
+                if event.type != self.X.MapNotify:
+                    continue
+                try:
+                    if event.window.get_wm_name() == TITLE:
+                        mapped.append(str(event.window.id))
+                except Exception:  # gone again already
+                    pass
+        except Exception:  # the display went away
+            pass
+        return mapped
+
+    def close(self):
+        try:
+            if self.display:
+                self.display.close()
+        except Exception:
+            pass
+
+
 class Run:
     """One start of arkiva, watched: every window it shows, and when."""
 
     def __init__(self, program, items, path=None, env=None):
         env = dict(os.environ, PATH=path or "/usr/bin:/bin", NO_AT_BRIDGE="1", **(env or {}))
+        self.seen = []  # window ids, in the order first seen
+        self.shown = threading.Event()
+        self.map_watch = None if WAYLAND else MapWatch()
         self.process = subprocess.Popen([program, "--", *items], env=env,
                                         stderr=subprocess.PIPE, text=True)
-        self.seen = []  # window ids, in the order first seen
         self.watcher = threading.Thread(target=self._watch)
         self.watcher.start()
 
+    def _take_windows(self):
+        found = windows() if WAYLAND else self.map_watch.take()
+        for window in found:
+            if window not in self.seen:
+                self.seen.append(window)
+                self.shown.set()
+                shots = os.environ.get("ARKIVA_SHOTS")
+                if shots:
+                    time.sleep(0.5)  # drawn
+                    screenshot(os.path.join(shots, "window-%d.png" % time.time()))
+
     def _watch(self):
         while self.process.poll() is None:
-            for window in windows():
-                if window not in self.seen:
-                    self.seen.append(window)
-                    shots = os.environ.get("ARKIVA_SHOTS")
-                    if shots:
-                        time.sleep(0.5)  # drawn
-                        screenshot(os.path.join(shots, "window-%d.png" % time.time()))
+            self._take_windows()
             time.sleep(0.05)
+        if self.map_watch:
+            self._take_windows()  # what was mapped before the end
+            self.map_watch.close()
 
     def await_window(self, seconds=30):
-        for _ in range(int(seconds * 20)):
-            if self.seen and self.process.poll() is None:
-                return self.seen[0]
-            time.sleep(0.05)
+        if self.shown.wait(seconds) and self.process.poll() is None:
+            return self.seen[0]
         ended = self.process.poll()
         said = self.process.communicate(timeout=60)[1] if ended is not None else ""
         named = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "."],
