@@ -58,6 +58,11 @@ TarResult JudgeTar(const ProgramRun& tar, const std::string& item) {
   return result;
 }
 
+bool IsWholeTarArchive(int64_t size, const std::string& tail) {
+  return size >= static_cast<int64_t>(kTarEndBytes) && size % 512 == 0 &&
+         tail.size() == kTarEndBytes && tail.find_first_not_of('\0') == std::string::npos;
+}
+
 ChildEnvironment TarEnvironment() {
   // GNU tar reads TAR_OPTIONS, bsdtar TAR_READER_OPTIONS and
   // TAR_WRITER_OPTIONS (its format options).

@@ -1,6 +1,8 @@
 #ifndef ARKIVA_APP_TAR_RESULT_H_
 #define ARKIVA_APP_TAR_RESULT_H_
 
+#include <stdint.h>
+
 #include <string>
 #include <vector>
 
@@ -25,6 +27,13 @@ struct TarResult {
   } outcome;
   std::vector<std::string> warnings;
 };
+
+// What a tar that went on past what it could not read must still have
+// written for the rest to be kept: a whole archive, of whole 512-byte blocks
+// that end with the two zero blocks closing an archive. `size` is what it
+// wrote, `tail` its last kTarEndBytes (or all of it, when less).
+const size_t kTarEndBytes = 1024;
+bool IsWholeTarArchive(int64_t size, const std::string& tail);
 
 // Judges a tar run on the operand `item` (as tar got it) from how it ended
 // and all that it said.

@@ -71,12 +71,16 @@ ArchiveStatus TarThenXz(const ItemRun& run, const FolderTally& tally, FileClaim*
   ProgramRun tar = RunProgram("tar", run.lines.tar, run.folder, kHiddenWindow, TarEnvironment(),
                               run.where.progress ? &watch : nullptr, claim->file.Handle());
   int64_t tar_bytes = claim->file.Size();
+  std::string tar_end =
+      claim->file.ReadAt(tar_bytes - static_cast<int64_t>(kTarEndBytes), kTarEndBytes);
   claim->file.Close();  // xz reads it by name, and removes it when done
-  // What tar could not read is left out; the rest makes the archive.
+  // What tar could not read is left out; the rest makes the archive, once
+  // tar has finished it: anything else is no archive at all.
   TarResult judged = JudgeTar(tar, run.lines.tar.operands.back());
   if (tar.outcome == ProgramRun::kStopped)
     return Cancelled();
-  if (judged.outcome == TarResult::kFailed)
+  if (judged.outcome == TarResult::kFailed ||
+      (judged.outcome == TarResult::kWithWarnings && !IsWholeTarArchive(tar_bytes, tar_end)))
     return Failed(DescribeFailure("tar", tar));
   if (!SameFile(claimed, QueryFileIdentity(run.folder + tar_name)))
     return Failed(Translated(

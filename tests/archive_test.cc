@@ -123,6 +123,22 @@ TEST_F(ArchiveRun, AFailedTarLeavesNothingAndIsReported) {
 #endif
 }
 
+// A tar that says it left an entry out, but wrote no whole archive (a few
+// bytes, no closing blocks): that is no archive to compress and keep.
+TEST_F(ArchiveRun, ATarThatWarnedButWroteNoWholeArchiveFails) {
+  MakeDir(dir / "Data");
+  EXPECT_EQ(1, Arkiva(dir / "Data", kRecording, "",
+                      {"ARKIVA_RECORD_EXIT=2", "ARKIVA_RECORD_WRITE=-",
+                       "ARKIVA_RECORD_STDERR=tar: Data/secret: Cannot open: Permission denied"}));
+  ASSERT_EQ(1u, Records().size());  // tar only
+  EXPECT_FALSE(PathExists(dir / "Data.tar"));
+  EXPECT_FALSE(PathExists(dir / "Data.tar.xz"));
+  EXPECT_EQ(
+      "Could not archive \"Data\": tar failed (exit code 2):\n"
+      "tar: Data/secret: Cannot open: Permission denied",
+      message);
+}
+
 #ifndef _WIN32
 // A folder the user can read only in part: the archive holds the rest, the
 // entries after the unreadable ones included, and the warning names what

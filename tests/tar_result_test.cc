@@ -66,6 +66,29 @@ TEST(JudgeTar, EntriesLeftOutAreWarningsAnythingElseFails) {
   EXPECT_EQ("Couldn't open ./-x/a: Permission denied", bsdtar.warnings[0]);
 }
 
+// Only a finished archive is kept from a tar that went on past what it
+// could not read: GNU tar's padded records, bsdtar's unpadded end, and
+// not a few bytes, a cut block, or an end that is not the closing blocks.
+TEST(IsWholeTarArchive, WholeBlocksEndingWithTheClosingBlocks) {
+  std::string end(kTarEndBytes, '\0');
+  struct {
+    int64_t size;
+    std::string tail;
+    bool whole;
+  } rows[] = {
+      {10240, end, true},
+      {1536, end, true},
+      {1024, end, true},
+      {8, "partial\n", false},
+      {0, "", false},
+      {1500, end, false},
+      {2048, std::string(1023, '\0') + "x", false},
+      {2048, "", false},  // its end could not be read
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(row.whole, IsWholeTarArchive(row.size, row.tail)) << row.size;
+}
+
 TEST(ShortList, TenLinesThenHowManyMore) {
   std::vector<std::string> lines;
   for (int i = 1; i <= 12; ++i)

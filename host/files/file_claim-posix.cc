@@ -12,7 +12,7 @@ FileClaim ClaimNewFile(const std::string& path, const std::string& like) {
   struct stat item;
   if (!like.empty() && stat(like.c_str(), &item) == 0)
     mode &= S_IRWXU | (item.st_mode & (S_IRWXG | S_IRWXO));
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd >= 0)
     return {FileClaim::kClaimed, "", HeldFile(fd)};
   if (errno == EEXIST)

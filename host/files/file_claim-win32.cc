@@ -5,10 +5,10 @@
 #include "host/system_error.h"
 
 FileClaim ClaimNewFile(const std::string& path, const std::string&) {
-  // Its size and identity are read through the handle, as the C runtime
-  // of the tar that writes into it reads them.
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
-                            NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+  // Its size, identity and end are read through the handle, as the C
+  // runtime of the tar that writes into it reads them.
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
+                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
   if (file != INVALID_HANDLE_VALUE)
     return {FileClaim::kClaimed, "", HeldFile(reinterpret_cast<intptr_t>(file))};
   DWORD error = GetLastError();

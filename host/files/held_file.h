@@ -3,6 +3,8 @@
 
 #include <stdint.h>
 
+#include <string>
+
 #include "host/files/file_identity.h"
 
 // A file this process holds open, closed when it goes: a POSIX descriptor
@@ -25,6 +27,9 @@ class HeldFile {
 
   // What the file holds now, in bytes; -1 when it cannot be read.
   int64_t Size() const;
+  // Up to `bytes` of what it holds from `offset` on; "" when they cannot be
+  // read.
+  std::string ReadAt(int64_t offset, size_t bytes) const;
   // Which file it is; unknown when closed.
   FileIdentity Identity() const;
 
