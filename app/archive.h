@@ -21,6 +21,14 @@ struct ArchiveLines {
 // GNU tar reads as host:path.
 std::string OperandName(const std::string& name, bool posix_names);
 
+// With `posix_names` tar is GNU tar, and it writes the POSIX (pax) format:
+// its default format keeps a name as bare bytes, which Windows' own tar
+// reads in the old code page (Cyrillic comes out as box drawings), while a
+// pax name is UTF-8 to every reader. Its atime, ctime and sub-second mtime
+// records are left out, so that only entries that need a record (a name
+// that is not ASCII or is long, a long link target, a large size) get one
+// and an archive of many small files stays as small as before. bsdtar, the
+// Windows tar, writes that format on its own.
 ArchiveLines BuildArchiveLines(const std::string& name, bool folder, bool posix_names);
 
 // How a run ended and, when it failed, why, in words for the user.

@@ -52,7 +52,10 @@ ArchiveLines BuildArchiveLines(const std::string& name, bool folder, bool posix_
   std::string operand = OperandName(name, posix_names);
   if (!folder)
     return {{}, {"-zv", {operand}}};
-  return {{"cf -", {operand}}, {"-zv", {operand + ".tar"}}};
+  const char* tar = posix_names
+                        ? "cf - --format=posix --pax-option=delete=atime,delete=ctime,delete=mtime"
+                        : "cf -";
+  return {{tar, {operand}}, {"-zv", {operand + ".tar"}}};
 }
 
 std::string ItemName(const std::string& argument) {
