@@ -2,7 +2,9 @@
 # The developer commands:
 #   ./dev.sh test        install what is missing, build every preset, run every test: the
 #                        native ones (the code's style and rooms included), the same unit
-#                        tests under the sanitizers, the desktop test, the Windows ones under Wine
+#                        tests under the sanitizers, the desktop test, the Windows ones under Wine,
+#                        and the receivers' test: both makers' archives opened by every
+#                        common reader (tests/receivers/check.py)
 #   ./dev.sh run PATH    install what is missing, build the native program, set up its
 #                        entries where they are not yet, and archive PATH
 #   ./dev.sh package     build the release zip and MSI, build/windows/arkiva-<version>-win64.{zip,msi},
@@ -24,7 +26,8 @@ PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix
           imagemagick osslsigncode openssl python3-cryptography msitools
           softhsm2 libengine-pkcs11-openssl gettext python3-polib desktop-file-utils
           rpm rpmlint sway grim
-          locales-all)  # de_DE.UTF-8, ja_JP.UTF-8, ru_RU.UTF-8...: the tests speak them
+          locales-all  # de_DE.UTF-8, ja_JP.UTF-8, ru_RU.UTF-8...: the tests speak them
+          libarchive-tools 7zip)  # bsdtar and 7zz, two of the readers an archive meets
 
 # What the desktop test needs: the managers themselves, with what each needs
 # to show entries (libfm-modules for PCManFM, caja-actions for Caja's
@@ -105,6 +108,8 @@ case "${1:-}" in
     # that printed OK, then timed out): a test that timed out runs once more;
     # one that fails, or hangs twice, fails the run.
     timed "the Windows tests" xvfb-run -a ctest --preset windows --repeat after-timeout:2 || status=1
+    timed "the receivers' test" xvfb-run -a python3 tests/receivers/check.py build/native/arkiva \
+      build/windows || status=1
     exit $status
     ;;
   run)

@@ -13,7 +13,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cache=${ARKIVA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/arkiva}
 recipe=$(cat "$here/build.sh" "$here/libarchive-utf8-acp.patch" \
-           "$here/libarchive-walk-past-unreadable.patch" \
+           "$here/libarchive-walk-past-unreadable.patch" "$here/libarchive-owner-writes-only.patch" \
            "$here/libarchive-regular-stdout-unpadded.patch" "$here/xz-sync-before-unlink.patch" \
            "$here/utf8.manifest" |
          sha256sum | cut -c1-16)
@@ -83,27 +83,37 @@ echo "third_party: building xz.exe" >&2
  make -j"$(nproc)" -C src/xz LDFLAGS="-static $work/manifest.o") >>"$log" 2>&1 ||
   fail "the xz build failed"
 
-echo "third_party: building tar.exe (bsdtar)" >&2
-for p in libarchive-utf8-acp libarchive-walk-past-unreadable libarchive-regular-stdout-unpadded; do
-  (cd "$la_src" && patch -p1 <"$here/$p.patch") >>"$log" 2>&1 ||
-    fail "the libarchive patch $p.patch does not apply"
-done
 no_libraries=()
 for lib in OPENSSL MBEDTLS NETTLE LIBB2 LZ4 LZO LZMA ZSTD ZLIB BZip2 LIBXML2 EXPAT PCREPOSIX \
            LIBGCC CNG ICONV CPIO CAT TEST INSTALL; do
   no_libraries+=("-DENABLE_$lib=OFF")
 done
-cmake -S "$la_src" -B "$work/la-build" -G Ninja -DCMAKE_SYSTEM_NAME=Windows \
-  -DCMAKE_C_COMPILER=$cross-gcc-posix -DCMAKE_RC_COMPILER=$cross-windres \
-  -DCMAKE_FIND_ROOT_PATH=/usr/$cross -DCMAKE_FIND_ROOT_PATH_MODE_LIBRARY=ONLY \
-  -DCMAKE_FIND_ROOT_PATH_MODE_INCLUDE=ONLY -DCMAKE_FIND_ROOT_PATH_MODE_PROGRAM=NEVER \
-  -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_SHARED_LIBS=OFF -DENABLE_TAR=ON -DENABLE_TAR_SHARED=OFF -DPOSIX_REGEX_LIB=NONE \
-  "${no_libraries[@]}" -DCMAKE_EXE_LINKER_FLAGS="-static $work/manifest.o" >>"$log" 2>&1 &&
-  cmake --build "$work/la-build" --target bsdtar >>"$log" 2>&1 ||
-  fail "the libarchive build failed"
+build_bsdtar() {
+  cmake -S "$la_src" -B "$work/la-build" -G Ninja -DCMAKE_SYSTEM_NAME=Windows \
+    -DCMAKE_C_COMPILER=$cross-gcc-posix -DCMAKE_RC_COMPILER=$cross-windres \
+    -DCMAKE_FIND_ROOT_PATH=/usr/$cross -DCMAKE_FIND_ROOT_PATH_MODE_LIBRARY=ONLY \
+    -DCMAKE_FIND_ROOT_PATH_MODE_INCLUDE=ONLY -DCMAKE_FIND_ROOT_PATH_MODE_PROGRAM=NEVER \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_SHARED_LIBS=OFF -DENABLE_TAR=ON -DENABLE_TAR_SHARED=OFF \
+    -DPOSIX_REGEX_LIB=NONE "${no_libraries[@]}" -DCMAKE_EXE_LINKER_FLAGS="$1" >>"$log" 2>&1 &&
+    cmake --build "$work/la-build" --target bsdtar >>"$log" 2>&1
+}
 
 staging=$work/out
-mkdir -p "$staging"
+mkdir -p "$staging/tests"
+# The tar Windows itself ships (System32\tar.exe): the same bsdtar with no
+# manifest and no patch, which reads a name without a charset in the old
+# code page. Only the receivers' test runs it; it is never shipped.
+echo "third_party: building Windows' own tar.exe, for the tests" >&2
+build_bsdtar "-static" || fail "the libarchive build failed"
+$cross-strip -o "$staging/tests/windows-tar.exe" "$work/la-build/bin/bsdtar.exe"
+
+echo "third_party: building tar.exe (bsdtar)" >&2
+for p in libarchive-utf8-acp libarchive-walk-past-unreadable libarchive-regular-stdout-unpadded \
+         libarchive-owner-writes-only; do
+  (cd "$la_src" && patch -p1 <"$here/$p.patch") >>"$log" 2>&1 ||
+    fail "the libarchive patch $p.patch does not apply"
+done
+build_bsdtar "-static $work/manifest.o" || fail "the libarchive build failed"
 $cross-strip -o "$staging/xz.exe" "$xz_src/src/xz/.libs/xz.exe" 2>/dev/null ||
   $cross-strip -o "$staging/xz.exe" "$xz_src/src/xz/xz.exe"
 $cross-strip -o "$staging/tar.exe" "$work/la-build/bin/bsdtar.exe"
