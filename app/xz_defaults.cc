@@ -11,22 +11,19 @@ const uint64_t kMiB = 1 << 20;
 // What xz -6, the default level, needs on one thread (xz -vv says 94 MiB).
 const uint64_t kOneThreadMiB = 100;
 
-// xz -6's dictionary, and the block that its threaded mode cuts by default:
-// three dictionaries.
-const uint64_t kDictionary = 8 * kMiB;
-const uint64_t kOwnBlock = 3 * kDictionary;
+// The dictionaries of presets 6 to 9, which differ in nothing else, and
+// what xz 5.4's encoder needs with each (xz -vv, one thread).
+struct Dictionary {
+  uint64_t mib, encoder_mib;
+};
+const Dictionary kDictionaries[] = {{8, 94}, {16, 186}, {32, 370}, {64, 674}};
 
-// What one thread of xz -6 -T0 takes with 24 MiB blocks: xz 5.4.1 -vv says
-// 331 MiB for two threads (235 MiB with 8 MiB blocks), about 94 MiB and
-// three blocks each.
-const uint64_t kThreadMiB = 166;
+// The smallest block worth a thread of its own: preset 6's dictionary.
+const uint64_t kSmallestBlock = 8 * kMiB;
 
-// Blocks a thread should get. Measured on 2 cores with bench/mixed-data.sh's
-// 64 MB folder as one tar, xz 5.4.1, five rounds alternated: xz's own 24 MiB
-// blocks make three, and one core works alone on the last (14.43 s); 8 MiB
-// blocks (four a thread) took 10.61 s, 12 MiB 10.65 s, for a size within
-// 0.1% of xz's own.
-const uint64_t kBlocksPerThread = 4;
+uint64_t CeilDiv(uint64_t a, uint64_t b) {
+  return (a + b - 1) / b;
+}
 
 }  // namespace
 
@@ -35,25 +32,51 @@ uint64_t XzMemoryLimitMiB(uint64_t physical_memory, int runs) {
   return share > kOneThreadMiB ? share : kOneThreadMiB;
 }
 
-std::string MultiThreadedXzDefaults(uint64_t physical_memory, int runs) {
-  return "-T0 --memlimit-compress=" + std::to_string(XzMemoryLimitMiB(physical_memory, runs)) +
-         "MiB";
+uint64_t XzPlanMiB(const XzPlan& plan) {
+  uint64_t encoder = kDictionaries[0].encoder_mib;
+  for (const Dictionary& d : kDictionaries)
+    if (d.mib * kMiB <= plan.dictionary_bytes)
+      encoder = d.encoder_mib;
+  if (plan.threads <= 1)
+    return encoder;
+  // Each thread holds its block's input and output besides its encoder, and
+  // the output queue twice a block (measured: 331 MiB for -6 -T2's 24 MiB
+  // blocks, 1731 MiB for 64 MiB dictionaries and blocks).
+  uint64_t block = CeilDiv(plan.block_bytes, kMiB);
+  return plan.threads * (encoder + 2 * block) + 2 * block;
 }
 
-int XzThreads(int cores, uint64_t limit_mib) {
-  uint64_t fit = limit_mib / kThreadMiB;
-  int threads = fit < static_cast<uint64_t>(cores) ? static_cast<int>(fit) : cores;
-  return threads > 1 ? threads : 1;
+XzPlan PlanXz(uint64_t input_bytes, int threads, uint64_t limit_mib) {
+  uint64_t busy = CeilDiv(input_bytes, kSmallestBlock);  // threads that get a block
+  int most = busy < static_cast<uint64_t>(threads) ? static_cast<int>(busy) : threads;
+  for (int t = most > 1 ? most : 1; t >= 1; --t) {
+    for (int d = 3; d >= 0; --d) {
+      uint64_t dictionary = kDictionaries[d].mib * kMiB;
+      XzPlan plan = {t, 0, dictionary};
+      uint64_t block = input_bytes;
+      if (t > 1) {
+        // One block a thread, or as many a thread as keep each within
+        // xz's own block for this dictionary (three of them).
+        uint64_t rounds = CeilDiv(CeilDiv(input_bytes, 3 * dictionary), t);
+        block = CeilDiv(CeilDiv(input_bytes, t * (rounds > 1 ? rounds : 1)), kMiB) * kMiB;
+        plan.block_bytes = block;
+      }
+      if (d > 0 && kDictionaries[d - 1].mib * kMiB >= block)
+        continue;  // a smaller dictionary holds the whole block
+      if (XzPlanMiB(plan) <= limit_mib)
+        return plan;
+    }
+  }
+  return {1, 0, kDictionaries[0].mib * kMiB};
 }
 
-uint64_t XzBlockSize(uint64_t input_bytes, int threads) {
-  if (threads <= 1)
-    return 0;  // one thread: a single block, as xz makes it
-  uint64_t blocks = static_cast<uint64_t>(threads) * kBlocksPerThread;
-  uint64_t block = (input_bytes / blocks + kMiB - 1) / kMiB * kMiB;  // whole MiB, up
-  if (block >= kOwnBlock)
-    return 0;
-  return block > kDictionary ? block : kDictionary;
+std::string XzDefaults(const XzPlan& plan, uint64_t limit_mib) {
+  std::string options = "-T" + std::to_string(plan.threads) +
+                        " --memlimit-compress=" + std::to_string(limit_mib) + "MiB" +
+                        " --lzma2=preset=6,dict=" + std::to_string(plan.dictionary_bytes / kMiB) + "MiB";
+  if (plan.threads > 1)
+    options += " --block-size=" + std::to_string(plan.block_bytes / kMiB) + "MiB";
+  return options;
 }
 
 int UsersXzThreads(const std::string& options) {
@@ -91,16 +114,7 @@ ChildEnvironment XzEnvironment(uint64_t input_bytes) {
     if (ReadEnvironment(name, &options) && UsersXzThreads(options) >= 0)
       users = UsersXzThreads(options);
   }
-  uint64_t memory = PhysicalMemory();
-  int runs = CountProgramRuns();
-  int cores = ProcessorCount();
-  if (users > 0 && users < cores)
-    cores = users;
-  uint64_t block = XzBlockSize(input_bytes, XzThreads(cores, XzMemoryLimitMiB(memory, runs)));
-  std::string options = MultiThreadedXzDefaults(memory, runs);
-  if (users >= 0)
-    options.replace(0, 3, "-T" + std::to_string(users));
-  if (block)
-    options += " --block-size=" + std::to_string(block / kMiB) + "MiB";
-  return {"XZ_DEFAULTS=" + options, "XZ_OPT"};
+  uint64_t limit = XzMemoryLimitMiB(PhysicalMemory(), CountProgramRuns());
+  XzPlan plan = PlanXz(input_bytes, users > 0 ? users : ProcessorCount(), limit);
+  return {"XZ_DEFAULTS=" + XzDefaults(plan, limit), "XZ_OPT"};
 }

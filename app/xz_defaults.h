@@ -8,30 +8,41 @@
 #include "host/process/subprocess.h"
 
 // xz before 5.6 (Debian 12's, and the Windows build's) compresses on one
-// core unless told otherwise, and from 5.6 on with no memory limit of its
-// own. It reads default options from XZ_DEFAULTS, so arkiva can ask for
-// every core within a limit without touching the argument lines: the
+// core unless told otherwise, from 5.6 on with no memory limit of its own,
+// and in blocks of three dictionaries whatever the input's size. It reads
+// default options from XZ_DEFAULTS, so arkiva can ask for every core, the
+// blocks and the dictionary without touching the argument lines: the
 // archive is a standard .xz file either way.
 
 // The compression memory limit in MiB for a machine with `physical_memory`
 // bytes while `runs` arkiva runs are in progress: half the memory shared
-// among the runs, so that xz uses fewer threads rather than more memory.
-// Never below what xz needs on one thread, so the limit never makes it
-// shrink its dictionary.
+// among the runs. Never below what xz needs on one thread at its default
+// level.
 uint64_t XzMemoryLimitMiB(uint64_t physical_memory, int runs);
 
-// Every core (-T0) within that limit: "-T0 --memlimit-compress=803MiB".
-std::string MultiThreadedXzDefaults(uint64_t physical_memory, int runs);
+// How xz compresses one input. Every block starts with an empty dictionary,
+// so whatever repeats across blocks is compressed again in each: the fewest
+// blocks that keep every thread busy (one a thread, of equal size), and a
+// dictionary as large as a block can use (preset 9's 64 MiB at most, so
+// that any reader decompresses with 65 MiB). Everything else is preset 6's.
+struct XzPlan {
+  int threads;                // 1: xz's single-threaded mode, one block
+  uint64_t block_bytes;       // threads > 1: the size of each block
+  uint64_t dictionary_bytes;  // 8 MiB (preset 6) to 64 MiB (preset 9)
+};
 
-// How many threads xz -6 -T0 runs on `cores` within `limit_mib`, counting
-// each thread at its largest (xz's own 24 MiB blocks); at least one.
-int XzThreads(int cores, uint64_t limit_mib);
+// The plan for `input_bytes` on `threads` threads at most (the cores, or
+// the user's count) within `limit_mib`: a block of at least preset 6's
+// dictionary a thread, and of at most three dictionaries (xz's own block);
+// within the limit a smaller dictionary first, then fewer threads.
+XzPlan PlanXz(uint64_t input_bytes, int threads, uint64_t limit_mib);
 
-// The block size, in bytes, that keeps `threads` threads busy to the end on
-// an input of `input_bytes`: several blocks a thread, never above xz's own
-// choice (large inputs compress exactly as without it) and never below the
-// dictionary. 0 where xz's own choice is that size, or one thread works alone.
-uint64_t XzBlockSize(uint64_t input_bytes, int threads);
+// What xz 5.4 says (xz -vv) that the plan needs, in MiB.
+uint64_t XzPlanMiB(const XzPlan& plan);
+
+// The plan as xz options, within the limit:
+// "-T2 --memlimit-compress=12288MiB --lzma2=preset=6,dict=32MiB --block-size=17MiB".
+std::string XzDefaults(const XzPlan& plan, uint64_t limit_mib);
 
 // The thread count that xz options as a user writes them in XZ_DEFAULTS or
 // XZ_OPT ask for ("-T1", "-T 4", "--threads=0"), the last one; -1 for none.
@@ -43,9 +54,9 @@ int UsersXzThreads(const std::string& options);
 // would reach xz as options: -k keeps Name.tar beside the archive, --stdout
 // sends the archive elsewhere, -9 under the memory limit quietly shrinks the
 // dictionary. Of the user's settings only a thread count stays (XZ_OPT's
-// over XZ_DEFAULTS', as xz reads them), which changes how fast, never what,
-// xz makes: -T1 keeps xz to one core. Each xz of a selection gets what it
-// would get alone.
+// over XZ_DEFAULTS', as xz reads them): -T1 keeps xz to one core (and one
+// block), -T0 is every core. Each xz of a selection gets what it would get
+// alone.
 ChildEnvironment XzEnvironment(uint64_t input_bytes);
 
 #endif  // ARKIVA_APP_XZ_DEFAULTS_H_

@@ -961,22 +961,51 @@ TEST_F(Unreachable, ADeniedFolderIsReported) {
 }
 #endif
 
-// xz reads default options from XZ_DEFAULTS: arkiva asks for every core
-// there, in place of anything the user has set but a thread count.
-TEST(XzBlockSize, SeveralBlocksAThreadWithinTheDictionaryAndXzsOwn) {
-  const uint64_t MiB = 1 << 20;
-  EXPECT_EQ(8 * MiB, XzBlockSize(64000000, 2));  // 8 blocks: four a core
-  EXPECT_EQ(13 * MiB, XzBlockSize(100 * MiB, 2));
-  EXPECT_EQ(8 * MiB, XzBlockSize(1 * MiB, 2));  // never below the dictionary
-  EXPECT_EQ(0u, XzBlockSize(190 * MiB, 2));     // xz's own 24 MiB
-  EXPECT_EQ(0u, XzBlockSize(256000000, 2));
-  EXPECT_EQ(8 * MiB, XzBlockSize(256000000, 8));  // more cores, smaller blocks
-  EXPECT_EQ(0u, XzBlockSize(64000000, 1));        // one thread: one block
-  // The threads the memory limit leaves, each at its largest (166 MiB).
-  EXPECT_EQ(2, XzThreads(2, 12288));
-  EXPECT_EQ(4, XzThreads(8, 819));
-  EXPECT_EQ(1, XzThreads(2, 100));
-  EXPECT_EQ(1, XzThreads(0, 12288));
+// The fewest blocks that keep every thread busy, each with the largest
+// dictionary it can use, within the memory limit.
+TEST(PlanXz, FewestBlocksLargestDictionaryWithinTheLimit) {
+  const uint64_t MiB = 1 << 20, MB = 1000000, GB = 1000 * MB;
+  struct {
+    uint64_t input;
+    int cores;
+    uint64_t limit_mib;
+    XzPlan plan;  // threads, block and dictionary in MiB
+  } rows[] = {
+      {1000, 2, 12288, {1, 0, 8}},            // tiny: one block, preset 6
+      {0, 8, 12288, {1, 0, 8}},
+      {30 * MB, 1, 12288, {1, 0, 32}},        // one core: one block, all of it in reach
+      {30 * MB, 2, 12288, {2, 15, 16}},
+      {30 * MB, 8, 12288, {4, 8, 8}},         // no block smaller than preset 6's dictionary
+      {30 * MB, 64, 12288, {4, 8, 8}},
+      {130 * MB, 1, 12288, {1, 0, 64}},       // never above preset 9's
+      {130 * MB, 2, 12288, {2, 62, 64}},
+      {130 * MB, 8, 12288, {8, 16, 16}},
+      {130 * MB, 64, 12288, {16, 8, 8}},
+      {2 * GB, 1, 12288, {1, 0, 64}},
+      {2 * GB, 2, 12288, {2, 191, 64}},       // five rounds of blocks of three dictionaries
+      {2 * GB, 8, 12288, {8, 120, 64}},
+      {2 * GB, 64, 12288, {64, 15, 8}},       // 64 threads fit only with preset 6's
+      {2 * GB, 64, 65536, {64, 30, 32}},
+      {130 * MB, 2, 1024, {2, 31, 16}},       // low memory: a smaller dictionary first,
+      {2 * GB, 8, 1024, {6, 23, 8}},          // then fewer threads
+      {2 * GB, 8, 100, {1, 0, 8}},
+  };
+  for (const auto& row : rows) {
+    XzPlan plan = PlanXz(row.input, row.cores, row.limit_mib);
+    EXPECT_EQ(row.plan.threads, plan.threads) << row.input << " B, " << row.cores << " cores";
+    EXPECT_EQ(row.plan.block_bytes * MiB, plan.block_bytes) << row.input << " B, " << row.cores;
+    EXPECT_EQ(row.plan.dictionary_bytes * MiB, plan.dictionary_bytes) << row.input << " B, "
+                                                                       << row.cores;
+    EXPECT_LE(XzPlanMiB(plan), std::max<uint64_t>(row.limit_mib, 94));
+  }
+  // What xz 5.4 -vv says each needs, to a MiB or two.
+  EXPECT_NEAR(331, XzPlanMiB({2, 24 * MiB, 8 * MiB}), 2);  // -6 -T2
+  EXPECT_NEAR(1731, XzPlanMiB({2, 64 * MiB, 64 * MiB}), 2);
+  EXPECT_NEAR(674, XzPlanMiB({1, 0, 64 * MiB}), 2);
+  EXPECT_EQ("-T2 --memlimit-compress=12288MiB --lzma2=preset=6,dict=16MiB --block-size=15MiB",
+            XzDefaults({2, 15 * MiB, 16 * MiB}, 12288));
+  EXPECT_EQ("-T1 --memlimit-compress=100MiB --lzma2=preset=6,dict=8MiB",
+            XzDefaults({1, 0, 8 * MiB}, 100));
 }
 
 TEST(UsersXzThreads, OnlyAThreadCountIsTaken) {
@@ -992,13 +1021,12 @@ TEST(UsersXzThreads, OnlyAThreadCountIsTaken) {
     EXPECT_EQ(row.threads, UsersXzThreads(row.options)) << row.options;
 }
 
-TEST(MultiThreadedXzDefaults, HalfTheMemorySharedAmongTheRuns) {
+TEST(XzMemoryLimitMiB, HalfTheMemorySharedAmongTheRuns) {
   const uint64_t GiB = 1ull << 30;
-  EXPECT_EQ("-T0 --memlimit-compress=12288MiB", MultiThreadedXzDefaults(24 * GiB, 1));
-  EXPECT_EQ("-T0 --memlimit-compress=819MiB", MultiThreadedXzDefaults(24 * GiB, 15));
-  // Never below one thread's need: fewer threads, never a smaller dictionary.
-  EXPECT_EQ("-T0 --memlimit-compress=100MiB", MultiThreadedXzDefaults(2 * GiB, 15));
-  EXPECT_EQ("-T0 --memlimit-compress=100MiB", MultiThreadedXzDefaults(0, 0));
+  EXPECT_EQ(12288u, XzMemoryLimitMiB(24 * GiB, 1));
+  EXPECT_EQ(819u, XzMemoryLimitMiB(24 * GiB, 15));
+  EXPECT_EQ(100u, XzMemoryLimitMiB(2 * GiB, 15));  // never below one thread's need
+  EXPECT_EQ(100u, XzMemoryLimitMiB(0, 0));
 }
 
 TEST_F(ArchiveRun, XzGetsEveryCoreUnlessTheUserSetsThreads) {
@@ -1011,40 +1039,38 @@ TEST_F(ArchiveRun, XzGetsEveryCoreUnlessTheUserSetsThreads) {
   WriteText(dir / "f" + kSep + "a", "a");
   WriteText(dir / "file", "data");
   auto xz_defaults = [&](size_t launch) { return Records().at(launch).back(); };
-  // Each run on the file: the double's xz leaves file.xz behind.
-  auto compress_file = [&](std::vector<std::string> env) {
-    int code = Arkiva(dir / "file", kRecording, "", env);
-    std::remove((dir / "file.xz").c_str());
+  // Each run on a file: the double's xz leaves name.xz behind.
+  auto compress_file = [&](const std::string& file, std::vector<std::string> env) {
+    int code = Arkiva(file, kRecording, "", env);
+    std::remove((file + ".xz").c_str());
     return code;
   };
 
   ASSERT_EQ(0, Arkiva(dir / "f", kRecording));  // (the double leaves f.tar)
   EXPECT_EQ("<unset>", xz_defaults(0));         // tar: not its business
-  std::string ours = xz_defaults(1);
-  EXPECT_EQ(0u, ours.find("-T0 --memlimit-compress=")) << ours;
-  ASSERT_EQ(0, compress_file({}));
-  EXPECT_EQ(ours.substr(0, 24), xz_defaults(2).substr(0, 24));
+  EXPECT_EQ(0u, xz_defaults(1).find("-T1 --memlimit-compress=")) << xz_defaults(1);
+  EXPECT_NE(std::string::npos, xz_defaults(1).find(" --lzma2=preset=6,dict=8MiB"));
 
-  // (The memory limit is shared among the arkiva runs on the machine, which
-  // other tests may start meanwhile.)
-  ASSERT_EQ(0, compress_file({"XZ_DEFAULTS=-T1 -9e -k"}));
-  EXPECT_EQ(0u, xz_defaults(3).find("-T1 --memlimit-compress=")) << xz_defaults(3);
-  EXPECT_EQ(std::string::npos, xz_defaults(3).find("-9")) << xz_defaults(3);
-  ASSERT_EQ(0, compress_file({"XZ_DEFAULTS=", "XZ_OPT=--stdout"}));
-  EXPECT_EQ(ours.substr(0, 24), xz_defaults(4).substr(0, 24));
+  // The plan without the memory limit, which is shared among the arkiva runs
+  // on the machine, which other tests may start meanwhile.
+  auto plan = [&](size_t launch) {
+    std::string options = xz_defaults(launch);
+    size_t at = options.find(" --memlimit-compress=");
+    return at == std::string::npos ? options : options.erase(at, options.find(' ', at + 1) - at);
+  };
+  WriteText(dir / "big", "b");
+  std::filesystem::resize_file(dir / "big", 100 << 20);  // 13 blocks of at least 8 MiB
+  ASSERT_EQ(0, compress_file(dir / "big", {}));
+  std::string every = "-T" + std::to_string(std::min(std::thread::hardware_concurrency(), 13u));
+  EXPECT_EQ(every + " ", plan(2).substr(0, every.size() + 1)) << plan(2);
+  ASSERT_EQ(0, compress_file(dir / "big", {"XZ_DEFAULTS=-T1 -9e -k"}));
+  EXPECT_EQ("-T1 --lzma2=preset=6,dict=64MiB", plan(3));
+  ASSERT_EQ(0, compress_file(dir / "big", {"XZ_DEFAULTS=", "XZ_OPT=--stdout"}));
+  EXPECT_EQ(plan(2), plan(4));
 
   // In a selection, each item gets what it would get alone.
-  WriteText(dir / "big", "b");
-  std::filesystem::resize_file(dir / "big", 100 << 20);  // blocks of 13 MiB on 2 cores
-  ASSERT_EQ(0, Arkiva(dir / "big", kRecording));
-  std::remove((dir / "big.xz").c_str());
   ASSERT_EQ(0, Arkiva(std::vector<std::string>{dir / "file", dir / "big"}, kRecording));
-  // (The memory limit is shared among the arkiva runs on the machine.)
-  auto block = [&](size_t launch) {
-    std::string options = xz_defaults(launch);
-    return options.substr(std::min(options.find(" --block-size"), options.size()));
-  };
-  EXPECT_EQ(block(5), block(7));
+  EXPECT_EQ(plan(2), plan(6));
 }
 
 TEST_F(ArchiveRun, AMultiThreadedArchiveHoldsTheSameBytes) {
@@ -1054,8 +1080,7 @@ TEST_F(ArchiveRun, AMultiThreadedArchiveHoldsTheSameBytes) {
   unsetenv("XZ_DEFAULTS");
 #endif
   // 31 MiB: xz's threaded compressor splits it into blocks, which its
-  // single-threaded one never does; into four of 8 MiB, so that every core
-  // has work to the end, where xz's own 24 MiB blocks would make two.
+  // single-threaded one never does; into one a core, up to four of 8 MiB.
   std::string folder = dir / "logs";
   MakeDir(folder);
   std::string text;
@@ -1067,7 +1092,7 @@ TEST_F(ArchiveRun, AMultiThreadedArchiveHoldsTheSameBytes) {
   std::string blocks;
   ASSERT_EQ(0, RunShell("xz -lv --robot '" + UnixPath(dir / "logs.tar.xz") + "' | grep '^totals'",
                         &blocks));
-  const char* expected = std::thread::hardware_concurrency() > 1 ? "4" : "2";
+  std::string expected = std::to_string(std::max(1u, std::min(std::thread::hardware_concurrency(), 4u)));
   EXPECT_EQ(expected, SplitTabs(blocks).at(2)) << blocks;  // totals, streams, blocks
   ExpectArchiveHolds(dir / "logs.tar.xz", folder);
 }
