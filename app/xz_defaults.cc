@@ -71,9 +71,9 @@ XzPlan PlanXz(uint64_t input_bytes, int threads, uint64_t limit_mib) {
 }
 
 std::string XzDefaults(const XzPlan& plan, uint64_t limit_mib) {
-  std::string options = "-T" + std::to_string(plan.threads) +
-                        " --memlimit-compress=" + std::to_string(limit_mib) + "MiB" +
-                        " --lzma2=preset=6,dict=" + std::to_string(plan.dictionary_bytes / kMiB) + "MiB";
+  std::string options =
+      "-T" + std::to_string(plan.threads) + " --memlimit-compress=" + std::to_string(limit_mib) +
+      "MiB" + " --lzma2=preset=6,dict=" + std::to_string(plan.dictionary_bytes / kMiB) + "MiB";
   if (plan.threads > 1)
     options += " --block-size=" + std::to_string(plan.block_bytes / kMiB) + "MiB";
   return options;

@@ -971,31 +971,31 @@ TEST(PlanXz, FewestBlocksLargestDictionaryWithinTheLimit) {
     uint64_t limit_mib;
     XzPlan plan;  // threads, block and dictionary in MiB
   } rows[] = {
-      {1000, 2, 12288, {1, 0, 8}},            // tiny: one block, preset 6
+      {1000, 2, 12288, {1, 0, 8}},  // tiny: one block, preset 6
       {0, 8, 12288, {1, 0, 8}},
-      {30 * MB, 1, 12288, {1, 0, 32}},        // one core: one block, all of it in reach
+      {30 * MB, 1, 12288, {1, 0, 32}},  // one core: one block, all of it in reach
       {30 * MB, 2, 12288, {2, 15, 16}},
-      {30 * MB, 8, 12288, {4, 8, 8}},         // no block smaller than preset 6's dictionary
+      {30 * MB, 8, 12288, {4, 8, 8}},  // no block smaller than preset 6's dictionary
       {30 * MB, 64, 12288, {4, 8, 8}},
-      {130 * MB, 1, 12288, {1, 0, 64}},       // never above preset 9's
+      {130 * MB, 1, 12288, {1, 0, 64}},  // never above preset 9's
       {130 * MB, 2, 12288, {2, 62, 64}},
       {130 * MB, 8, 12288, {8, 16, 16}},
       {130 * MB, 64, 12288, {16, 8, 8}},
       {2 * GB, 1, 12288, {1, 0, 64}},
-      {2 * GB, 2, 12288, {2, 191, 64}},       // five rounds of blocks of three dictionaries
+      {2 * GB, 2, 12288, {2, 191, 64}},  // five rounds of blocks of three dictionaries
       {2 * GB, 8, 12288, {8, 120, 64}},
-      {2 * GB, 64, 12288, {64, 15, 8}},       // 64 threads fit only with preset 6's
+      {2 * GB, 64, 12288, {64, 15, 8}},  // 64 threads fit only with preset 6's
       {2 * GB, 64, 65536, {64, 30, 32}},
-      {130 * MB, 2, 1024, {2, 31, 16}},       // low memory: a smaller dictionary first,
-      {2 * GB, 8, 1024, {6, 23, 8}},          // then fewer threads
+      {130 * MB, 2, 1024, {2, 31, 16}},  // low memory: a smaller dictionary first,
+      {2 * GB, 8, 1024, {6, 23, 8}},     // then fewer threads
       {2 * GB, 8, 100, {1, 0, 8}},
   };
   for (const auto& row : rows) {
     XzPlan plan = PlanXz(row.input, row.cores, row.limit_mib);
     EXPECT_EQ(row.plan.threads, plan.threads) << row.input << " B, " << row.cores << " cores";
     EXPECT_EQ(row.plan.block_bytes * MiB, plan.block_bytes) << row.input << " B, " << row.cores;
-    EXPECT_EQ(row.plan.dictionary_bytes * MiB, plan.dictionary_bytes) << row.input << " B, "
-                                                                       << row.cores;
+    EXPECT_EQ(row.plan.dictionary_bytes * MiB, plan.dictionary_bytes)
+        << row.input << " B, " << row.cores;
     EXPECT_LE(XzPlanMiB(plan), std::max<uint64_t>(row.limit_mib, 94));
   }
   // What xz 5.4 -vv says each needs, to a MiB or two.
@@ -1092,7 +1092,8 @@ TEST_F(ArchiveRun, AMultiThreadedArchiveHoldsTheSameBytes) {
   std::string blocks;
   ASSERT_EQ(0, RunShell("xz -lv --robot '" + UnixPath(dir / "logs.tar.xz") + "' | grep '^totals'",
                         &blocks));
-  std::string expected = std::to_string(std::max(1u, std::min(std::thread::hardware_concurrency(), 4u)));
+  std::string expected =
+      std::to_string(std::max(1u, std::min(std::thread::hardware_concurrency(), 4u)));
   EXPECT_EQ(expected, SplitTabs(blocks).at(2)) << blocks;  // totals, streams, blocks
   ExpectArchiveHolds(dir / "logs.tar.xz", folder);
 }
