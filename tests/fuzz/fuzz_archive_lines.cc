@@ -25,8 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!operand.empty() && (operand[0] == '-' || operand[0] == '@'))
       abort();
     using Args = std::vector<std::string>;
-    if (SplitCommandLine(("\"tar\" " + ArgumentLine(folder.tar)).c_str()) !=
-        Args{"tar", "cf", "-", operand})
+    Args tar = {"tar", "cf", "-", operand};
+    if (posix)  // GNU tar, asked for the pax format
+      tar.insert(tar.begin() + 3,
+                 {"--format=posix", "--pax-option=delete=atime,delete=ctime,delete=mtime"});
+    if (SplitCommandLine(("\"tar\" " + ArgumentLine(folder.tar)).c_str()) != tar)
       abort();
     if (SplitCommandLine(("\"xz\" " + ArgumentLine(folder.xz)).c_str()) !=
         Args{"xz", "-zv", operand + ".tar"})
