@@ -23,18 +23,18 @@ uint64_t XzMemoryLimitMiB(uint64_t physical_memory, int runs);
 // How xz compresses one input. Every block starts with an empty dictionary,
 // so whatever repeats across blocks is compressed again in each: the fewest
 // blocks that keep every thread busy (one a thread, of equal size), and a
-// dictionary as large as a block can use (preset 9's 64 MiB at most, so
-// that any reader decompresses with 65 MiB). Everything else is preset 6's.
+// dictionary that holds a whole block where that pays (up to preset 7's
+// 16 MiB). Everything else is preset 6's.
 struct XzPlan {
   int threads;                // 1: xz's single-threaded mode, one block
   uint64_t block_bytes;       // threads > 1: the size of each block
-  uint64_t dictionary_bytes;  // 8 MiB (preset 6) to 64 MiB (preset 9)
+  uint64_t dictionary_bytes;  // 8 MiB (preset 6) or 16 MiB (preset 7)
 };
 
 // The plan for `input_bytes` on `threads` threads at most (the cores, or
-// the user's count) within `limit_mib`: a block of at least preset 6's
-// dictionary a thread, and of at most three dictionaries (xz's own block);
-// within the limit a smaller dictionary first, then fewer threads.
+// the user's count) within `limit_mib`: a block of at least 8 MiB a thread
+// and of at most 64 MiB; within the limit a smaller dictionary first, then
+// fewer threads.
 XzPlan PlanXz(uint64_t input_bytes, int threads, uint64_t limit_mib);
 
 // What xz 5.4 says (xz -vv) that the plan needs, in MiB.

@@ -48,8 +48,10 @@ run() {
   local name=$2
   rm -f "$work/in/$name.tar" "$work/in/$name.tar.xz" "$work/out.tar.xz"
   case $1 in
-    arkiva) "$arkiva" "$work/in/$name" 2>/dev/null; mv "$work/in/$name.tar.xz" "$work/out.tar.xz" ;;
-    other) "$other" "$work/in/$name" 2>/dev/null; mv "$work/in/$name.tar.xz" "$work/out.tar.xz" ;;
+    arkiva) "$arkiva" "$work/in/$name" 2>"$work/said" || cat "$work/said" >&2
+            mv "$work/in/$name.tar.xz" "$work/out.tar.xz" ;;
+    other) "$other" "$work/in/$name" 2>"$work/said" || cat "$work/said" >&2
+           mv "$work/in/$name.tar.xz" "$work/out.tar.xz" ;;
     tar-J) tar -C "$work/in" -cJf "$work/out.tar.xz" "$name" ;;
     tar-xz) tar -C "$work/in" -cf - "$name" | xz -T0 >"$work/out.tar.xz" ;;
     7zip) tar -C "$work/in" -cf - "$name" | 7zz a -txz -si -bso0 -bsp0 "$work/out.tar.xz" ;;

@@ -968,21 +968,21 @@ TEST(PlanXz, FewestBlocksLargestDictionaryWithinTheLimit) {
   } rows[] = {
       {1000, 2, 12288, {1, 0, 8}},  // tiny: one block, preset 6
       {0, 8, 12288, {1, 0, 8}},
-      {30 * MB, 1, 12288, {1, 0, 32}},  // one core: one block, all of it in reach
+      {30 * MB, 1, 12288, {1, 0, 16}},  // one core: one block
       {30 * MB, 2, 12288, {2, 15, 16}},
       {30 * MB, 8, 12288, {4, 8, 8}},  // no block smaller than preset 6's dictionary
       {30 * MB, 64, 12288, {4, 8, 8}},
-      {130 * MB, 1, 12288, {1, 0, 64}},  // never above preset 9's
-      {130 * MB, 2, 12288, {2, 62, 64}},
+      {130 * MB, 1, 12288, {1, 0, 16}},  // never above preset 7's
+      {130 * MB, 2, 12288, {2, 62, 16}},
       {130 * MB, 8, 12288, {8, 16, 16}},
       {130 * MB, 64, 12288, {16, 8, 8}},
-      {2 * GB, 1, 12288, {1, 0, 64}},
-      {2 * GB, 2, 12288, {2, 191, 64}},  // five rounds of blocks of three dictionaries
-      {2 * GB, 8, 12288, {8, 120, 64}},
-      {2 * GB, 64, 12288, {64, 15, 8}},  // 64 threads fit only with preset 6's
-      {2 * GB, 64, 65536, {64, 30, 32}},
-      {130 * MB, 2, 1024, {2, 31, 16}},  // low memory: a smaller dictionary first,
-      {2 * GB, 8, 1024, {6, 23, 8}},     // then fewer threads
+      {2 * GB, 1, 12288, {1, 0, 16}},
+      {2 * GB, 2, 12288, {2, 64, 16}},  // 15 rounds of blocks of at most 64 MiB
+      {2 * GB, 8, 12288, {8, 60, 16}},
+      {2 * GB, 64, 12288, {64, 30, 8}},  // 64 threads fit only with preset 6's
+      {2 * GB, 64, 65536, {64, 30, 16}},
+      {130 * MB, 2, 700, {2, 62, 8}},  // low memory: a smaller dictionary first,
+      {2 * GB, 8, 1024, {4, 60, 8}},   // then fewer threads
       {2 * GB, 8, 100, {1, 0, 8}},
   };
   for (const auto& row : rows) {
@@ -995,8 +995,8 @@ TEST(PlanXz, FewestBlocksLargestDictionaryWithinTheLimit) {
   }
   // What xz 5.4 -vv says each needs, to a MiB or two.
   EXPECT_NEAR(331, XzPlanMiB({2, 24 * MiB, 8 * MiB}), 2);  // -6 -T2
-  EXPECT_NEAR(1731, XzPlanMiB({2, 64 * MiB, 64 * MiB}), 2);
-  EXPECT_NEAR(674, XzPlanMiB({1, 0, 64 * MiB}), 2);
+  EXPECT_NEAR(467, XzPlanMiB({2, 16 * MiB, 16 * MiB}), 2);
+  EXPECT_NEAR(186, XzPlanMiB({1, 0, 16 * MiB}), 2);
   EXPECT_EQ("-T2 --memlimit-compress=12288MiB --lzma2=preset=6,dict=16MiB --block-size=15MiB",
             XzDefaults({2, 15 * MiB, 16 * MiB}, 12288));
   EXPECT_EQ("-T1 --memlimit-compress=100MiB --lzma2=preset=6,dict=8MiB",
@@ -1059,7 +1059,7 @@ TEST_F(ArchiveRun, XzGetsEveryCoreUnlessTheUserSetsThreads) {
   std::string every = "-T" + std::to_string(std::min(std::thread::hardware_concurrency(), 13u));
   EXPECT_EQ(every + " ", plan(2).substr(0, every.size() + 1)) << plan(2);
   ASSERT_EQ(0, compress_file(dir / "big", {"XZ_DEFAULTS=-T1 -9e -k"}));
-  EXPECT_EQ("-T1 --lzma2=preset=6,dict=64MiB", plan(3));
+  EXPECT_EQ("-T1 --lzma2=preset=6,dict=16MiB", plan(3));
   ASSERT_EQ(0, compress_file(dir / "big", {"XZ_DEFAULTS=", "XZ_OPT=--stdout"}));
   EXPECT_EQ(plan(2), plan(4));
 
