@@ -51,7 +51,7 @@ uint64_t XzPlanMiB(const XzPlan& plan) {
     return encoder;
   // Each thread holds its block's input and output besides its encoder, and
   // the output queue twice a block (measured: 331 MiB for -6 -T2's 24 MiB
-  // blocks, 1731 MiB for 64 MiB dictionaries and blocks).
+  // blocks, 467 MiB for 16 MiB dictionaries and blocks).
   uint64_t block = CeilDiv(plan.block_bytes, kMiB);
   return plan.threads * (encoder + 2 * block) + 2 * block;
 }
