@@ -21,10 +21,11 @@
 uint64_t XzMemoryLimitMiB(uint64_t physical_memory, int runs);
 
 // How xz compresses one input. Every block starts with an empty dictionary,
-// so whatever repeats across blocks is compressed again in each: the fewest
-// blocks that keep every thread busy (one a thread, of equal size), and a
-// dictionary that holds a whole block where that pays (up to preset 7's
-// 16 MiB). Everything else is preset 6's.
+// so whatever repeats across blocks is compressed again in each: few
+// blocks, as large as the dictionary at least, but enough of them that
+// every thread is busy to the end, and a dictionary that holds a whole
+// block where that pays (up to preset 7's 16 MiB). Everything else is
+// preset 6's.
 struct XzPlan {
   int threads;                // 1: xz's single-threaded mode, one block
   uint64_t block_bytes;       // threads > 1: the size of each block
@@ -32,9 +33,9 @@ struct XzPlan {
 };
 
 // The plan for `input_bytes` on `threads` threads at most (the cores, or
-// the user's count) within `limit_mib`: a block of at least 8 MiB a thread
-// and of at most 64 MiB; within the limit a smaller dictionary first, then
-// fewer threads.
+// the user's count) within `limit_mib`: a block of at least 8 MiB a thread,
+// up to four a thread while each is at least 16 MiB, none above 64 MiB;
+// within the limit a smaller dictionary first, then fewer threads.
 XzPlan PlanXz(uint64_t input_bytes, int threads, uint64_t limit_mib);
 
 // What xz 5.4 says (xz -vv) that the plan needs, in MiB.

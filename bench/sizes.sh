@@ -4,6 +4,7 @@
 # into xz on every core, and 7-Zip's xz (7zz, the 7zip package) fed by the
 # same tar. Alternated, run by hand (not a test), after the native build:
 #   bench/sizes.sh [RUNS] [OTHER_ARKIVA]
+# (FOLDERS="Source Documents" measures only those of the five.)
 # For each folder and way: the archive's size, the median wall time, the
 # largest process's peak memory, and the memory a reader needs (xz -lvv).
 set -euo pipefail
@@ -61,7 +62,8 @@ export -f run
 export arkiva other work
 
 printf '%-11s %-8s %13s %9s %9s %8s %7s\n' folder way size seconds "peak MiB" "reader" blocks
-for folder in Source Documents "Mixed Data" Photos Logs; do
+for folder in ${FOLDERS:-Source Documents Mixed Photos Logs}; do
+  [ "$folder" != Mixed ] || folder="Mixed Data"
   for way in "${ways[@]}"; do : >"$work/t-$way"; done
   for i in $(seq 1 "$runs"); do
     for way in "${ways[@]}"; do

@@ -972,8 +972,8 @@ TEST(PlanXz, FewestBlocksLargestDictionaryWithinTheLimit) {
       {30 * MB, 2, 12288, {2, 15, 16}},
       {30 * MB, 8, 12288, {4, 8, 8}},  // no block smaller than preset 6's dictionary
       {30 * MB, 64, 12288, {4, 8, 8}},
-      {130 * MB, 1, 12288, {1, 0, 16}},  // never above preset 7's
-      {130 * MB, 2, 12288, {2, 62, 16}},
+      {130 * MB, 1, 12288, {1, 0, 16}},   // never above preset 7's
+      {130 * MB, 2, 12288, {2, 21, 16}},  // three blocks a thread: busy to the end
       {130 * MB, 8, 12288, {8, 16, 16}},
       {130 * MB, 64, 12288, {16, 8, 8}},
       {2 * GB, 1, 12288, {1, 0, 16}},
@@ -981,7 +981,7 @@ TEST(PlanXz, FewestBlocksLargestDictionaryWithinTheLimit) {
       {2 * GB, 8, 12288, {8, 60, 16}},
       {2 * GB, 64, 12288, {64, 30, 8}},  // 64 threads fit only with preset 6's
       {2 * GB, 64, 65536, {64, 30, 16}},
-      {130 * MB, 2, 700, {2, 62, 8}},  // low memory: a smaller dictionary first,
+      {130 * MB, 2, 400, {2, 21, 8}},  // low memory: a smaller dictionary first,
       {2 * GB, 8, 1024, {4, 60, 8}},   // then fewer threads
       {2 * GB, 8, 100, {1, 0, 8}},
   };
