@@ -65,7 +65,7 @@ uint64_t XzPlanMiB(const XzPlan& plan) {
 }
 
 XzPlan PlanXz(uint64_t input_bytes, int threads, uint64_t limit_mib) {
-  uint64_t busy = CeilDiv(input_bytes, kSmallestBlock);  // threads that get a block
+  uint64_t busy = input_bytes / kSmallestBlock;  // threads that get a whole block
   int most = busy < static_cast<uint64_t>(threads) ? static_cast<int>(busy) : threads;
   for (int t = most > 1 ? most : 1; t >= 1; --t) {
     XzPlan plan = {t, 0, 0};
