@@ -5,7 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "app/setup.h"
+#include "app/setup/setup.h"
 #include "host/class_factory-win32.h"
 #include "host/process/program_args.h"
 #include "host/wide_text.h"

@@ -15,6 +15,7 @@
 // Whether COM started this process: the next argument is -Embedding or
 // /Embedding (in either case), which it hands out, so that the word is never
 // taken for an item. POSIX: never.
+#ifdef _WIN32
 bool StartedByCom();
 
 // Serves the class until Explorer has dropped a selection and let the object
@@ -24,13 +25,20 @@ bool StartedByCom();
 // dropped, or what was dropped held no file-system paths.
 std::vector<std::string> ReceiveDroppedItems();
 
-#ifdef _WIN32
 // The paths a DROPFILES block of `size` bytes (CF_HDROP's data) holds, in
 // their order: the names from its pFiles offset on, each ended by a zero,
 // the list by an empty one; UTF-16 when fWide, else in the ANSI code page.
 // A name the block's end cuts off is left out. Read once, and never past the block's end:
 // DragQueryFile walks from the first name for every index, which takes minutes for 100,000 items.
 std::vector<std::string> DroppedPaths(const void* block, size_t size);
+#else
+// The Linux file managers pass the selection on the command line.
+inline bool StartedByCom() {
+  return false;
+}
+inline std::vector<std::string> ReceiveDroppedItems() {
+  return {};
+}
 #endif
 
 #endif  // ARKIVA_APP_DROP_TARGET_H_

@@ -8,6 +8,7 @@
 #include "catalogues/translation.h"
 #include "desktop/entry_file.h"
 #include "entry_label.h"
+#include "host/files/path_parts.h"
 #include "host/files/whole_file.h"
 #include "host/process/environment.h"
 #include "host/system_error.h"
@@ -64,7 +65,7 @@ std::string PlaceEntryFile(const EntryFile& file) {
   } else if (error != ENOENT) {
     return Translated("it is there but cannot be read: %s", {SystemErrorText(error)});
   }
-  if (!MakeFolders(file.path.substr(0, file.path.rfind('/')), 0755))
+  if (!MakeFolders(ParentFolder(file.path), 0755))
     return Translated("its folder could not be made: %s", {SystemErrorText(errno)});
   return WriteWholeFile(file.path, file.text, file.executable ? 0755 : 0644);
 }
@@ -127,7 +128,7 @@ std::string PlaceThunarAction(const std::string& config_home,
   mode_t mode = stat(path->c_str(), &st) == 0 ? st.st_mode & 07777 : 0644;
   if (merged == actions)
     return "";
-  if (!MakeFolders(path->substr(0, path->rfind('/')), 0755))
+  if (!MakeFolders(ParentFolder(*path), 0755))
     return Translated("its folder could not be made: %s", {SystemErrorText(errno)});
   return WriteWholeFile(*path, merged, mode);
 }

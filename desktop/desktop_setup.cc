@@ -10,3 +10,10 @@ std::string JoinNames(const std::vector<std::string>& names) {
                                      : Translated("%s, %s", {joined, names[i]});
   return joined;
 }
+
+#ifdef _WIN32
+// Windows has no such entries: the registry holds its menu.
+DesktopSetup SetUpDesktopEntries(const std::string&) {
+  return {};
+}
+#endif

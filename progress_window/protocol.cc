@@ -4,6 +4,7 @@
 
 #include "catalogues/translation.h"
 #include "host/escaped_text.h"
+#include "host/lines.h"
 
 namespace {
 
@@ -53,13 +54,8 @@ std::string WindowLines(WindowKind kind, const ProgressReport& report, double se
 
 std::string NoticeLines(const std::string& notice, const std::string& details) {
   std::string lines = Setting("notice", notice);
-  for (size_t start = 0; start < details.size();) {
-    size_t end = details.find('\n', start);
-    if (end == std::string::npos)
-      end = details.size();
-    lines += Setting("detail", details.substr(start, end - start));
-    start = end + 1;
-  }
+  for (const std::string& detail : SplitLines(details))
+    lines += Setting("detail", detail);
   return lines;
 }
 

@@ -8,6 +8,7 @@
 
 #include <ctype.h>
 
+#include "host/files/path_parts.h"
 #include "host/files/whole_file.h"
 #include "registry/registry.h"
 #include "registry/store.h"
@@ -25,11 +26,6 @@ bool Fail(std::string* failure, const std::string& reason) {
 
 bool FailErrno(std::string* failure, const std::string& what) {
   return Fail(failure, what + ": " + strerror(errno));
-}
-
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Reads the store; a missing file is an empty store, a damaged one a failure.
@@ -56,7 +52,7 @@ bool SaveStore(const std::string& file, const RegistryStore& store, std::string*
 class StoreLock {
  public:
   explicit StoreLock(const std::string& file) {
-    if (!MakeFolders(FolderOf(file), 0700))
+    if (!MakeFolders(ParentFolder(file), 0700))
       return;
     fd_ = open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ >= 0 && flock(fd_, LOCK_EX) != 0) {

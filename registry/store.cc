@@ -6,6 +6,7 @@
 #include <string.h>
 #include <strings.h>
 
+#include "host/lines.h"
 #include "registry/registry.h"
 
 namespace {
@@ -153,9 +154,7 @@ bool ParseRegistryStore(const std::string& text, RegistryStore* store) {
   if (text.empty() || text.back() != '\n')
     return false;
   std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    std::string line = text.substr(start, end - start);
+  for (std::string line : SplitLines(text)) {
     if (!line.empty() && line.back() == '\r')
       line.pop_back();
     if (memchr(line.data(), '\0', line.size()))

@@ -11,6 +11,7 @@
 #include "host/files/file_size.h"
 #include "host/files/item_lock.h"
 #include "host/files/path_parts.h"
+#include "host/lines.h"
 
 namespace {
 
@@ -148,14 +149,9 @@ std::string FormatRecordedRun(const RecordedRun& run) {
 }
 
 bool ParseRecordedRun(const std::string& text, RecordedRun* run) {
-  std::vector<std::string> lines;
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos)
-      return false;  // cut short
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
+  if (!text.empty() && text.back() != '\n')
+    return false;  // cut short
+  std::vector<std::string> lines = SplitLines(text);
   std::string folder, name, started;
   if (lines.size() < 5 || lines[0] != kHeader || lines.back() != kEnd ||
       !Field(lines[1], "folder", &folder) || !Unescaped(folder, &run->folder) ||

@@ -1,5 +1,5 @@
-#include "app/archive.h"
-#include "app/xz_defaults.h"
+#include "app/archive/archive.h"
+#include "app/archive/xz.h"
 
 #include <algorithm>
 #include <atomic>

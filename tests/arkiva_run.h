@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/setup.h"
+#include "app/setup/setup.h"
 #include "registry/registry.h"
 #include "tests/box_watch.h"
 #include "tests/test_util.h"

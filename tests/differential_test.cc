@@ -3,7 +3,7 @@
 // must split it the same way, into exactly the item and its archive.
 #include <gtest/gtest.h>
 
-#include "app/archive.h"
+#include "app/archive/archive.h"
 #include "host/process/program_args.h"
 #include "tests/test_util.h"
 

@@ -70,3 +70,17 @@ TEST(SplitItemPath, TrailingSeparatorsNameTheFolderAndRootsHaveNoName) {
     EXPECT_EQ(c.name, item.name) << c.path;
   }
 }
+
+TEST(ParentFolder, IsTheFolderThatHoldsThePath) {
+  const struct {
+    const char* path;
+    const char* parent;
+  } cases[] = {
+      {"/home/u/.config/Thunar/uca.xml", "/home/u/.config/Thunar"},
+      {"/arkiva.store", "/"},
+      {"arkiva.store", "."},
+      {"state/arkiva/run", "state/arkiva"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.parent, ParentFolder(c.path)) << c.path;
+}

@@ -10,6 +10,7 @@
 #include "tests/arkiva_run.h"
 #include "tests/test_util.h"
 
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -108,8 +109,25 @@ class DeadRun : public ArchiveRun {
     WriteText(path, text.empty() ? FormatRecordedRun(run) : text);
     return path;
   }
-  // The files in the records' folder.
   bool RecordIsThere(const std::string& path) { return PathExists(path); }
+  // How many records are left in the records' folder.
+  size_t RecordsLeft() {
+    std::error_code error;
+    size_t count = 0;
+    for (std::filesystem::directory_iterator it(RecordFolder(), error), end; !error && it != end;
+         it.increment(error))
+      count += it->is_regular_file();  // (Windows keeps its locks in a folder there)
+    return count;
+  }
+  // All that the last run told the user: Windows, its box; POSIX, its
+  // standard error, where the box's text goes without a display.
+  std::string Told() {
+#ifdef _WIN32
+    return message;
+#else
+    return ReadText(io / "stderr.txt");
+#endif
+  }
 };
 
 // A leftover the start cannot prove the dead run's: the user made
@@ -274,80 +292,128 @@ static std::vector<DWORD> ChildPrograms(unsigned long parent) {
   return children;
 }
 
-static int ChildrenLeft(unsigned long parent) {
+// No tar or xz of the run `arkiva` is left.
+static void ExpectNoChildLeft(unsigned long arkiva, const std::string&) {
   Sleep(500);
-  return static_cast<int>(ChildPrograms(parent).size());
+  EXPECT_EQ(0u, ChildPrograms(arkiva).size());
+}
+#else
+#include <signal.h>
+
+// No process of a run is left working in `folder`, where tar and xz run.
+static void ExpectNoChildLeft(unsigned long, const std::string& folder) {
+  std::string running;
+  EXPECT_EQ(0, RunShell("sleep 0.3; for p in /proc/[0-9]*; do [ \"$(readlink $p/cwd)\" != '" +
+                            folder + "' ] || cat $p/cmdline; done",
+                        &running));
+  EXPECT_EQ("", running);
+}
+#endif
+
+// How a run ends from outside, as the system ends it: POSIX kill -9 (an
+// out-of-memory kill, a power loss), after its children where `with_children`
+// (pkill -P); Windows TerminateProcess, arkiva first, then what it started,
+// as Task Manager's "End process tree" does (ended first, arkiva could see xz
+// end and clear what it made before it is ended itself).
+static void EndFromOutside(unsigned long pid, bool with_children) {
+#ifdef _WIN32
+  std::vector<HANDLE> children;
+  for (DWORD child : with_children ? ChildPrograms(pid) : std::vector<DWORD>())
+    children.push_back(OpenProcess(PROCESS_TERMINATE, FALSE, child));
+  HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, pid);
+  TerminateProcess(process, 9);
+  CloseHandle(process);
+  for (HANDLE child : children) {
+    if (!child)
+      continue;
+    TerminateProcess(child, 0);
+    CloseHandle(child);
+  }
+#else
+  std::string children = with_children ? "pkill -KILL -P " + std::to_string(pid) : ":";
+  EXPECT_EQ(0, RunShell(children + "; kill -KILL " + std::to_string(pid)));
+#endif
 }
 
-// arkiva.exe ended from outside (a crash, Task Manager), alone or with xz
-// ("End process tree"), during xz. Its job ends the
-// children with it, and the next start, on the item or on another one,
-// clears the rest, says so, and goes on.
-TEST_F(DeadRun, ARunEndedAtEachStepIsClearedByTheNextStart) {
+// A run that dies at each step, alone or with its children. No child
+// outlives it (POSIX: each ends itself on its parent's death; Windows: the
+// job ends them), and the next start, on the item or on another one,
+// clears what the dead run made, says so, and goes on.
+TEST_F(DeadRun, ARunKilledAtEachStepIsClearedByTheNextStart) {
   struct {
-    const char* awaited;  // ended once this is there
-    Programs programs;
+    const char* awaited;  // the kill comes once this is there, and recorded
     bool with_children, next_on_item;
-    const char* told;
+    const char* told;  // what the dead run had made that the next start removes
   } rows[] = {
+#ifndef _WIN32
+      {"Big.tar", false, true, "(\"Big.tar\")"},
+      {"Big.tar", true, false, "(\"Big.tar\")"},
+      {"Big.tar.xz", false, false, "(\"Big.tar\")"},  // xz removed its part on SIGTERM
+      {"Big.tar.xz", true, true, "(\"Big.tar\", \"Big.tar.xz\")"},
+#else
       // Not during tar: Wine's headless console of a child started with
       // CREATE_NO_WINDOW can outlive an arkiva ended from outside, holding
-      // the test's pipe, and the test would hang; the native test has tar.
-      {"Big.tar.xz", kReal, false, false, "(\"Big.tar\", \"Big.tar.xz\")"},
-      {"Big.tar.xz", kReal, true, true, "(\"Big.tar\", \"Big.tar.xz\")"},
+      // the test's pipe, and the test would hang.
+      {"Big.tar.xz", false, false, "(\"Big.tar\", \"Big.tar.xz\")"},
+      {"Big.tar.xz", true, true, "(\"Big.tar\", \"Big.tar.xz\")"},
+#endif
   };
+#ifdef _WIN32
+  const int kKilled = 9;  // TerminateProcess's exit code
+  std::vector<std::string> env = {};
   MakeDir(dir / "Big");
-  WriteText(dir / "Big\\noise", Noise(12 << 20, 3));  // xz takes seconds
+  WriteText(dir / "Big" + kSep + "noise", Noise(12 << 20, 3));  // xz takes seconds
+#else
+  const int kKilled = 128 + SIGKILL;
+  // A tar that writes its archive slowly: 64 KB every 100 ms.
+  MakeDir(dir / "bin");
+  WriteText(dir / "bin/tar",
+            "#!/bin/sh\nfor i in $(seq 100); do sleep 0.1; head -c 65536 /dev/zero; done\n");
+  std::vector<std::string> env = {"PATH=" + dir / "bin:/usr/bin:/bin"};
+  MakeDir(dir / "Big");
+  WriteText(dir / "Big/noise", Noise(24 << 20, 3));  // xz takes seconds
+#endif
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.awaited) + (row.with_children ? " with children" : " alone"));
     WriteText(dir / "other", "other");
+    std::string awaited = dir / row.awaited;
+    bool tar_step = std::string(row.awaited) == "Big.tar";
+#ifndef _WIN32
+    chmod((dir / "bin/tar").c_str(), tar_step ? 0755 : 0644);  // only a program when it is run
+#endif
     unsigned long arkiva = 0;
-    on_start = [&](unsigned long pid) {
+    on_start = [&, row, awaited, tar_step](unsigned long pid) {
       arkiva = pid;
-      std::thread([=] {
-        // xz writes its one block at its end: its output is awaited as a
-        // name the run has recorded; tar's as a name with data.
-        bool with_data = row.programs == kRecording;
-        for (int i = 0; i < 2000 && (!PathExists(dir / row.awaited) ||
-                                     (with_data && ReadText(dir / row.awaited).empty()) ||
-                                     (!with_data && !OutputRecorded(row.awaited)));
+      std::thread([=, this] {
+        // tar's output is awaited with data; xz writes its one block at its
+        // end, and its output is awaited as a name.
+        for (int i = 0;
+             i < 2000 && (!PathExists(awaited) || (tar_step && ReadText(awaited).empty()) ||
+                          !OutputRecorded(row.awaited));
              ++i)
-          Sleep(10);
-        // As "End process tree" does: arkiva first, then what it started.
-        // Its children ended first, arkiva could see xz end and clear part or
-        // all of what it made before it is ended itself.
-        std::vector<HANDLE> children;
-        for (DWORD child : row.with_children ? ChildPrograms(pid) : std::vector<DWORD>())
-          children.push_back(OpenProcess(PROCESS_TERMINATE, FALSE, child));
-        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, pid);
-        TerminateProcess(process, 9);
-        CloseHandle(process);
-        for (HANDLE child : children) {
-          if (!child)
-            continue;
-          TerminateProcess(child, 0);
-          CloseHandle(child);
-        }
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EndFromOutside(pid, row.with_children);
       }).detach();
     };
-    EXPECT_EQ(9, Arkiva(dir / "Big", row.programs, "",
-                        {"ARKIVA_RECORD_WRITE=" + dir / "Big.tar", "ARKIVA_RECORD_GROW=200"}));
+    EXPECT_EQ(kKilled, Arkiva(dir / "Big", kReal, "", env));
     on_start = nullptr;
-    EXPECT_EQ(0, ChildrenLeft(arkiva));
+    ExpectNoChildLeft(arkiva, dir.path);
     EXPECT_EQ(0, Arkiva(row.next_on_item ? dir / "Big" : dir / "other", kReal));
-    EXPECT_EQ("An earlier run on \"Big\" was stopped before it finished; what it had made " +
-                  std::string(row.told) + " was removed.",
-              message);
+    std::string told =
+        "An earlier run on \"Big\" was stopped before it finished; what it had "
+        "made " +
+        std::string(row.told) + " was removed.";
+    EXPECT_NE(std::string::npos, Told().find(told)) << Told();
     EXPECT_FALSE(PathExists(dir / "Big.tar"));
     if (row.next_on_item)
       ExpectArchiveHolds(dir / "Big.tar.xz", dir / "Big");
     else
       EXPECT_FALSE(PathExists(dir / "Big.tar.xz"));
-    DeleteFileA((dir / "Big.tar.xz").c_str());
-    DeleteFileA((dir / "other.xz").c_str());
+    std::remove((dir / "Big.tar.xz").c_str());
+    std::remove((dir / "other.xz").c_str());
+    EXPECT_EQ(0u, RecordsLeft());
   }
 }
-#endif
 
 #ifndef _WIN32
 #include <limits.h>

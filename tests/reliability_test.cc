@@ -417,7 +417,7 @@ TEST_F(HostileWorld, SigtermAndSighupCleanUpLikeCtrlC) {
       SlowTar(100);
       std::string written = dir / (item + std::string(item[0] == 'a' ? ".tar" : ".xz"));
       on_start = [&](unsigned long pid) {
-        std::thread([=] {
+        std::thread([=, this] {
           AwaitFile(written);
           kill(static_cast<pid_t>(pid), signal);
         }).detach();
@@ -433,65 +433,6 @@ TEST_F(HostileWorld, SigtermAndSighupCleanUpLikeCtrlC) {
   std::remove((dir / "bin/tar").c_str());
   EXPECT_EQ(0, Arkiva(dir / "a", kReal));
   ExpectArchiveHolds(dir / "a.tar.xz", dir / "a");
-}
-
-// A run that dies (kill -9, as an out-of-memory kill or a power loss ends
-// it) at each step, alone or with its children, as "End process tree" does.
-// No child outlives it, and the next start, on the item or on another one,
-// clears what the dead run made, says so, and goes on.
-TEST_F(HostileWorld, ARunKilledAtEachStepIsClearedByTheNextStart) {
-  struct {
-    const char* item;
-    const char* awaited;  // the kill comes once this is there (AwaitFile)
-    bool with_children, next_on_item;
-    const char* told;  // what the dead run had made that the next start removes
-  } rows[] = {
-      {"Big", "Big.tar", false, true, "(\"Big.tar\")"},
-      {"Big", "Big.tar", true, false, "(\"Big.tar\")"},
-      {"Big", "Big.tar.xz", false, false, "(\"Big.tar\")"},  // xz removed its part
-      {"Big", "Big.tar.xz", true, true, "(\"Big.tar\", \"Big.tar.xz\")"},
-  };
-  MakeDir(dir / "Big");
-  WriteText(dir / "Big/noise", Noise(24 << 20, 3));  // xz takes seconds
-  WriteText(dir / "other", "other");
-  for (const auto& row : rows) {
-    SCOPED_TRACE(std::string(row.awaited) + (row.with_children ? " with children" : " alone"));
-    std::remove((dir / "bin/tar").c_str());
-    if (std::string(row.awaited) == "Big.tar")
-      SlowTar(100);
-    on_start = [&](unsigned long pid) {
-      std::thread([=] {
-        AwaitFile(dir / row.awaited);
-        // (Once recorded: a start removes only what the record proves.)
-        for (int i = 0; i < 1000 && !OutputRecorded(row.awaited); ++i)
-          std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::string children = row.with_children ? "pkill -KILL -P " + std::to_string(pid) : ":";
-        EXPECT_EQ(0, RunShell(children + "; kill -KILL " + std::to_string(pid)));
-      }).detach();
-    };
-    EXPECT_EQ(128 + SIGKILL,
-              Arkiva(dir / row.item, kReal, "", {"PATH=" + dir / "bin:/usr/bin:/bin"}));
-    on_start = nullptr;
-    ExpectNothingRunningIn(dir.path);
-    std::remove((dir / "bin/tar").c_str());
-    std::string next = row.next_on_item ? dir / row.item : dir / "other";
-    EXPECT_EQ(0, Arkiva(next, kReal));
-    EXPECT_NE(std::string::npos,
-              ReadText(io / "stderr.txt")
-                  .find("Create tar.xz: An earlier run on \"Big\" was stopped before it "
-                        "finished; what it had made " +
-                        std::string(row.told) + " was removed."))
-        << ReadText(io / "stderr.txt");
-    EXPECT_FALSE(PathExists(dir / "Big.tar"));
-    if (row.next_on_item)
-      ExpectArchiveHolds(dir / "Big.tar.xz", dir / "Big");
-    else
-      EXPECT_FALSE(PathExists(dir / "Big.tar.xz"));
-    std::remove((dir / "Big.tar.xz").c_str());
-    std::remove((dir / "other.xz").c_str());
-    WriteText(dir / "other", "other");
-    EXPECT_EQ("", RunRecords());
-  }
 }
 
 // A power loss a moment after "Created" must not take the archive: it and
@@ -518,7 +459,7 @@ TEST_F(HostileWorld, ARunKilledAfterXzRemovedItsInputKeepsTheOnlyCopy) {
   WriteText(dir / "other", "other");
   StandIn("xz", "for last; do :; done\n/usr/bin/xz -z \"$last\" && exec sleep 60\n");
   on_start = [&](unsigned long pid) {
-    std::thread([=] {
+    std::thread([=, this] {
       for (int i = 0; i < 1000 && PathExists(dir / "notes.bin"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       EXPECT_EQ(0, RunShell("kill -KILL " + std::to_string(pid)));

@@ -1,5 +1,5 @@
-#include "app/setup.h"
-#include "app/program_trust.h"
+#include "app/setup/setup.h"
+#include "app/setup/program_trust.h"
 
 #include <gtest/gtest.h>
 

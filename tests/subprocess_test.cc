@@ -17,12 +17,6 @@ namespace {
 // A child that says `words` on its standard error and exits with `code`:
 // the recording double on Windows (tests/wine/record.c), sh natively. It
 // logs the XZ_DEFAULTS it got to `log` (Windows) or says it too (POSIX).
-struct Talker {
-  std::string program;
-  CommandArguments arguments;
-  ChildEnvironment environment;
-};
-
 #ifdef _WIN32
 // The recording double; a name without a folder is looked for beside
 // arkiva.exe only, and this is not arkiva.exe.
@@ -31,18 +25,21 @@ std::string RecordingTar() {
 }
 #endif
 
-Talker Talking(const std::string& words, int code, const std::string& log) {
+// A hidden child in `folder` that says `words` (and its XZ_DEFAULTS) and ends with `code`.
+ChildProgram Talking(const std::string& words, int code, const std::string& log,
+                     const std::string& folder) {
 #ifdef _WIN32
-  return {RecordingTar(),
-          {},
-          {"ARKIVA_RECORD=" + log, "ARKIVA_RECORD_STDERR=" + words,
-           "ARKIVA_RECORD_EXIT=" + std::to_string(code)}};
+  return {.program = RecordingTar(),
+          .folder = folder,
+          .environment = {"ARKIVA_RECORD=" + log, "ARKIVA_RECORD_STDERR=" + words,
+                          "ARKIVA_RECORD_EXIT=" + std::to_string(code)}};
 #else
   (void)log;
-  return {"sh",
-          {"-c",
-           {"echo \"" + words + "\" \"${XZ_DEFAULTS-<unset>}\" >&2; exit " + std::to_string(code)}},
-          {}};
+  return {.program = "sh",
+          .arguments = {"-c",
+                        {"echo \"" + words + "\" \"${XZ_DEFAULTS-<unset>}\" >&2; exit " +
+                         std::to_string(code)}},
+          .folder = folder};
 #endif
 }
 
@@ -72,16 +69,15 @@ class SubprocessTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(SubprocessTest, ReadsTheErrorOutputAndTheExitCodeOfAHiddenChild) {
-  Talker talker = Talking("it went wrong", 3, log);
-  Subprocess child(talker.program.c_str(), talker.arguments, dir.path, kHiddenWindow,
-                   talker.environment);
+  ChildProgram talker = Talking("it went wrong", 3, log, dir.path);
+  Subprocess child(talker);
   ASSERT_TRUE(child.Started());
   SubprocessEnd end = child.Finish();
   EXPECT_EQ(SubprocessEnd::kExited, end.outcome);
   EXPECT_EQ(3, end.exit_code);
   EXPECT_EQ(0u, child.ErrorOutput().find("it went wrong")) << child.ErrorOutput();
 
-  Subprocess missing("no-such-program-anywhere", {}, dir.path, kHiddenWindow, {});
+  Subprocess missing({.program = "no-such-program-anywhere", .folder = dir.path});
   EXPECT_FALSE(missing.Started());
   EXPECT_NE(0u, missing.StartError());
 }
@@ -90,22 +86,19 @@ TEST_F(SubprocessTest, ReadsTheErrorOutputAndTheExitCodeOfAHiddenChild) {
 // An addition takes the place of arkiva's own value (on Windows, of the
 // name in any case).
 TEST_F(SubprocessTest, AChildsEnvironmentIsItsOwn) {
-  Talker talker = Talking("said", 0, log);
+  ChildProgram talker = Talking("said", 0, log, dir.path);
   talker.environment.push_back("XZ_DEFAULTS=-T1");
-  Subprocess first(talker.program.c_str(), talker.arguments, dir.path, kHiddenWindow,
-                   talker.environment);
+  Subprocess first(talker);
   first.Finish();
-  Talker plain = Talking("said", 0, log);
-  Subprocess second(plain.program.c_str(), plain.arguments, dir.path, kHiddenWindow,
-                    plain.environment);
+  ChildProgram plain = Talking("said", 0, log, dir.path);
+  Subprocess second(plain);
   second.Finish();
 #ifdef _WIN32
   SetEnvironmentVariableA("xz_defaults", "-T2");
 #else
   setenv("XZ_DEFAULTS", "-T2", 1);
 #endif
-  Subprocess third(talker.program.c_str(), talker.arguments, dir.path, kHiddenWindow,
-                   talker.environment);
+  Subprocess third(talker);
   third.Finish();
 #ifdef _WIN32
   SetEnvironmentVariableA("xz_defaults", NULL);
@@ -127,40 +120,33 @@ TEST_F(SubprocessTest, AChildsEnvironmentIsItsOwn) {
 TEST_F(SubprocessTest, ReleasesEverythingItHeld) {
   int before = OpenHandles();
   for (int i = 0; i < 20; ++i) {
-    Talker talker = Talking("x", 1, log);
-    Subprocess child(talker.program.c_str(), talker.arguments, dir.path, kHiddenWindow,
-                     talker.environment);
+    ChildProgram talker = Talking("x", 1, log, dir.path);
+    Subprocess child(talker);
     child.Finish();
   }
-#ifdef _WIN32
-  CommandArguments forever = {};
-  ChildEnvironment slow = {"ARKIVA_RECORD_SLEEP=60000"};
-#else
-  CommandArguments forever = {"60", {}};
-  ChildEnvironment slow = {};
-#endif
   // The forgotten child writes its process id into `pid`.
   std::string pid = dir.path + "/pid";
 #ifdef _WIN32
   ChildEnvironment telling = {"ARKIVA_RECORD_SLEEP=60000", "ARKIVA_RECORD_PID=" + pid};
 #endif
   {
-    Subprocess stopped(
 #ifdef _WIN32
-        RecordingTar().c_str(),
+    Subprocess stopped({.program = RecordingTar(),
+                        .folder = dir.path,
+                        .environment = {"ARKIVA_RECORD_SLEEP=60000"}});
 #else
-        "sleep",
+    Subprocess stopped({.program = "sleep", .arguments = {"60", {}}, .folder = dir.path});
 #endif
-        forever, dir.path, kHiddenWindow, slow);
     ASSERT_TRUE(stopped.Started());
     EXPECT_FALSE(stopped.Await(100));
     stopped.Stop();
     EXPECT_TRUE(stopped.Await(10000));
 #ifdef _WIN32
-    Subprocess forgotten(RecordingTar().c_str(), {}, dir.path, kHiddenWindow, telling);
+    Subprocess forgotten({.program = RecordingTar(), .folder = dir.path, .environment = telling});
 #else
-    Subprocess forgotten("sh", {"-c", {"echo $$ > \"$0\"; exec sleep 60", pid}}, dir.path,
-                         kHiddenWindow, {});
+    Subprocess forgotten({.program = "sh",
+                          .arguments = {"-c", {"echo $$ > \"$0\"; exec sleep 60", pid}},
+                          .folder = dir.path});
 #endif
     for (int i = 0; i < 100 && ReadText(pid).empty(); ++i)
       forgotten.Await(50);

@@ -5,11 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/xz_output.h"
-#include "app/xz_progress.h"
+#include "app/archive/xz.h"
 #include "catalogues/translation.h"
 #include "host/ui/progress.h"
-#include "app/menu_package.h"
+#include "app/setup/menu_package.h"
 #ifndef _WIN32
 #include "progress_window/protocol.h"
 #endif

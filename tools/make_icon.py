@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes app/arkiva.ico: a 16x16, 16-colour icon of a closed archive box."""
+"""Writes app/resources/arkiva.ico: a 16x16, 16-colour icon of a closed archive box."""
 import struct
 import sys
 
@@ -51,4 +51,4 @@ def main(out_path):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else "app/arkiva.ico")
+    main(sys.argv[1] if len(sys.argv) > 1 else "app/resources/arkiva.ico")

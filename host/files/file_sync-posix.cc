@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "host/files/path_parts.h"
 #include "host/system_error.h"
 
 namespace {
@@ -20,10 +21,8 @@ int SyncPath(const std::string& path, int flags) {
 }  // namespace
 
 std::string SyncFile(const std::string& path) {
-  size_t slash = path.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   int error = SyncPath(path, 0);
   if (!error)
-    error = SyncPath(folder, O_DIRECTORY);
+    error = SyncPath(ParentFolder(path), O_DIRECTORY);
   return error ? SystemErrorText(error) : "";
 }

@@ -1,5 +1,16 @@
 #include "host/files/path_parts.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <limits.h>
+#endif
+
+#include "catalogues/translation.h"
+#ifdef _WIN32
+#include "host/wide_text.h"
+#endif
+
 std::string DirectoryPart(const char* path) {
   if (!path)
     return std::string();
@@ -50,3 +61,27 @@ bool IsAbsolutePath(const std::string& path, bool posix_names) {
   bool drive = path.size() >= 3 && path[1] == ':' && IsPathSeparator(path[2]);
   return drive || path.compare(0, 2, "\\\\") == 0;
 }
+
+std::string ParentFolder(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+#ifdef _WIN32
+std::string CheckPathLength(const std::string& path) {
+  const int kLongest = MAX_PATH - 1;
+  int length = static_cast<int>(Wide(path).size());
+  if (length <= kLongest)
+    return "";
+  return Translated("%s characters long, and Windows programs accept at most %s",
+                    {std::to_string(length), std::to_string(kLongest)});
+}
+#else
+std::string CheckPathLength(const std::string& path) {
+  const size_t kLongest = PATH_MAX - 1;
+  if (path.size() <= kLongest)
+    return "";
+  return Translated("%s bytes long, and the system accepts at most %s",
+                    {std::to_string(path.size()), std::to_string(kLongest)});
+}
+#endif

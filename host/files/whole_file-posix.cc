@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "host/files/path_parts.h"
 #include "host/system_error.h"
 
 bool MakeFolders(const std::string& folder, mode_t mode) {
@@ -36,8 +37,7 @@ bool ReadWholeFile(const std::string& path, std::string* text, int* error) {
 }
 
 std::string WriteWholeFile(const std::string& path, const std::string& text, mode_t mode) {
-  size_t slash = path.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  std::string folder = ParentFolder(path);
   std::string temporary = folder + "/.arkiva-XXXXXX";
   int fd = mkostemp(&temporary[0], O_CLOEXEC);
   if (fd < 0)

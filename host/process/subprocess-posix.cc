@@ -38,22 +38,33 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return pointers;
 }
 
+// All that the child needs between fork and exec, made before the fork.
+struct ForkedChild {
+  char* const* argv;
+  char* const* envp;
+  const std::vector<std::string>& candidates;  // the program's files, in order
+  const std::string& folder;                   // "": stays in this one
+  bool hidden;          // no terminal: /dev/null for input, a session of its own
+  int errors_write;     // its standard error
+  int input_read = -1;  // its standard input (kFedWindow); -1: the inherited one
+  int output = -1;      // its standard output; -1: the inherited one
+  int report;           // where a failed start writes its errno; closed on exec
+  pid_t parent;         // this process: the child ends with it
+};
+
 // What the child does between fork and exec, with only async-signal-safe
 // calls, as posix_spawn would; a step that fails writes its errno to
-// `report` (closed on exec) and ends the child.
-[[noreturn]] void StartChild(char* const* argv, char* const* envp,
-                             const std::vector<std::string>& candidates, const std::string& folder,
-                             bool hidden, int errors_write, int input_read, int output, int report,
-                             pid_t parent) {
+// `report` and ends the child.
+[[noreturn]] void StartChild(const ForkedChild& child) {
   // The child ends with arkiva, however arkiva ends (kill -9, an
   // out-of-memory kill, a crashed session): SIGTERM, on which xz removes the
   // part it wrote. An arkiva that died before this line is caught by the
   // check after it.
 #ifdef __linux__
-  if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent)
+  if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != child.parent)
     _exit(127);
 #else
-  (void)parent;
+  (void)child.parent;
 #endif
   // Every signal at its default and none blocked, whatever arkiva itself
   // was handed or has set up (as ninja starts its commands): a tar that
@@ -64,20 +75,20 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
-  bool ok = folder.empty() || chdir(folder.c_str()) == 0;
-  if (ok && hidden) {
+  bool ok = child.folder.empty() || chdir(child.folder.c_str()) == 0;
+  if (ok && child.hidden) {
     int null = open("/dev/null", O_RDONLY);
     ok = null >= 0 && dup2(null, 0) == 0 && setsid() >= 0;
     if (null > 0)
       close(null);
   }
-  ok = ok && (input_read < 0 || dup2(input_read, 0) == 0) && (output < 0 || dup2(output, 1) == 1) &&
-       dup2(errors_write, 2) == 2;
+  ok = ok && (child.input_read < 0 || dup2(child.input_read, 0) == 0) &&
+       (child.output < 0 || dup2(child.output, 1) == 1) && dup2(child.errors_write, 2) == 2;
   // A file that is no program is an error (ENOEXEC), never a script for
   // the shell; one that cannot be run is one when no later one can.
   int error = ok ? ENOENT : errno, denied = 0;
-  for (size_t i = 0; ok && i < candidates.size(); ++i) {
-    execve(candidates[i].c_str(), argv, envp);
+  for (size_t i = 0; ok && i < child.candidates.size(); ++i) {
+    execve(child.candidates[i].c_str(), child.argv, child.envp);
     error = errno;
     if (error == EACCES)
       denied = error;
@@ -86,7 +97,7 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   }
   if (ok && (error == ENOENT || error == ENOTDIR) && denied)
     error = denied;
-  ssize_t written = write(report, &error, sizeof(error));
+  ssize_t written = write(child.report, &error, sizeof(error));
   (void)written;
   _exit(127);
 }
@@ -110,10 +121,10 @@ void InitSubprocesses() {
   sigprocmask(SIG_UNBLOCK, &child, nullptr);
 }
 
-Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
-                       const std::string& folder, SubprocessWindow window,
-                       const ChildEnvironment& environment, intptr_t output) {
-  std::vector<std::string> args = SplitCommandLine(program);
+Subprocess::Subprocess(const ChildProgram& child) {
+  const CommandArguments& arguments = child.arguments;
+  SubprocessWindow window = child.window;
+  std::vector<std::string> args = SplitCommandLine(child.program.c_str());
   if (args.empty() || args[0].empty()) {
     start_error_ = ENOENT;
     return;
@@ -122,7 +133,7 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
   for (std::string& token : SplitCommandLine(arguments.options.c_str()))
     args.push_back(std::move(token));
   args.insert(args.end(), arguments.operands.begin(), arguments.operands.end());
-  std::vector<std::string> env = ChildEnvironmentEntries(environment);
+  std::vector<std::string> env = ChildEnvironmentEntries(child.environment);
 
   // Standard error is always read: what a program says is kept for the
   // user's report, and xz's progress lines become arkiva's display.
@@ -159,8 +170,16 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
     pid_t parent = getpid();
     pid_t pid = fork();
     if (pid == 0)
-      StartChild(argv.data(), envp.data(), candidates, folder, hidden, errors_write, input_read,
-                 hidden ? static_cast<int>(output) : -1, report[1], parent);
+      StartChild({.argv = argv.data(),
+                  .envp = envp.data(),
+                  .candidates = candidates,
+                  .folder = child.folder,
+                  .hidden = hidden,
+                  .errors_write = errors_write,
+                  .input_read = input_read,
+                  .output = hidden ? static_cast<int>(child.output) : -1,
+                  .report = report[1],
+                  .parent = parent});
     close(report[1]);
     if (pid < 0) {
       failed = errno;

@@ -217,23 +217,21 @@ bool StartInConsole(const std::string& title, ChildStart* start) {
 
 }  // namespace
 
-Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
-                       const std::string& folder, SubprocessWindow window,
-                       const ChildEnvironment& environment, intptr_t output) {
-  std::string application = FindProgram(program);
+Subprocess::Subprocess(const ChildProgram& child) {
+  std::string application = FindProgram(child.program);
   if (application.empty()) {
     start_error_ = ERROR_FILE_NOT_FOUND;
     return;
   }
-  std::string line = std::string("\"") + program + "\"";
-  std::string argument_line = ArgumentLine(arguments);
+  std::string line = "\"" + child.program + "\"";
+  std::string argument_line = ArgumentLine(child.arguments);
   if (!argument_line.empty())
     line += " " + argument_line;
-  std::string block = EnvironmentBlock(environment);
+  std::string block = EnvironmentBlock(child.environment);
 
   ChildStart start;
-  if (window == kHiddenWindow) {
-    ErrorPipe pipe = StartHidden(output, &start);
+  if (child.window == kHiddenWindow) {
+    ErrorPipe pipe = StartHidden(child.output, &start);
     if (pipe.error) {
       start_error_ = pipe.error;
       return;
@@ -245,9 +243,10 @@ Subprocess::Subprocess(const char* program, const CommandArguments& arguments,
 
   PROCESS_INFORMATION pi = {};
   std::string command_line = line;  // CreateProcessA may write into it
-  started_ = CreateProcessA(application.c_str(), &command_line[0], NULL, NULL, start.inherit,
-                            start.creation, &block[0], folder.empty() ? NULL : folder.c_str(),
-                            &start.info, &pi) != 0;
+  started_ =
+      CreateProcessA(application.c_str(), &command_line[0], NULL, NULL, start.inherit,
+                     start.creation, &block[0], child.folder.empty() ? NULL : child.folder.c_str(),
+                     &start.info, &pi) != 0;
   if (!started_) {
     start_error_ = GetLastError();
     if (owns_console_)

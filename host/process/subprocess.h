@@ -56,6 +56,24 @@ enum SubprocessWindow {
   kFedWindow,
 };
 
+// One child program as it is to be started (git's child_process). A program
+// named without a folder is found, never through the shell, on Windows beside
+// arkiva.exe only (arkiva's own tar.exe and xz.exe), on POSIX in PATH's
+// absolute folders. Windows passes the arguments' ArgumentLine; POSIX each
+// operand as one argument, as it stands, so any name Linux allows reaches
+// the program whole.
+struct ChildProgram {
+  std::string program{};
+  CommandArguments arguments{};
+  std::string folder{};  // where it runs; "": this process's folder
+  SubprocessWindow window = kHiddenWindow;
+  ChildEnvironment environment{};  // on top of this process's own
+  // A hidden child's standard output: an open file (a POSIX descriptor, a
+  // Windows HANDLE; tar cf - writes the archive there); -1: where arkiva's
+  // goes.
+  intptr_t output = -1;
+};
+
 // How a child ended.
 struct SubprocessEnd {
   enum Outcome {
@@ -74,20 +92,11 @@ struct SubprocessEnd {
 void InitSubprocesses();
 
 // One child program, from its start to its end: it owns the process and the
-// pipe, and releases both when it goes (ninja's Subprocess, git's
-// child_process). A program named without a folder is found, never through
-// the shell, on Windows beside arkiva.exe only (arkiva's own tar.exe and
-// xz.exe), on POSIX in PATH's absolute folders.
+// pipe, and releases both when it goes (ninja's Subprocess).
 class Subprocess {
  public:
-  // Starts `program` with `arguments` in `folder` (empty: this process's).
-  // Windows passes their ArgumentLine; POSIX each operand as one argument,
-  // as it stands, so any name Linux allows reaches the program whole.
-  // A hidden child writes its standard output into the open file `output`
-  // (a POSIX descriptor, a Windows HANDLE; -1: none) when there is one
-  // (tar cf - writes the archive there), else where arkiva's goes.
-  Subprocess(const char* program, const CommandArguments& arguments, const std::string& folder,
-             SubprocessWindow window, const ChildEnvironment& environment, intptr_t output = -1);
+  // Starts `child`.
+  explicit Subprocess(const ChildProgram& child);
   // Stops a child that is still running, reaps it and closes what it holds.
   ~Subprocess();
   Subprocess(const Subprocess&) = delete;

@@ -85,11 +85,13 @@ void OpenWindow(Progress* progress) {
         access(candidate.c_str(), X_OK) == 0)
       program = candidate;
   progress->kind = program.empty() ? kZenityWindow : kOwnWindow;
-  progress->window.reset(
-      program.empty()
-          ? new Subprocess("zenity", ZenityArguments(progress->title), "", kFedWindow, {})
-          : new Subprocess(("\"" + program + "\"").c_str(), {"", {progress->title}}, "", kFedWindow,
-                           {}));
+  progress->window.reset(program.empty()
+                             ? new Subprocess({.program = "zenity",
+                                               .arguments = ZenityArguments(progress->title),
+                                               .window = kFedWindow})
+                             : new Subprocess({.program = "\"" + program + "\"",
+                                               .arguments = {"", {progress->title}},
+                                               .window = kFedWindow}));
   if (!progress->window->Started())
     progress->window.reset();
 }
@@ -153,7 +155,7 @@ void EndProgress(Progress* progress, const std::string& notice, const std::strin
   } else if (progress->window) {
     progress->window.reset();  // zenity has no end of its own: it is stopped
     if (!notice.empty()) {
-      Subprocess zenity("zenity", ZenityNoticeArguments(notice, details), "", kHiddenWindow, {});
+      Subprocess zenity({.program = "zenity", .arguments = ZenityNoticeArguments(notice, details)});
       zenity.Await(kNoticeMilliseconds);
     }
   }

@@ -15,12 +15,12 @@ struct Progress;
 
 // Where a run stands.
 struct ProgressReport {
-  std::string program;      // "tar" or "xz"
-  std::string step;         // Creating "Photos.tar", Compressing "Photos.tar.xz"
-  size_t item, items;       // item 2 of 5
-  double item_fraction;     // of the item's work, its tar and its xz, 0 to 1
-  double overall_fraction;  // of the whole run, items weighted by size
-  uint64_t done, total;     // bytes of the step
+  std::string program;           // "tar" or "xz"
+  std::string step;              // Creating "Photos.tar", Compressing "Photos.tar.xz"
+  size_t item = 1, items = 1;    // item 2 of 5
+  double item_fraction = 0;      // of the item's work, its tar and its xz, 0 to 1
+  double overall_fraction = 0;   // of the whole run, items weighted by size
+  uint64_t done = 0, total = 0;  // bytes of the step
 };
 
 // Starts the clock; shows nothing yet. `title` names the window, when one

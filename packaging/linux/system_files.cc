@@ -8,8 +8,9 @@
 
 #include <string>
 
-#include "app/setup.h"
+#include "app/setup/setup.h"
 #include "desktop/entry_file.h"
+#include "host/files/path_parts.h"
 #include "host/files/whole_file.h"
 
 int main(int argc, char** argv) {
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
   for (const EntryFile& entry :
        {DolphinServiceMenu(share, program), NemoAction(share, program),
         FileManagerAction(share, program), ProgressWindowEntry(share, program)}) {
-    std::string folder = entry.path.substr(0, entry.path.rfind('/'));
+    std::string folder = ParentFolder(entry.path);
     std::string why = MakeFolders(folder, 0755) ? WriteWholeFile(entry.path, entry.text, 0644)
                                                 : "its folder could not be made";
     if (!why.empty()) {

@@ -42,7 +42,7 @@ sed "s|@ARKIVA_PACKAGE_PUBLISHER@|$replacement|" "$build/AppxManifest.xml" \
 # The logos, from arkiva's icon, sharp.
 mkdir -p "$build/Assets"
 for logo in StoreLogo:50 Square150x150Logo:150 Square44x44Logo:44; do
-  /usr/bin/convert "$source/app/arkiva.ico" -filter point -resize "${logo#*:}x${logo#*:}" \
+  /usr/bin/convert "$source/app/resources/arkiva.ico" -filter point -resize "${logo#*:}x${logo#*:}" \
     -define png:exclude-chunks=date,time,tIME "PNG32:$work/files/Assets/${logo%:*}.png"
   cp "$work/files/Assets/${logo%:*}.png" "$build/Assets/"
 done

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/archive.h"
+#include "app/archive/archive.h"
 #include "host/process/program_args.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,0 +1,87 @@
+#ifndef ARKIVA_APP_ARCHIVE_ARCHIVE_H_
+#define ARKIVA_APP_ARCHIVE_ARCHIVE_H_
+
+#include <string>
+#include <vector>
+
+#include "host/files/whole_file.h"
+#include "host/process/subprocess.h"
+#include "host/ui/progress.h"
+
+// The arguments that archive the item `name` (a bare name, no folder); on
+// Windows their ArgumentLine is the exact line each program gets.
+struct ArchiveLines {
+  CommandArguments tar;  // folder flow: cf - "Name", into the claimed Name.tar
+  CommandArguments xz;   // folder flow: -zv "Name.tar"; file flow: -zv "Name"
+};
+
+// tar and xz read an operand that begins with '-' as an option, and Windows'
+// tar reads one that begins with '@' as an archive to copy from; such a name
+// is written "./name". With `posix_names`, so is a name holding ':', which
+// GNU tar reads as host:path.
+std::string OperandName(const std::string& name, bool posix_names);
+
+// With `posix_names` tar is GNU tar, and it writes the POSIX (pax) format:
+// its default format keeps a name as bare bytes, which Windows' own tar
+// reads in the old code page (Cyrillic comes out as box drawings), while a
+// pax name is UTF-8 to every reader. Its atime, ctime and sub-second mtime
+// records are left out, so that only entries that need a record (a name
+// that is not ASCII or is long, a long link target, a large size) get one
+// and an archive of many small files stays as small as before. bsdtar, the
+// Windows tar, writes that format on its own.
+ArchiveLines BuildArchiveLines(const std::string& name, bool folder, bool posix_names);
+
+// How a run ended and, when it failed, why, in words for the user.
+struct ArchiveStatus {
+  enum Outcome { kArchived, kNothingToDo, kFailed, kCancelled } outcome;
+  std::string cause{};         // kFailed: completes "Could not archive "Name": "
+  std::string archive_name{};  // kArchived: "Name.tar.xz"
+  std::string warning{};       // kArchived: what the user must know of the
+                               // archive (entries tar could not read, xz's
+                               // warning); "" for none
+};
+
+// Where an item stands in its run, for the run's progress display.
+struct ItemProgress {
+  Progress* progress = nullptr;        // the run's display; null: none
+  size_t item = 1, items = 1;          // item 2 of 5
+  double from = 0, to = 1;             // its share of the whole run, 0 to 1
+  const FolderTally* tally = nullptr;  // a folder walked already; null: walked when needed
+};
+
+// Archives the folder or file `argument` names, in its parent folder. The run
+// holds the locks of the item and of every name it writes throughout: a second
+// start that needs any of them fails at once and touches nothing. A folder's
+// Name.tar is claimed first, so an existing Name.tar or Name.tar.xz (or a
+// file's name.xz) stops the run before anything starts; a run that fails, or
+// that the user cancels or interrupts, removes the Name.tar it made. Nothing
+// to do: no argument, a missing path, an empty file. `where` is the item's
+// place in the run's progress.
+ArchiveStatus ArchiveItem(const std::string& argument, const ItemProgress& where = {});
+
+// The item as the user knows it, for reports: its name, or the whole
+// argument when it names a root.
+std::string ItemName(const std::string& argument);
+
+// Archives `items` one after another in their order, and tells the user once,
+// at the end, of each that failed (ReportFailure) and of each archive made
+// with a warning (ReportWarning). One progress display follows the whole run,
+// from the walk of its folders (each walked once) to the end, where it says
+// what the run made. Returns the process's exit code: 0 when every item was
+// archived or had nothing to do (none given included), 1 when one was not,
+// 2 when each was but an archive came with a warning (it lacks entries tar
+// could not read, or xz warned): a script that removes what it archived must
+// not take that for a plain success. A cancel or an interrupt ends the run at
+// once, without a further message.
+int ArchiveItems(const std::vector<std::string>& items);
+
+// Clears what runs that died (kill -9, a crash, a power loss) left beside
+// their items, and returns what the user is told of it ("" for nothing).
+// Every start does this first, for any item and for setup.
+std::string ClearWhatDeadRunsLeft();
+
+// Archive mode: archives every item the program arguments name (Explorer's
+// command passes one, Linux file managers the whole selection).
+int CreateArchive();
+
+#endif  // ARKIVA_APP_ARCHIVE_ARCHIVE_H_

@@ -1,0 +1,412 @@
+#include "app/archive/xz.h"
+
+#include <lzma.h>
+#include <signal.h>
+#include <stdint.h>
+#include <time.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "catalogues/translation.h"
+#include "host/files/file_claim.h"
+#include "host/files/file_identity.h"
+#include "host/files/file_size.h"
+#include "host/files/file_sync.h"
+#include "host/files/whole_file.h"
+#include "host/lines.h"
+#include "host/process/environment.h"
+
+// xz, one level of an item's run: its plan (threads, blocks, dictionary,
+// memory), its progress, the check of what it wrote, then the step that
+// runs it on Name.tar or on a file.
+
+// The plan
+
+namespace {
+
+const uint64_t kMiB = 1 << 20;
+
+// What xz -6, the default level, needs on one thread (xz -vv says 94 MiB).
+const uint64_t kOneThreadMiB = 100;
+
+// The dictionaries of presets 6 and 7, which differ in nothing else, and
+// what xz 5.4's encoder needs with each (xz -vv, one thread). A larger one
+// costs more time than it saves bytes: on a 133 MB source tree in two
+// blocks (xz 5.4.1, two cores) 8 MiB made 10,803,252 B in 21.6 s, 16 MiB
+// 10,723,048 B in 24.7 s, 32 MiB 10,688,364 B in 30.3 s and 64 MiB
+// 10,588,968 B in 41.5 s; text that repeats itself (licences, logs) gains
+// most from the step to 16 MiB, when a block is larger than 8 MiB.
+struct Dictionary {
+  uint64_t mib, encoder_mib;
+};
+const Dictionary kDictionaries[] = {{8, 94}, {16, 186}};
+const int kLargest = 1;
+
+// The smallest block worth a thread of its own: preset 6's dictionary.
+const uint64_t kSmallestBlock = 8 * kMiB;
+
+// Blocks a thread, where each can still be as large as the dictionary: a
+// folder's parts compress at different speeds (a source tree's headers,
+// photos, text), and with one block a thread the slowest block sets the
+// time. Measured on two cores (xz 5.4.1), a 133 MB source tree in two
+// blocks took 27.3 s, in six 21.8 s (tar | xz -T0: 19.8 s); the 64 MB mix,
+// in two 15.6 s, in four 11.7 s (12.2 s).
+const uint64_t kBlocksPerThread = 4;
+
+// The largest block: each thread holds its block twice, what it reads and
+// what it writes.
+const uint64_t kLargestBlock = 64 * kMiB;
+
+uint64_t CeilDiv(uint64_t a, uint64_t b) {
+  return (a + b - 1) / b;
+}
+
+}  // namespace
+
+uint64_t XzMemoryLimitMiB(uint64_t physical_memory, int runs) {
+  uint64_t share = physical_memory / 2 / (runs > 0 ? runs : 1) >> 20;
+  return share > kOneThreadMiB ? share : kOneThreadMiB;
+}
+
+uint64_t XzPlanMiB(const XzPlan& plan) {
+  uint64_t encoder = kDictionaries[0].encoder_mib;
+  for (const Dictionary& d : kDictionaries)
+    if (d.mib * kMiB <= plan.dictionary_bytes)
+      encoder = d.encoder_mib;
+  if (plan.threads <= 1)
+    return encoder;
+  // Each thread holds its block's input and output besides its encoder, and
+  // the output queue twice a block (measured: 331 MiB for -6 -T2's 24 MiB
+  // blocks, 467 MiB for 16 MiB dictionaries and blocks).
+  uint64_t block = CeilDiv(plan.block_bytes, kMiB);
+  return plan.threads * (encoder + 2 * block) + 2 * block;
+}
+
+XzPlan PlanXz(uint64_t input_bytes, int threads, uint64_t limit_mib) {
+  uint64_t busy = input_bytes / kSmallestBlock;  // threads that get a whole block
+  int most = busy < static_cast<uint64_t>(threads) ? static_cast<int>(busy) : threads;
+  for (int t = most > 1 ? most : 1; t >= 1; --t) {
+    XzPlan plan = {t, 0, 0};
+    uint64_t block = input_bytes;
+    if (t > 1) {
+      // Rounds of a block a thread: as many as keep every thread busy to the
+      // end, of blocks no smaller than the dictionary, and as many as keep
+      // each within the largest.
+      uint64_t rounds = input_bytes / (t * kDictionaries[kLargest].mib * kMiB);
+      if (rounds > kBlocksPerThread)
+        rounds = kBlocksPerThread;
+      uint64_t within = CeilDiv(input_bytes, t * kLargestBlock);
+      if (rounds < within)
+        rounds = within;
+      block = CeilDiv(CeilDiv(input_bytes, t * (rounds > 1 ? rounds : 1)), kMiB) * kMiB;
+      plan.block_bytes = block;
+    }
+    for (int d = kLargest; d >= 0; --d) {
+      if (d > 0 && kDictionaries[d - 1].mib * kMiB >= block)
+        continue;  // a smaller dictionary holds the whole block
+      plan.dictionary_bytes = kDictionaries[d].mib * kMiB;
+      if (XzPlanMiB(plan) <= limit_mib)
+        return plan;
+    }
+  }
+  return {1, 0, kDictionaries[0].mib * kMiB};
+}
+
+std::string XzDefaults(const XzPlan& plan, uint64_t limit_mib) {
+  std::string options =
+      "-T" + std::to_string(plan.threads) + " --memlimit-compress=" + std::to_string(limit_mib) +
+      "MiB" + " --lzma2=preset=6,dict=" + std::to_string(plan.dictionary_bytes / kMiB) + "MiB";
+  if (plan.threads > 1)
+    options += " --block-size=" + std::to_string(plan.block_bytes / kMiB) + "MiB";
+  return options;
+}
+
+int UsersXzThreads(const std::string& options) {
+  std::vector<std::string> words;
+  for (size_t start = 0; start < options.size();) {
+    size_t end = options.find_first_of(" \t\n", start);
+    if (end == std::string::npos)
+      end = options.size();
+    if (end > start)
+      words.push_back(options.substr(start, end - start));
+    start = end + 1;
+  }
+  int threads = -1;
+  for (size_t i = 0; i < words.size(); ++i) {
+    std::string value;
+    if (words[i] == "-T" || words[i] == "--threads")
+      value = i + 1 < words.size() ? words[++i] : "";
+    else if (words[i].compare(0, 2, "-T") == 0)
+      value = words[i].substr(2);
+    else if (words[i].compare(0, 10, "--threads=") == 0)
+      value = words[i].substr(10);
+    else
+      continue;
+    if (!value.empty() && value.size() <= 4 &&
+        value.find_first_not_of("0123456789") == std::string::npos)
+      threads = std::stoi(value);
+  }
+  return threads;
+}
+
+ChildEnvironment XzEnvironment(uint64_t input_bytes) {
+  int users = -1;
+  for (const char* name : {"XZ_DEFAULTS", "XZ_OPT"}) {
+    std::string options;
+    if (ReadEnvironment(name, &options) && UsersXzThreads(options) >= 0)
+      users = UsersXzThreads(options);
+  }
+  uint64_t limit = XzMemoryLimitMiB(PhysicalMemory(), CountProgramRuns());
+  XzPlan plan = PlanXz(input_bytes, users > 0 ? users : ProcessorCount(), limit);
+  return {"XZ_DEFAULTS=" + XzDefaults(plan, limit), "XZ_OPT"};
+}
+
+// Progress
+
+namespace {
+
+// "42.1", or "42,1" as xz writes it in the user's locale; -1 if `text` is
+// not such a figure.
+double Percent(const std::string& text) {
+  double value = 0, scale = 0;
+  bool digits = false;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      digits = true;
+      value = scale ? value + (c - '0') * (scale /= 10) : value * 10 + (c - '0');
+    } else if ((c == '.' || c == ',') && !scale && digits) {
+      scale = 1;
+    } else {
+      return -1;
+    }
+  }
+  return digits && value <= 100 ? value : -1;
+}
+
+}  // namespace
+
+double XzProgressFraction(const std::string& said) {
+  // Lines end in '\r' or '\n'; the percent is the first figure of a line,
+  // before " %".
+  for (size_t end = said.size(); end > 0;) {
+    size_t start = said.find_last_of("\r\n", end - 1);
+    start = start == std::string::npos ? 0 : start + 1;
+    std::string line = said.substr(start, end - start);
+    size_t percent = line.find(" %");
+    size_t first = line.find_first_not_of(' ');
+    if (percent != std::string::npos && first < percent) {
+      double value = Percent(line.substr(first, percent - first));
+      if (value >= 0)
+        return value / 100;
+    }
+    end = start > 0 ? start - 1 : 0;
+  }
+  return -1;
+}
+
+double MeasureXz(Subprocess* xz) {
+  double said = XzProgressFraction(xz->ShownText());
+  AskXzProgress(xz);
+  return said;
+}
+
+#ifndef _WIN32
+void AskXzProgress(Subprocess* xz) {
+  xz->SignalIfCaught(SIGUSR1);
+}
+#else
+// xz keeps its console's line up to date by itself.
+void AskXzProgress(Subprocess*) {}
+#endif
+
+// The output check
+
+namespace {
+
+// An index takes about 10 bytes a block: 64 MiB lists some 6 million
+// blocks, 48 TB in xz's own 8 MiB blocks.
+const int64_t kMaxIndexBytes = 64 << 20;
+
+const uint8_t* Bytes(const std::string& text) {
+  return reinterpret_cast<const uint8_t*>(text.data());
+}
+
+}  // namespace
+
+XzFileCheck CheckXzFile(const std::string& path) {
+  const XzFileCheck kNot = {.result = XzFileCheck::kNotWhole};
+  std::string header, footer, index_bytes, failure;
+  // A read the system refused makes the file unreadable; a short one, not whole.
+  auto refused = [&] {
+    return failure.empty() ? kNot
+                           : XzFileCheck{.result = XzFileCheck::kUnreadable, .reason = failure};
+  };
+  if (!ReadFileRange(path, 0, LZMA_STREAM_HEADER_SIZE, &header, &failure))
+    return refused();
+  int64_t size = GrowingFileSize(path);
+  if (size < 2 * LZMA_STREAM_HEADER_SIZE)
+    return kNot;
+  if (!ReadFileRange(path, size - LZMA_STREAM_HEADER_SIZE, LZMA_STREAM_HEADER_SIZE, &footer,
+                     &failure))
+    return refused();
+  lzma_stream_flags header_flags, footer_flags;
+  if (lzma_stream_header_decode(&header_flags, Bytes(header)) != LZMA_OK ||
+      lzma_stream_footer_decode(&footer_flags, Bytes(footer)) != LZMA_OK ||
+      lzma_stream_flags_compare(&header_flags, &footer_flags) != LZMA_OK)
+    return kNot;
+  // The index ends where the footer begins and lists every block: with them,
+  // the stream's size is the file's.
+  int64_t index_size = static_cast<int64_t>(footer_flags.backward_size);
+  if (index_size > size - 2 * LZMA_STREAM_HEADER_SIZE || index_size > kMaxIndexBytes)
+    return kNot;
+  if (!ReadFileRange(path, size - LZMA_STREAM_HEADER_SIZE - index_size,
+                     static_cast<size_t>(index_size), &index_bytes, &failure))
+    return refused();
+  lzma_index* index = nullptr;
+  uint64_t memory_limit = 4 * kMaxIndexBytes;
+  size_t position = 0;
+  bool whole = lzma_index_buffer_decode(&index, &memory_limit, nullptr, Bytes(index_bytes),
+                                        &position, index_bytes.size()) == LZMA_OK &&
+               position == index_bytes.size() &&
+               lzma_index_stream_size(index) == static_cast<uint64_t>(size);
+  uint64_t uncompressed = whole ? lzma_index_uncompressed_size(index) : 0;
+  lzma_index_end(index, nullptr);
+  return whole ? XzFileCheck{.result = XzFileCheck::kWhole, .uncompressed = uncompressed} : kNot;
+}
+
+std::string XzMessages(const std::string& said) {
+  std::string messages;
+  for (const std::string& line : SplitLines(said))
+    if (line.compare(0, 4, "xz: ") == 0)
+      messages += (messages.empty() ? "" : "\n") + line;
+  return messages;
+}
+
+// The step
+
+namespace {
+
+// Whether xz may have left a part of its output that is this run's to
+// remove. xz removes what it wrote when it fails by itself; a part stays
+// when it was ended from outside (a signal, taskkill, its console closed, a
+// log-off) or by the user's cancel. A process ended with
+// TerminateProcess(h, 0), as taskkill /f does, reports exit code 0.
+bool MayHaveLeftAPart(const ProgramRun& xz) {
+  switch (xz.outcome) {
+    case ProgramRun::kNotStarted:
+      return false;
+    case ProgramRun::kExited:
+      return xz.code == 0;
+    case ProgramRun::kEnded:
+    case ProgramRun::kStopped:
+    case ProgramRun::kUnknown:
+      return true;
+  }
+  return false;
+}
+
+// An output that the check could not call whole, kept because xz has
+// removed its input: the report says why it is in doubt.
+ArchiveStatus KeptOutput(const XzFileCheck& check, const XzStep& step) {
+  std::string doubt =
+      check.result == XzFileCheck::kUnreadable
+          ? Translated("\"%s\" could not be read back: %s", {step.output_name, check.reason})
+          : Translated("\"%s\" is not a whole .xz file.", {step.output_name});
+  return Failed(doubt + " " +
+                Translated("It is kept, as xz has removed \"%s\".", {step.input_name}));
+}
+
+ArchiveStatus XzStatus(ProgramRun xz, const std::string& output_name) {
+  if (xz.outcome == ProgramRun::kStopped)
+    return Cancelled();
+  if (xz.Succeeded())
+    return Failed(Translated("xz failed: it ended before \"%s\" was complete.", {output_name}));
+  if (xz.outcome != ProgramRun::kNotStarted)
+    xz.reason = XzMessages(xz.reason);
+  return Failed(DescribeFailure("xz", xz));
+}
+
+// A whole archive, as xz ended: synced before it is reported (a power loss
+// a moment after "Created" must not take it), and the item's only when its
+// index holds what the input had; else another file was put in the input's
+// place before xz read it (a folder another user may write), and the
+// archive, which holds that file, is kept and not reported as the item's.
+ArchiveStatus WholeOutput(const XzStep& step, const std::string& output, const XzFileCheck& check,
+                          const ProgramRun& xz, bool warned) {
+  std::string unsynced = SyncFile(output);
+  if (!unsynced.empty())
+    return Failed(
+        Translated("\"%s\" could not be written to the disk: %s", {step.output_name, unsynced}));
+  if (step.expected_bytes >= 0 && check.uncompressed != static_cast<uint64_t>(step.expected_bytes))
+    return Failed(Translated(
+        "\"%1$s\" was replaced by another file before xz read it: \"%2$s\" holds that file, "
+        "and is kept.",
+        {step.input_name, step.output_name}));
+  if (!warned)
+    return Archived(step.output_name);
+  return Archived(step.output_name,
+                  Translated("\"%s\" was created, with a warning from xz:", {step.output_name}) +
+                      "\n" + XzMessages(xz.said));
+}
+
+}  // namespace
+
+// The run's locks keep every other run away, so an output that was not
+// there when xz started, is not a whole .xz file and was written since can
+// only be this xz's part: it is removed, as it would look like an archive
+// and block the next run.
+ArchiveStatus RunXz(const ItemRun& run, const XzStep& step) {
+  std::string input = run.folder + step.input_name;
+  std::string output = run.folder + step.output_name;
+  if (Exists(output))
+    return Failed(AlreadyThere(step.output_name));
+  // xz's blocks depend on the size of its input.
+  int64_t input_size = GrowingFileSize(input);
+  uint64_t input_bytes = input_size > 0 ? input_size : 0;
+  // xz's output is recorded as soon as it is there, so that a start after
+  // this run died knows it for this run's, whole or not.
+  bool recorded = false;
+  auto measure = [&](Subprocess* child) {
+    FileIdentity made = recorded ? FileIdentity() : QueryFileIdentity(output);
+    if (made.Known()) {
+      run.record->NoteOutput(step.output_name, made);
+      recorded = true;
+    }
+    return MeasureXz(child);
+  };
+  StepWatch watch = ItemStep(run, {.program = "xz",
+                                   .step = Translated("Compressing \"%s\"", {step.output_name}),
+                                   .from = step.from,
+                                   .to = 1,
+                                   .bytes = input_bytes,
+                                   .measure = measure});
+  int64_t start = static_cast<int64_t>(time(nullptr));
+  ProgramRun xz = RunProgram({.program = "xz",
+                              .arguments = run.lines.xz,
+                              .folder = run.folder,
+                              .window = kShownWindow,
+                              .environment = XzEnvironment(input_bytes)},
+                             &watch);
+  XzFileCheck check = xz.outcome == ProgramRun::kNotStarted
+                          ? XzFileCheck{.result = XzFileCheck::kNotWhole}
+                          : CheckXzFile(output);
+  // xz ends 2 after a warning (a mount that keeps no owner: "Cannot set the
+  // file group"), having written the whole archive and removed its input.
+  bool warned = xz.outcome == ProgramRun::kExited && xz.code == 2 && !Exists(input);
+  // xz that wrote the whole archive but could not remove its input (a sync
+  // client or a scanner holding it without sharing its deletion) ends 1 or
+  // 2. The input is then the run's own Name.tar (its size known), which the
+  // tar step removes itself.
+  bool input_held = xz.outcome == ProgramRun::kExited && (xz.code == 1 || xz.code == 2) &&
+                    step.expected_bytes >= 0 && Exists(input);
+  if ((xz.Succeeded() || warned || input_held) && check.result == XzFileCheck::kWhole)
+    return WholeOutput(step, output, check, xz, warned);
+  if (xz.outcome != ProgramRun::kNotStarted && !Exists(input) && Exists(output))
+    return KeptOutput(check, step);
+  // A file system may keep times in steps of up to two seconds.
+  if (MayHaveLeftAPart(xz) && check.result != XzFileCheck::kWhole &&
+      FileModifiedTime(output) >= start - 2)
+    RemoveClaimedFile(output);
+  return XzStatus(xz, step.output_name);
+}

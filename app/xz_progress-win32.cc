@@ -1,3 +1,0 @@
-#include "app/xz_progress.h"
-
-void AskXzProgress(Subprocess*) {}

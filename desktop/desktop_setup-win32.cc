@@ -1,5 +1,0 @@
-#include "desktop/desktop_setup.h"
-
-DesktopSetup SetUpDesktopEntries(const std::string&) {
-  return {};
-}
