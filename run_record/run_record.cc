@@ -81,9 +81,11 @@ const int64_t kTimeSlack = 2;
 
 FoundOutput Find(const std::string& path, const RunOutput& output, int64_t started) {
   if (QueryFileSize(path.c_str()) == kSizeNothing)
-    return {false, false, false};
+    return {};
   FileIdentity now = QueryFileIdentity(path);
-  return {true, SameFile(output.identity, now), FileModifiedTime(path) >= started - kTimeSlack};
+  return {.exists = true,
+          .same_file = SameFile(output.identity, now),
+          .written_since = FileModifiedTime(path) >= started - kTimeSlack};
 }
 
 // Clears one dead run's outputs; returns what the user is told, "" for

@@ -64,9 +64,9 @@ class RunRecord {
 
 // How an output of a dead run stands now, as a start finds it.
 struct FoundOutput {
-  bool exists;
-  bool same_file;      // its identity is the one recorded
-  bool written_since;  // modified since the run began
+  bool exists = false;
+  bool same_file = false;      // its identity is the one recorded
+  bool written_since = false;  // modified since the run began
 };
 
 enum class LeftoverFate {

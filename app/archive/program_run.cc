@@ -86,13 +86,16 @@ ProgramRun RunProgram(const ChildProgram& program, const StepWatch* watch) {
   std::string all = child.ErrorOutput();
   std::string said = LastLines(all, kTailLines, kTailBytes);
   if (stopped)
-    return {ProgramRun::kStopped, end.exit_code, said, all};
+    return {.outcome = ProgramRun::kStopped, .code = end.exit_code, .reason = said, .said = all};
   // Never taken for a success: what it did is not known.
   if (end.outcome == SubprocessEnd::kUnknown)
-    return {ProgramRun::kUnknown, end.exit_code, SystemErrorText(end.exit_code), all};
+    return {.outcome = ProgramRun::kUnknown,
+            .code = end.exit_code,
+            .reason = SystemErrorText(end.exit_code),
+            .said = all};
   if (end.outcome == SubprocessEnd::kSignalled)
-    return {ProgramRun::kEnded, end.exit_code, said, all};
-  return {ProgramRun::kExited, end.exit_code, said, all};
+    return {.outcome = ProgramRun::kEnded, .code = end.exit_code, .reason = said, .said = all};
+  return {.outcome = ProgramRun::kExited, .code = end.exit_code, .reason = said, .said = all};
 }
 
 std::string DescribeFailure(const char* program, const ProgramRun& run) {

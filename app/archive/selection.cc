@@ -44,9 +44,10 @@ RunPlan PlanRun(const std::vector<std::string>& items, Progress* progress) {
     plan.tallies.emplace_back();
     // A root is refused before anything runs: never walk a whole drive for it.
     if (size == kSizeFolder && !SplitItemPath(items[i], kPosixNames).name.empty()) {
-      ProgressReport report = {
-          "tar", Translated("Reading \"%s\"", {ItemName(items[i])}), i + 1, items.size(), 0, 0, 0,
-          0};
+      ProgressReport report = {.program = "tar",
+                               .step = Translated("Reading \"%s\"", {ItemName(items[i])}),
+                               .item = i + 1,
+                               .items = items.size()};
       FolderTally tally = TallyFolder(items[i], [&](const FolderTally& so_far) {
         report.done = so_far.bytes;
         ShowProgress(progress, report);
@@ -156,9 +157,12 @@ int ArchiveItems(const std::vector<std::string>& items) {
     if (report.cancelled)
       break;
     const std::optional<FolderTally>& tally = plan.tallies[i];
-    ItemProgress where = {progress,           i + 1,
-                          items.size(),       plan.starts[i],
-                          plan.starts[i + 1], tally ? &*tally : nullptr};
+    ItemProgress where = {.progress = progress,
+                          .item = i + 1,
+                          .items = items.size(),
+                          .from = plan.starts[i],
+                          .to = plan.starts[i + 1],
+                          .tally = tally ? &*tally : nullptr};
     AddToReport(&report, items[i], ArchiveItem(items[i], where));
   }
   SetBusyReason("");

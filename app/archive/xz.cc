@@ -12,7 +12,7 @@
 #include "host/files/file_claim.h"
 #include "host/files/file_identity.h"
 #include "host/files/file_size.h"
-#include "host/files/file_sync.h"
+#include "host/files/file_claim.h"
 #include "host/files/whole_file.h"
 #include "host/lines.h"
 #include "host/process/environment.h"
@@ -87,7 +87,7 @@ XzPlan PlanXz(uint64_t input_bytes, int threads, uint64_t limit_mib) {
   uint64_t busy = input_bytes / kSmallestBlock;  // threads that get a whole block
   int most = busy < static_cast<uint64_t>(threads) ? static_cast<int>(busy) : threads;
   for (int t = most > 1 ? most : 1; t >= 1; --t) {
-    XzPlan plan = {t, 0, 0};
+    XzPlan plan = {.threads = t};
     uint64_t block = input_bytes;
     if (t > 1) {
       // Rounds of a block a thread: as many as keep every thread busy to the
@@ -110,7 +110,7 @@ XzPlan PlanXz(uint64_t input_bytes, int threads, uint64_t limit_mib) {
         return plan;
     }
   }
-  return {1, 0, kDictionaries[0].mib * kMiB};
+  return {.threads = 1, .dictionary_bytes = kDictionaries[0].mib * kMiB};
 }
 
 std::string XzDefaults(const XzPlan& plan, uint64_t limit_mib) {

@@ -30,9 +30,9 @@ uint64_t XzMemoryLimitMiB(uint64_t physical_memory, int runs);
 // block where that pays (up to preset 7's 16 MiB). Everything else is
 // preset 6's.
 struct XzPlan {
-  int threads;                // 1: xz's single-threaded mode, one block
-  uint64_t block_bytes;       // threads > 1: the size of each block
-  uint64_t dictionary_bytes;  // 8 MiB (preset 6) or 16 MiB (preset 7)
+  int threads = 1;                // 1: xz's single-threaded mode, one block
+  uint64_t block_bytes = 0;       // threads > 1: the size of each block
+  uint64_t dictionary_bytes = 0;  // 8 MiB (preset 6) or 16 MiB (preset 7)
 };
 
 // The plan for `input_bytes` on `threads` threads at most (the cores, or

@@ -5,7 +5,28 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "host/files/path_parts.h"
 #include "host/system_error.h"
+
+void HeldFile::Close() {
+  if (handle_ != kNone)
+    close(static_cast<int>(handle_));
+  handle_ = kNone;
+}
+
+std::string HeldFile::ReadAt(int64_t offset, size_t bytes) const {
+  std::string data(bytes, '\0');
+  ssize_t got = handle_ != kNone ? pread(static_cast<int>(handle_), &data[0], bytes, offset) : -1;
+  data.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return data;
+}
+
+int64_t HeldFile::Size() const {
+  struct stat st;
+  return handle_ != kNone && fstat(static_cast<int>(handle_), &st) == 0
+             ? static_cast<int64_t>(st.st_size)
+             : -1;
+}
 
 FileClaim ClaimNewFile(const std::string& path, const std::string& like) {
   mode_t mode = 0666;
@@ -14,12 +35,32 @@ FileClaim ClaimNewFile(const std::string& path, const std::string& like) {
     mode &= S_IRWXU | (item.st_mode & (S_IRWXG | S_IRWXO));
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd >= 0)
-    return {FileClaim::kClaimed, "", HeldFile(fd)};
+    return {.result = FileClaim::kClaimed, .file = HeldFile(fd)};
   if (errno == EEXIST)
-    return {FileClaim::kExists, "", HeldFile()};
-  return {FileClaim::kFailed, SystemErrorText(errno), HeldFile()};
+    return {.result = FileClaim::kExists};
+  return {.result = FileClaim::kFailed, .reason = SystemErrorText(errno)};
 }
 
 bool RemoveClaimedFile(const std::string& path) {
   return unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+namespace {
+
+int SyncPath(const std::string& path, int flags) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
+  if (fd < 0)
+    return errno;
+  int error = fsync(fd) == 0 ? 0 : errno;
+  close(fd);
+  return error;
+}
+
+}  // namespace
+
+std::string SyncFile(const std::string& path) {
+  int error = SyncPath(path, 0);
+  if (!error)
+    error = SyncPath(ParentFolder(path), O_DIRECTORY);
+  return error ? SystemErrorText(error) : "";
 }

@@ -3,6 +3,33 @@
 #include <windows.h>
 
 #include "host/system_error.h"
+#include "host/wide_text.h"
+
+void HeldFile::Close() {
+  if (handle_ != kNone)
+    CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = kNone;
+}
+
+std::string HeldFile::ReadAt(int64_t offset, size_t bytes) const {
+  std::string data(bytes, '\0');
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD got = 0;
+  if (handle_ == kNone ||
+      !ReadFile(reinterpret_cast<HANDLE>(handle_), &data[0], static_cast<DWORD>(bytes), &got, &at))
+    got = 0;
+  data.resize(got);
+  return data;
+}
+
+int64_t HeldFile::Size() const {
+  LARGE_INTEGER size;
+  return handle_ != kNone && GetFileSizeEx(reinterpret_cast<HANDLE>(handle_), &size)
+             ? static_cast<int64_t>(size.QuadPart)
+             : -1;
+}
 
 FileClaim ClaimNewFile(const std::string& path, const std::string&) {
   // Its size, identity and end are read through the handle, as the C
@@ -10,15 +37,27 @@ FileClaim ClaimNewFile(const std::string& path, const std::string&) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
   if (file != INVALID_HANDLE_VALUE)
-    return {FileClaim::kClaimed, "", HeldFile(reinterpret_cast<intptr_t>(file))};
+    return {.result = FileClaim::kClaimed, .file = HeldFile(reinterpret_cast<intptr_t>(file))};
   DWORD error = GetLastError();
   // A folder of that name answers "access denied", not "exists".
   if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
       (error == ERROR_ACCESS_DENIED && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES))
-    return {FileClaim::kExists, "", HeldFile()};
-  return {FileClaim::kFailed, SystemErrorText(error), HeldFile()};
+    return {.result = FileClaim::kExists};
+  return {.result = FileClaim::kFailed, .reason = SystemErrorText(error)};
 }
 
 bool RemoveClaimedFile(const std::string& path) {
   return DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+std::string SyncFile(const std::string& path) {
+  // FlushFileBuffers needs write access; others may keep the file open.
+  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                            OPEN_EXISTING, 0, NULL);
+  if (file == INVALID_HANDLE_VALUE)
+    return SystemErrorText(GetLastError());
+  DWORD error = FlushFileBuffers(file) ? 0 : GetLastError();
+  CloseHandle(file);
+  return error ? SystemErrorText(error) : "";
 }

@@ -15,8 +15,8 @@ struct Progress;
 
 // Where a run stands.
 struct ProgressReport {
-  std::string program;           // "tar" or "xz"
-  std::string step;              // Creating "Photos.tar", Compressing "Photos.tar.xz"
+  std::string program{};         // "tar" or "xz"
+  std::string step{};            // Creating "Photos.tar", Compressing "Photos.tar.xz"
   size_t item = 1, items = 1;    // item 2 of 5
   double item_fraction = 0;      // of the item's work, its tar and its xz, 0 to 1
   double overall_fraction = 0;   // of the whole run, items weighted by size

@@ -1,4 +1,4 @@
-#include "host/files/held_file.h"
+#include "host/files/file_claim.h"
 
 HeldFile& HeldFile::operator=(HeldFile&& other) {
   if (this != &other) {
