@@ -2,10 +2,10 @@
 
 #include "catalogues/translation.h"
 #include "host/escaped_text.h"
+#include "host/lines.h"
 
 #include <glib.h>
 
-#include <sstream>
 #include <vector>
 
 namespace {
@@ -55,14 +55,6 @@ std::string Trimmed(const std::string& line) {
   size_t start = line.find_first_not_of(" \t\r");
   size_t end = line.find_last_not_of(" \t\r");
   return start == std::string::npos ? "" : line.substr(start, end - start + 1);
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line);
-  return lines;
 }
 
 // Whether Thunar reads `text` as its list of actions: well-formed to GLib's

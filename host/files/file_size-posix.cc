@@ -13,7 +13,7 @@ int64_t QueryPathSize(std::string path, std::string* unreachable) {
   while (!path.empty() && path.back() == '/')  // a backslash is part of a name
     path.pop_back();
   if (path.empty())
-    path = "/";  // the root itself
+    path.push_back('/');  // the root itself
   struct stat st;
   if (stat(path.c_str(), &st) != 0) {
     *unreachable = UnreachableBecause(errno);
