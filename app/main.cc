@@ -31,12 +31,15 @@ int main(int argc, char** argv) {
   int installer_step = RunInstallerStep();
   if (installer_step >= 0)
     EndRuntime(installer_step);
+  // "Create one tar.xz" starts "arkiva --one -- PATHS": one archive of them
+  // all, never setup ("arkiva --one PATHS" from a script alike).
+  bool one = SkipArgument("--one");
   // GNOME Files' module hands any number of items on standard input.
   if (SkipArgument("--items-on-input"))
-    EndRuntime(ArchiveItems(InputItems()));
-  bool from_entry = SkipArgument("--");
+    EndRuntime(one ? ArchiveOne(InputItems()) : ArchiveItems(InputItems()));
+  bool from_entry = SkipArgument("--") || one;
   bool setup =
       !from_entry && (!MenuIsRegistered() || (ProgramArgumentCount() == 0 && MenuNeedsSetup()));
-  int exit_code = setup ? RegisterContextMenu(OwnProgramPath()) : CreateArchive();
+  int exit_code = setup ? RegisterContextMenu(OwnProgramPath()) : CreateArchive(one);
   EndRuntime(exit_code);
 }

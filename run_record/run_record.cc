@@ -91,7 +91,8 @@ FoundOutput Find(const std::string& path, const RunOutput& output, int64_t start
 // Clears one dead run's outputs; returns what the user is told, "" for
 // nothing.
 std::string ClearRun(const RecordedRun& run) {
-  bool item_there = QueryFileSize((run.folder + run.name).c_str()) != kSizeNothing;
+  // A selection's items stay however its run ends.
+  bool item_there = run.selection || QueryFileSize((run.folder + run.name).c_str()) != kSizeNothing;
   std::vector<std::string> removed, kept, unproven;
   for (const RunOutput& output : run.outputs) {
     std::string path = run.folder + output.name;
@@ -142,7 +143,8 @@ std::string ClearRun(const RecordedRun& run) {
 
 std::string FormatRecordedRun(const RecordedRun& run) {
   std::string text = std::string(kHeader) + "\nfolder " + Escaped(run.folder) + "\nname " +
-                     Escaped(run.name) + "\nstarted " + std::to_string(run.started) + "\n";
+                     Escaped(run.name) + "\nstarted " + std::to_string(run.started) + "\n" +
+                     (run.selection ? "selection\n" : "");
   for (const RunOutput& output : run.outputs)
     text += std::string("output ") + (output.archive ? "archive " : "part ") +
             (output.identity.Known() ? FormatFileIdentity(output.identity) : "-") + " " +
@@ -164,8 +166,9 @@ bool ParseRecordedRun(const std::string& text, RecordedRun* run) {
   run->started = strtoll(started.c_str(), &end, 10);
   if (*end)
     return false;
+  run->selection = lines[4] == "selection";
   run->outputs.clear();
-  for (size_t i = 4; i + 1 < lines.size(); ++i) {
+  for (size_t i = run->selection ? 5 : 4; i + 1 < lines.size(); ++i) {
     std::string value;
     if (!Field(lines[i], "output", &value))
       return false;

@@ -30,7 +30,13 @@ struct RecordedRun {
   std::string folder;  // the item's folder, ending with a separator
   std::string name;    // the item
   int64_t started;     // seconds since the epoch
-  std::vector<RunOutput> outputs;
+  std::vector<RunOutput> outputs{};
+  // A run that made one archive of several items of the folder: `name` is
+  // the archive's, not an item's, and the items stay whatever becomes of
+  // the run (tar reads them; xz removes only Name.tar). Recorded as a line
+  // "selection" before the outputs, which an older arkiva cannot read and
+  // so leaves alone.
+  bool selection = false;
 };
 
 // The names a run on the item `name` writes beside it, the archive last: a

@@ -766,6 +766,49 @@ TEST_F(ArchiveRun, HostileNamesArchiveOnlyTheItem) {
   EXPECT_TRUE(PathExists(dir / "-.xz"));
 }
 
+// "Create one tar.xz": one archive in the folder that holds the items, named
+// after it, each item at its top with all it holds, in the order handed over,
+// any name; an item inside another stored once with it. The user's
+// Fotos.tar.xz and an earlier run's Fotos 2.tar stay as they are: the next
+// free name is made. Items of two folders are refused, and nothing is made.
+TEST_F(ArchiveRun, OneArchiveOfASelection) {
+  std::string fotos = dir / "Fotos";
+  MakeDir(fotos);
+  MakeDir(fotos + kSep + "Trip");
+  WriteText(fotos + kSep + "Trip" + kSep + "t.txt", "trip");
+  std::vector<std::string> names = {"b.jpg", "-a.jpg", "@c", "\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe.jpg",
+                                    "-C"};
+#ifndef _WIN32
+  names.push_back("line\nbreak");
+#endif
+  std::vector<std::string> items = {"--one", fotos + kSep + "Trip"};
+  std::vector<std::string> members = {"Trip/", "Trip/t.txt"};
+  for (const std::string& name : names) {
+    WriteText(fotos + kSep + name, "file " + name);
+    items.push_back(fotos + kSep + name);
+    members.push_back(name == "line\nbreak"              ? "line\\nbreak"
+                      : name[0] == '-' || name[0] == '@' ? "./" + name
+                                                         : name);
+  }
+  items.push_back(fotos + kSep + "Trip" + kSep + "t.txt");
+  WriteText(fotos + kSep + "Fotos.tar.xz", "the user's");
+  WriteText(fotos + kSep + "Fotos 2.tar", "an earlier run's");
+  ASSERT_EQ(0, Arkiva(items, kReal)) << message;
+  EXPECT_EQ("the user's", ReadText(fotos + kSep + "Fotos.tar.xz"));
+  EXPECT_EQ("an earlier run's", ReadText(fotos + kSep + "Fotos 2.tar"));
+  EXPECT_EQ(members, Members(fotos + kSep + "Fotos 3.tar.xz", false));
+  EXPECT_FALSE(PathExists(fotos + kSep + "Fotos 3.tar"));
+  for (const std::string& name : names)
+    EXPECT_EQ("file " + name, ReadText(fotos + kSep + name));
+
+  MakeDir(dir / "Other");
+  WriteText(dir / "Other" + kSep + "x", "x");
+  EXPECT_EQ(1, Arkiva({"--one", fotos + kSep + "b.jpg", dir / "Other" + kSep + "x"}, kReal));
+  EXPECT_NE(std::string::npos, message.find("more than one folder")) << message;
+  EXPECT_FALSE(PathExists(fotos + kSep + "Fotos 4.tar.xz"));
+  EXPECT_FALSE(PathExists(dir / "Other" + kSep + "Other.tar.xz"));
+}
+
 TEST_F(ArchiveRun, ReturnsOnlyAfterXzHasFinished) {
   MakeDir(dir / "big");
   std::string noise = Noise(6 << 20, 12345);

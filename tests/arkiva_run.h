@@ -223,11 +223,13 @@ class ArchiveRun : public ::testing::Test {
   }
 
   // Sorted member names of an archive, listed by the real tar.
-  std::vector<std::string> Members(const std::string& archive) {
+  // The archive's members as GNU tar lists them (a line break as "\\n"),
+  // sorted, or in their order.
+  std::vector<std::string> Members(const std::string& archive, bool sorted = true) {
     std::string out;
-    EXPECT_EQ(
-        0,
-        RunShell("m=$(tar -tJf '" + UnixPath(archive) + "') && printf '%s\\n' \"$m\" | sort", &out))
+    EXPECT_EQ(0, RunShell("m=$(tar -tJf '" + UnixPath(archive) + "') && printf '%s\\n' \"$m\"" +
+                              (sorted ? " | sort" : ""),
+                          &out))
         << out;
     return Lines(out);
   }

@@ -56,14 +56,22 @@ TEST(JudgeTar, EntriesLeftOutAreWarningsAnythingElseFails) {
       {ProgramRun::kUnknown, 0, "", kFail, 0},
   };
   for (const auto& row : rows) {
-    TarResult judged = JudgeTar({row.outcome, row.code, "", row.said}, "Docs");
+    TarResult judged = JudgeTar({row.outcome, row.code, "", row.said}, {"Docs"});
     EXPECT_EQ(row.judged, judged.outcome) << row.said;
     EXPECT_EQ(row.warnings, judged.warnings.size()) << row.said;
   }
   TarResult bsdtar = JudgeTar(
-      {ProgramRun::kExited, 1, "", "tar: Couldn't open ./-x/a: Permission denied\n"}, "./-x");
+      {ProgramRun::kExited, 1, "", "tar: Couldn't open ./-x/a: Permission denied\n"}, {"./-x"});
   ASSERT_EQ(TarResult::kWithWarnings, bsdtar.outcome);
   EXPECT_EQ("Couldn't open ./-x/a: Permission denied", bsdtar.warnings[0]);
+  // One archive of a selection: a line about any of its items is about an
+  // entry; one about a name beside them is not.
+  std::string locked = "tar: b.jpg: Cannot open: Permission denied\ntar: Docs/x: Cannot open\n";
+  EXPECT_EQ(2u, JudgeTar({ProgramRun::kExited, 2, "", locked}, {"Docs", "b.jpg"}).warnings.size());
+  EXPECT_EQ(TarResult::kFailed,
+            JudgeTar({ProgramRun::kExited, 2, "", "tar: c.jpg: Cannot open: Permission denied\n"},
+                     {"Docs", "b.jpg"})
+                .outcome);
 }
 
 // Only a finished archive is kept from a tar that went on past what it

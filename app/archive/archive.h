@@ -1,6 +1,7 @@
 #ifndef ARKIVA_APP_ARCHIVE_ARCHIVE_H_
 #define ARKIVA_APP_ARCHIVE_ARCHIVE_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,13 @@
 // The arguments that archive the item `name` (a bare name, no folder); on
 // Windows their ArgumentLine is the exact line each program gets.
 struct ArchiveLines {
-  CommandArguments tar;  // folder flow: cf - "Name", into the claimed Name.tar
-  CommandArguments xz;   // folder flow: -zv "Name.tar"; file flow: -zv "Name"
+  CommandArguments tar{};  // folder flow: cf - "Name", into the claimed Name.tar
+  CommandArguments xz{};   // folder flow: -zv "Name.tar"; file flow: -zv "Name"
+  // What tar stores, as tar gets each name: the item, or a selection's items.
+  std::vector<std::string> tar_items{};
+  // A selection: its names, each ended by a NUL, which tar reads on its
+  // standard input (-T -) where a command line could not hold them all.
+  std::string tar_input{};
 };
 
 // tar and xz read an operand that begins with '-' as an option, and Windows'
@@ -30,6 +36,12 @@ std::string OperandName(const std::string& name, bool posix_names);
 // and an archive of many small files stays as small as before. bsdtar, the
 // Windows tar, writes that format on its own.
 ArchiveLines BuildArchiveLines(const std::string& name, bool folder, bool posix_names);
+
+// The arguments that archive the items `names` of one folder into one
+// Name.tar.xz (`stem` is Name), each item at the archive's top with all it
+// holds, in their order.
+ArchiveLines BuildSelectionLines(const std::string& stem, const std::vector<std::string>& names,
+                                 bool posix_names);
 
 // How a run ended and, when it failed, why, in words for the user.
 struct ArchiveStatus {
@@ -63,6 +75,42 @@ ArchiveStatus ArchiveItem(const std::string& argument, const ItemProgress& where
 // argument when it names a root.
 std::string ItemName(const std::string& argument);
 
+// A selection to make one archive of: the items of one folder.
+struct Selection {
+  enum Kind {
+    kNothing,     // no item
+    kOneItem,     // one: archived as "Create tar.xz" archives it
+    kItems,       // two or more in `folder`
+    kTwoFolders,  // items of more than one folder (a search, Recent): refused
+  } kind = kNothing;
+  std::string folder{};                  // with its separator; "" for the current one
+  std::vector<std::string> arguments{};  // each item once, as it was given, in its order
+  std::vector<std::string> names{};      // their bare names
+};
+
+// Plans the one archive of `items`: an item given twice counts once, and
+// one inside another item of the selection is stored with that item.
+// `posix_names` as SplitItemPath takes it.
+Selection PlanSelection(const std::vector<std::string>& items, bool posix_names);
+
+// The name of the one archive of the items of `folder` (absolute, with its
+// separator): the folder's own name ("/home/u/Fotos/" makes "Fotos"), or
+// "Archive" for a root, which has none; then the first of "Fotos",
+// "Fotos 2", "Fotos 3" ... that `taken` does not refuse.
+std::string OneArchiveStem(const std::string& folder,
+                           const std::function<bool(const std::string& stem)>& taken);
+
+// Archives the items `folder` + `names` into one Name.tar.xz in that
+// folder, named by OneArchiveStem: an existing Name.tar.xz or Name.tar (the
+// user's, or an earlier run's) is never touched; the name after it is used.
+// `where` is the run's progress, its tally that of every item.
+ArchiveStatus ArchiveSelection(const Selection& selection, const ItemProgress& where);
+
+// The one archive of `items`, as "Create one tar.xz" makes it: one item
+// archived as ArchiveItems would; items of more than one folder refused, and
+// nothing made. Returns the exit code, as ArchiveItems does.
+int ArchiveOne(const std::vector<std::string>& items);
+
 // Archives `items` one after another in their order, and tells the user once,
 // at the end, of each that failed (ReportFailure) and of each archive made
 // with a warning (ReportWarning). One progress display follows the whole run,
@@ -81,7 +129,8 @@ int ArchiveItems(const std::vector<std::string>& items);
 std::string ClearWhatDeadRunsLeft();
 
 // Archive mode: archives every item the program arguments name (Explorer's
-// command passes one, Linux file managers the whole selection).
-int CreateArchive();
+// command passes one, Linux file managers the whole selection); after
+// "--one", all of them into one archive (ArchiveOne).
+int CreateArchive(bool one);
 
 #endif  // ARKIVA_APP_ARCHIVE_ARCHIVE_H_

@@ -31,12 +31,45 @@ std::string RefusedBecause(const ItemLock& lock) {
 
 // The record of a run on the item, made before it writes anything: the
 // names it will write, the last one the archive.
-RecordedRun RunToRecord(const ItemPath& item, const std::vector<std::string>& outputs) {
-  RecordedRun run = {
-      AbsoluteFolder(item.folder), item.name, static_cast<int64_t>(time(nullptr)), {}};
+RecordedRun RunToRecord(const ItemRun& item, const std::vector<std::string>& outputs) {
+  RecordedRun run = {.folder = AbsoluteFolder(item.folder),
+                     .name = item.name,
+                     .started = static_cast<int64_t>(time(nullptr)),
+                     .selection = item.selection};
   for (size_t i = 0; i < outputs.size(); ++i)
     run.outputs.push_back({outputs[i], i + 1 == outputs.size(), {}});
   return run;
+}
+
+// A run from the moment it holds its item's lock: the locks of every name
+// it writes, the archive's path checked, the record, then tar and xz (a
+// folder, a selection: `tar_step`) or xz (a file). `run` has no record yet;
+// `tally` is the folder's walk, when it was walked already.
+ArchiveStatus HoldOutputsAndRun(ItemRun run, bool tar_step, const FolderTally* tally) {
+  // So is every name the run writes: a folder "a" writes "a.tar", which
+  // another run may have as its item (and both would write "a.tar.xz").
+  std::vector<std::string> outputs = RunOutputNames(run.name, tar_step);
+  std::vector<std::unique_ptr<ItemLock>> output_locks;
+  for (const std::string& output : outputs) {
+    output_locks.emplace_back(new ItemLock(run.folder, output));
+    std::string busy = RefusedBecause(*output_locks.back());
+    if (!busy.empty())
+      return Failed(busy);
+  }
+
+  const std::string& archive_name = outputs.back();
+  std::string too_long = CheckPathLength(run.folder + archive_name);
+  if (!too_long.empty())
+    return Failed(
+        Translated("the path of \"%s\" beside it would be %s.", {archive_name, too_long}));
+  // Held until the run has finished or cleaned up, and gone before the
+  // locks are: a record whose item's lock can be taken is a dead run's.
+  RunRecord record(RunToRecord(run, outputs));
+  run.record = &record;
+  SetBusyReason(Translated("Creating \"%s\"", {archive_name}));
+  if (!tar_step)
+    return RunXz(run, {.input_name = run.name, .output_name = archive_name});
+  return ArchiveFolder(run, tally ? *tally : TallyFolder(run.folder + run.name));
 }
 
 }  // namespace
@@ -47,14 +80,40 @@ std::string OperandName(const std::string& name, bool posix_names) {
   return option_like || remote_like ? "./" + name : name;
 }
 
+namespace {
+
+// GNU tar writes the POSIX format, as BuildArchiveLines says.
+std::string TarOptions(bool posix_names) {
+  return posix_names ? "cf - --format=posix --pax-option=delete=atime,delete=ctime,delete=mtime"
+                     : "cf -";
+}
+
+}  // namespace
+
 ArchiveLines BuildArchiveLines(const std::string& name, bool folder, bool posix_names) {
   std::string operand = OperandName(name, posix_names);
   if (!folder)
-    return {{}, {"-zv", {operand}}};
-  const char* tar = posix_names
-                        ? "cf - --format=posix --pax-option=delete=atime,delete=ctime,delete=mtime"
-                        : "cf -";
-  return {{tar, {operand}}, {"-zv", {operand + ".tar"}}};
+    return {.xz = {"-zv", {operand}}};
+  return {.tar = {TarOptions(posix_names), {operand}},
+          .xz = {"-zv", {operand + ".tar"}},
+          .tar_items = {operand}};
+}
+
+ArchiveLines BuildSelectionLines(const std::string& stem, const std::vector<std::string>& names,
+                                 bool posix_names) {
+  // Read verbatim, a name per NUL: GNU tar would otherwise take a listed
+  // name that begins with '-' for an option, and bsdtar takes a line "-C"
+  // for one (OperandName writes both as "./name").
+  ArchiveLines lines = {
+      .tar = {TarOptions(posix_names) +
+                  (posix_names ? " --null --verbatim-files-from -T -" : " --null -T -"),
+              {}},
+      .xz = {"-zv", {OperandName(stem, posix_names) + ".tar"}}};
+  for (const std::string& name : names) {
+    lines.tar_items.push_back(OperandName(name, posix_names));
+    lines.tar_input += lines.tar_items.back() + '\0';
+  }
+  return lines;
 }
 
 std::string ItemName(const std::string& argument) {
@@ -91,34 +150,33 @@ ArchiveStatus ArchiveItem(const std::string& argument, const ItemProgress& where
   if (!folder && size <= 0)
     return {.outcome = ArchiveStatus::kNothingToDo};
 
-  // So is every name the run writes: a folder "a" writes "a.tar", which
-  // another run may have as its item (and both would write "a.tar.xz").
-  std::vector<std::string> outputs = RunOutputNames(item.name, folder);
-  std::vector<std::unique_ptr<ItemLock>> output_locks;
-  for (const std::string& output : outputs) {
-    output_locks.emplace_back(new ItemLock(item.folder, output));
-    busy = RefusedBecause(*output_locks.back());
-    if (!busy.empty())
-      return Failed(busy);
-  }
+  return HoldOutputsAndRun({.folder = item.folder,
+                            .name = item.name,
+                            .lines = BuildArchiveLines(item.name, folder, kPosixNames),
+                            .where = where,
+                            .record = nullptr},
+                           folder, where.tally);
+}
 
-  const std::string& archive_name = outputs.back();
-  too_long = CheckPathLength(item.folder + archive_name);
-  if (!too_long.empty())
-    return Failed(
-        Translated("the path of \"%s\" beside it would be %s.", {archive_name, too_long}));
-  // Held until the run has finished or cleaned up, and gone before the
-  // locks are: a record whose item's lock can be taken is a dead run's.
-  RunRecord record(RunToRecord(item, outputs));
-  SetBusyReason(Translated("Creating \"%s\"", {archive_name}));
-  ItemRun run = {.folder = item.folder,
-                 .name = item.name,
-                 .lines = BuildArchiveLines(item.name, folder, kPosixNames),
-                 .where = where,
-                 .record = &record};
-  if (!folder)
-    return RunXz(run, {.input_name = item.name, .output_name = archive_name});
-  return ArchiveFolder(run, where.tally ? *where.tally : TallyFolder(item.folder + item.name));
+ArchiveStatus ArchiveSelection(const Selection& selection, const ItemProgress& where) {
+  // The first name whose archive and tar are free, and no other run's.
+  std::unique_ptr<ItemLock> lock;
+  std::string stem = OneArchiveStem(AbsoluteFolder(selection.folder), [&](const std::string& name) {
+    if (Exists(selection.folder + name + ".tar") || Exists(selection.folder + name + ".tar.xz"))
+      return true;
+    lock.reset(new ItemLock(selection.folder, name));
+    return lock->Result() == ItemLock::kBusy;
+  });
+  std::string refused = RefusedBecause(*lock);
+  if (!refused.empty())
+    return Failed(refused);
+  return HoldOutputsAndRun({.folder = selection.folder,
+                            .name = stem,
+                            .lines = BuildSelectionLines(stem, selection.names, kPosixNames),
+                            .where = where,
+                            .record = nullptr,
+                            .selection = true},
+                           true, where.tally);
 }
 
 // The helpers every step shares

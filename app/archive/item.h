@@ -18,6 +18,9 @@ struct ItemRun {
   ArchiveLines lines;  // what tar and xz get
   ItemProgress where;  // its share of the run's progress
   RunRecord* record;   // what the run writes, for a start after it dies
+  // One archive of several items of `folder`: `name` is the archive's
+  // (Name.tar.xz), not an item's.
+  bool selection = false;
 };
 
 ArchiveStatus Archived(const std::string& archive_name, const std::string& warning = "");

@@ -1,6 +1,7 @@
 #include "app/archive/archive.h"
 
 #include <optional>
+#include <unordered_set>
 #include <string>
 #include <vector>
 
@@ -169,9 +170,108 @@ int ArchiveItems(const std::vector<std::string>& items) {
   return TellReport(report, progress, cleared);
 }
 
-int CreateArchive() {
+Selection PlanSelection(const std::vector<std::string>& items, bool posix_names) {
+  auto separates = [posix_names](char c) { return posix_names ? c == '/' : IsPathSeparator(c); };
+  // Each path as it is compared: without the separators it ends with.
+  std::vector<std::string> paths;
+  std::unordered_set<std::string> given;
+  for (const std::string& item : items) {
+    std::string path = item;
+    while (path.size() > 1 && separates(path.back()))
+      path.pop_back();
+    paths.push_back(path);
+    if (!item.empty())
+      given.insert(path);
+  }
+  Selection selection;
+  std::unordered_set<std::string> kept;
+  for (size_t i = 0; i < items.size(); ++i) {
+    const std::string& path = paths[i];
+    if (items[i].empty() || !kept.insert(path).second)
+      continue;
+    // Inside another item of the selection: stored with it (a folder's
+    // ancestors, one a separator, are few; a pairwise look at 100,000 items
+    // would not be).
+    bool inside = false;
+    // (A root keeps its separator: "/", "C:\\".)
+    for (size_t at = 0; at + 1 < path.size() && !inside; ++at)
+      inside = separates(path[at]) &&
+               (given.count(path.substr(0, at)) > 0 || given.count(path.substr(0, at + 1)) > 0);
+    if (inside)
+      continue;
+    ItemPath item = SplitItemPath(items[i], posix_names);
+    if (selection.arguments.empty())
+      selection.folder = item.folder;
+    else if (item.folder != selection.folder || item.name.empty() || selection.names[0].empty())
+      selection.kind = Selection::kTwoFolders;
+    selection.arguments.push_back(items[i]);
+    selection.names.push_back(item.name);
+  }
+  if (selection.kind != Selection::kTwoFolders)
+    selection.kind = selection.arguments.empty()       ? Selection::kNothing
+                     : selection.arguments.size() == 1 ? Selection::kOneItem
+                                                       : Selection::kItems;
+  return selection;
+}
+
+std::string OneArchiveStem(const std::string& folder,
+                           const std::function<bool(const std::string& stem)>& taken) {
+  // A root has no name of its own: a plain word, the same in every language,
+  // so that a script finds it.
+  std::string base = SplitItemPath(folder, kPosixNames).name;
+  if (base.empty())
+    base = "Archive";
+  std::string stem = base;
+  for (uint64_t n = 2; taken(stem); ++n)
+    stem = base + " " + std::to_string(n);
+  return stem;
+}
+
+int ArchiveOne(const std::vector<std::string>& items) {
+  Selection selection = PlanSelection(items, kPosixNames);
+  if (selection.kind == Selection::kNothing || selection.kind == Selection::kOneItem)
+    return ArchiveItems(selection.arguments);
+  CatchInterrupt();
+  std::string cleared = ClearWhatDeadRunsLeft();
+  Progress* progress = BeginProgress(Translated(kEntryLabel));
+  RunReport report;
+  std::string folder = AbsoluteFolder(selection.folder);
+  if (selection.kind == Selection::kTwoFolders) {
+    report.failures = Translated(
+        "The selected items are in more than one folder; one archive holds the items of one "
+        "folder. Nothing was made.");
+  } else {
+    // One walk of every item, which the progress follows.
+    FolderTally all;
+    ProgressReport walk = {.program = "tar",
+                           .step = Translated("Reading \"%s\"", {ItemName(folder)})};
+    for (size_t i = 0; i < selection.arguments.size() && !all.stopped; ++i) {
+      int64_t size = QueryFileSize(selection.arguments[i].c_str());
+      FolderTally tally;
+      if (size == kSizeFolder)
+        tally = TallyFolder(selection.arguments[i], [&](const FolderTally& so_far) {
+          walk.done = all.bytes + so_far.bytes;
+          ShowProgress(progress, walk);
+          return !Interrupted() && !ProgressCancelled(progress);
+        });
+      all.bytes += size > 0 ? size : tally.bytes;
+      all.entries += 1 + tally.entries;
+      all.stopped = tally.stopped;
+      if (all.unreadable.empty())
+        all.unreadable = tally.unreadable;
+    }
+    report.cancelled = all.stopped || ProgressCancelled(progress) || Interrupted();
+    if (!report.cancelled)
+      AddToReport(&report, folder,
+                  ArchiveSelection(selection, {.progress = progress, .tally = &all}));
+  }
+  SetBusyReason("");
+  return TellReport(report, progress, cleared);
+}
+
+int CreateArchive(bool one) {
   std::vector<std::string> items;
   for (int i = ProgramArgumentCount(); i > 0; --i)
     items.push_back(ProgramArgument());
-  return ArchiveItems(items);
+  return one ? ArchiveOne(items) : ArchiveItems(items);
 }

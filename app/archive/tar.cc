@@ -41,7 +41,7 @@ bool AboutAnEntry(const std::string& message, const std::string& item) {
 
 }  // namespace
 
-TarResult JudgeTar(const ProgramRun& tar, const std::string& item) {
+TarResult JudgeTar(const ProgramRun& tar, const std::vector<std::string>& items) {
   // GNU tar ends 1 for files that changed while read, 2 for any error;
   // bsdtar 1 for any error. Anything else, or a tar that did not end by
   // itself, left no archive worth keeping.
@@ -64,7 +64,10 @@ TarResult JudgeTar(const ProgramRun& tar, const std::string& item) {
       is_closing = is_closing || message == c;
     if (is_closing)
       continue;
-    if (!AboutAnEntry(message, item))
+    bool about_one = false;
+    for (const std::string& item : items)
+      about_one = about_one || AboutAnEntry(message, item);
+    if (!about_one)
       return {TarResult::kFailed, {}};
     result.warnings.push_back(message);
   }
@@ -176,12 +179,19 @@ ArchiveStatus TarThenXz(const ItemRun& run, const FolderTally& tally, FileClaim*
             .to = kTarShare,
             .bytes = expected,
             .measure = [&](Subprocess*) { return WrittenFraction(claim->file.Size(), expected); }});
+  // A selection's names, which tar reads on its input.
+  std::string unwritten;
+  HeldFile names =
+      run.lines.tar_input.empty() ? HeldFile() : TemporaryFile(run.lines.tar_input, &unwritten);
+  if (!unwritten.empty())
+    return Failed(Translated("the list of its items could not be written: %s", {unwritten}));
   ProgramRun tar = RunProgram({.program = "tar",
                                .arguments = run.lines.tar,
                                .folder = run.folder,
                                .window = kHiddenWindow,
                                .environment = TarEnvironment(),
-                               .output = claim->file.Handle()},
+                               .output = claim->file.Handle(),
+                               .input = names.Handle()},
                               run.where.progress ? &watch : nullptr);
   int64_t tar_bytes = claim->file.Size();
   std::string tar_end =
@@ -189,7 +199,7 @@ ArchiveStatus TarThenXz(const ItemRun& run, const FolderTally& tally, FileClaim*
   claim->file.Close();  // xz reads it by name, and removes it when done
   // What tar could not read is left out; the rest makes the archive, once
   // tar has finished it: anything else is no archive at all.
-  TarResult judged = JudgeTar(tar, run.lines.tar.operands.back());
+  TarResult judged = JudgeTar(tar, run.lines.tar_items);
   if (tar.outcome == ProgramRun::kStopped)
     return Cancelled();
   if (judged.outcome == TarResult::kFailed ||
@@ -219,7 +229,12 @@ ArchiveStatus ArchiveFolder(const ItemRun& run, const FolderTally& tally) {
     return Failed(tally.unreadable);
   if (Exists(tar_path + ".xz"))
     return Failed(AlreadyThere(tar_name + ".xz"));
-  FileClaim claim = ClaimNewFile(tar_path, run.folder + run.name);
+  // No more open than what it is made from: the item, or the folder that
+  // holds a selection.
+  std::string source = !run.selection       ? run.folder + run.name
+                       : run.folder.empty() ? "."
+                                            : run.folder;
+  FileClaim claim = ClaimNewFile(tar_path, source);
   if (claim.result == FileClaim::kExists)
     return Failed(AlreadyThere(tar_name));
   if (claim.result == FileClaim::kFailed)

@@ -41,7 +41,7 @@ bool IsWholeTarArchive(int64_t size, const std::string& tail);
 
 // Judges a tar run on the operand `item` (as tar got it) from how it ended
 // and all that it said.
-TarResult JudgeTar(const ProgramRun& tar, const std::string& item);
+TarResult JudgeTar(const ProgramRun& tar, const std::vector<std::string>& items);
 
 // The line tar ends with after errors it went on from, in each language it
 // may speak here ("Exiting with failure status due to previous errors").

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +40,33 @@ FileClaim ClaimNewFile(const std::string& path, const std::string& like) {
   if (errno == EEXIST)
     return {.result = FileClaim::kExists};
   return {.result = FileClaim::kFailed, .reason = SystemErrorText(errno)};
+}
+
+HeldFile TemporaryFile(const std::string& text, std::string* reason) {
+  const char* tmpdir = getenv("TMPDIR");
+  std::string folder = tmpdir && *tmpdir == '/' ? tmpdir : "/tmp";
+  int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) {  // a file system without unnamed files
+    std::string name = folder + "/.arkiva-XXXXXX";
+    fd = mkostemp(&name[0], O_CLOEXEC);
+    if (fd >= 0)
+      unlink(name.c_str());
+  }
+  HeldFile file(fd);
+  size_t done = 0;
+  while (fd >= 0 && done < text.size()) {
+    ssize_t wrote = write(fd, text.data() + done, text.size() - done);
+    if (wrote < 0 && errno == EINTR)
+      continue;
+    if (wrote <= 0)
+      break;
+    done += wrote;
+  }
+  if (fd < 0 || done < text.size() || lseek(fd, 0, SEEK_SET) != 0) {
+    *reason = SystemErrorText(errno ? errno : EIO);
+    file.Close();
+  }
+  return file;
 }
 
 bool RemoveClaimedFile(const std::string& path) {

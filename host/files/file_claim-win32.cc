@@ -46,6 +46,29 @@ FileClaim ClaimNewFile(const std::string& path, const std::string&) {
   return {.result = FileClaim::kFailed, .reason = SystemErrorText(error)};
 }
 
+HeldFile TemporaryFile(const std::string& text, std::string* reason) {
+  wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
+  DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  HANDLE file = INVALID_HANDLE_VALUE;
+  if (length > 0 && length <= MAX_PATH && GetTempFileNameW(folder, L"ark", 0, name))
+    file =
+        CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
+                    CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, NULL);
+  if (file == INVALID_HANDLE_VALUE) {
+    *reason = SystemErrorText(GetLastError());
+    return HeldFile();
+  }
+  HeldFile held(reinterpret_cast<intptr_t>(file));
+  DWORD wrote = 0;
+  if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &wrote, NULL) ||
+      wrote != text.size() ||
+      SetFilePointer(file, 0, NULL, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
+    *reason = SystemErrorText(GetLastError());
+    held.Close();
+  }
+  return held;
+}
+
 bool RemoveClaimedFile(const std::string& path) {
   return DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }

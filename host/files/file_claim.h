@@ -67,6 +67,15 @@ FileClaim ClaimNewFile(const std::string& path, const std::string& like = "");
 // Removes a file this run claimed; true when it is gone.
 bool RemoveClaimedFile(const std::string& path);
 
+// A file holding `text` that no name reaches, open for reading from its
+// start: what a child reads as its standard input (the names of a
+// selection, which a command line could not hold). POSIX: made in the
+// temporary folder ($TMPDIR, else /tmp) with no name at all (O_TMPFILE), or
+// unlinked at once; Windows: in the user's temporary folder, deleted when
+// closed. Not open, with the system's words in *reason, when it could not be
+// made.
+HeldFile TemporaryFile(const std::string& text, std::string* reason);
+
 // Makes the file `path` lasting, its bytes and its name, before arkiva tells
 // the user it is there: a power loss a moment later must not take it (a
 // file system that delays allocation, as ext4 and NTFS do, may otherwise

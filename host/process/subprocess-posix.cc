@@ -46,7 +46,7 @@ struct ForkedChild {
   const std::string& folder;                   // "": stays in this one
   bool hidden;          // no terminal: /dev/null for input, a session of its own
   int errors_write;     // its standard error
-  int input_read = -1;  // its standard input (kFedWindow); -1: the inherited one
+  int input_read = -1;  // its standard input; -1: /dev/null when hidden, else the inherited one
   int output = -1;      // its standard output; -1: the inherited one
   int report;           // where a failed start writes its errno; closed on exec
   pid_t parent;         // this process: the child ends with it
@@ -147,7 +147,7 @@ Subprocess::Subprocess(const ChildProgram& child) {
   int errors_write = fds[1];
   // A socket rather than a pipe: writing to a reader that has gone fails
   // with EPIPE instead of raising SIGPIPE (MSG_NOSIGNAL).
-  int input_read = -1;
+  int input_read = hidden ? static_cast<int>(child.input) : -1, fed_read = -1;
   if (window == kFedWindow) {
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
       start_error_ = errno;
@@ -155,7 +155,7 @@ Subprocess::Subprocess(const ChildProgram& child) {
       return;
     }
     input_ = fds[0];
-    input_read = fds[1];
+    input_read = fed_read = fds[1];
     fcntl(input_, F_SETFL, fcntl(input_, F_GETFL) | O_NONBLOCK);
     shutdown(input_, SHUT_RD);
   }
@@ -199,8 +199,8 @@ Subprocess::Subprocess(const ChildProgram& child) {
     close(report[0]);
   }
   close(errors_write);
-  if (input_read >= 0)
-    close(input_read);
+  if (fed_read >= 0)
+    close(fed_read);
   started_ = !failed;
   start_error_ = failed;
 }

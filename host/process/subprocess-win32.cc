@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "host/process/environment.h"
@@ -146,9 +147,9 @@ struct ErrorPipe {
 // A hidden program: its error output through a pipe, and no console window
 // at all. Windows Terminal, Windows 11's default, shows a console that
 // SW_HIDE asks to hide as a minimised window in the taskbar, so SW_HIDE
-// alone would flash one on every run. Its standard output is `output` when
-// there is one.
-ErrorPipe StartHidden(intptr_t output, ChildStart* start) {
+// alone would flash one on every run. Its standard input and output are the
+// child's `input` and `output` where it has them.
+ErrorPipe StartHidden(const ChildProgram& child, ChildStart* start) {
   start->info.wShowWindow = SW_HIDE;
   start->creation |= CREATE_NO_WINDOW;
   SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
@@ -168,19 +169,22 @@ ErrorPipe StartHidden(intptr_t output, ChildStart* start) {
   start->info.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
   start->info.hStdError = errors_write;
   start->inherit = TRUE;
-  if (output == -1)
-    return {read_copy, 0};
-  // The file it writes into, as an inheritable copy that lives only until
-  // the child has its own.
-  HANDLE output_copy;
-  if (!DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(output), GetCurrentProcess(),
-                       &output_copy, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
-    error = GetLastError();
-    CloseHandle(read_copy);
-    return {NULL, error};
+  // The files it reads and writes, as inheritable copies that live only
+  // until the child has its own.
+  for (auto [file, stream] : {std::pair(child.input, &start->info.hStdInput),
+                              std::pair(child.output, &start->info.hStdOutput)}) {
+    if (file == -1)
+      continue;
+    HANDLE copy;
+    if (!DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(file), GetCurrentProcess(),
+                         &copy, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+      error = GetLastError();
+      CloseHandle(read_copy);
+      return {NULL, error};
+    }
+    start->lent.push_back(copy);
+    *stream = copy;
   }
-  start->lent.push_back(output_copy);
-  start->info.hStdOutput = output_copy;
   return {read_copy, 0};
 }
 
@@ -231,7 +235,7 @@ Subprocess::Subprocess(const ChildProgram& child) {
 
   ChildStart start;
   if (child.window == kHiddenWindow) {
-    ErrorPipe pipe = StartHidden(child.output, &start);
+    ErrorPipe pipe = StartHidden(child, &start);
     if (pipe.error) {
       start_error_ = pipe.error;
       return;

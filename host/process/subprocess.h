@@ -72,6 +72,10 @@ struct ChildProgram {
   // Windows HANDLE; tar cf - writes the archive there); -1: where arkiva's
   // goes.
   intptr_t output = -1;
+  // A hidden child's standard input: an open file, read from where it
+  // stands (tar -T - reads the names of a selection there); -1: none
+  // (POSIX: /dev/null), or on Windows arkiva's own.
+  intptr_t input = -1;
 };
 
 // How a child ended.

@@ -16,7 +16,7 @@ namespace {
 
 bool Same(const RecordedRun& a, const RecordedRun& b) {
   if (a.folder != b.folder || a.name != b.name || a.started != b.started ||
-      a.outputs.size() != b.outputs.size())
+      a.selection != b.selection || a.outputs.size() != b.outputs.size())
     return false;
   for (size_t i = 0; i < a.outputs.size(); ++i) {
     const RunOutput &x = a.outputs[i], &y = b.outputs[i];
@@ -61,6 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   made.folder = fuzz.ConsumeRandomLengthString(64);
   made.name = fuzz.ConsumeRandomLengthString(32);
   made.started = fuzz.ConsumeIntegral<int64_t>();
+  made.selection = fuzz.ConsumeBool();
   for (int i = fuzz.ConsumeIntegralInRange(1, 3); i > 0; --i) {
     RunOutput output;
     output.archive = fuzz.ConsumeBool();
