@@ -245,6 +245,27 @@ TEST_F(DeadRun, OnlyWhatTheDeadRunProvablyMadeIsRemoved) {
 #endif
 }
 
+// A dead run of "Create one tar.xz": its Fotos.tar and the part of
+// Fotos.tar.xz go, though no item is named Fotos (the archive is named after
+// the folder), as its items stay whatever becomes of the run.
+TEST_F(DeadRun, ASelectionsLeftoversGoThoughNoItemHasTheirName) {
+  WriteText(dir / "Fotos.tar", "the dead run's tar");
+  WriteText(dir / "Fotos.tar.xz", "its part");
+  RecordedRun run = {.folder = dir.path + kSep, .name = "Fotos", .started = 0, .selection = true};
+  run.outputs = {{"Fotos.tar", false, QueryFileIdentity(dir / "Fotos.tar")},
+                 {"Fotos.tar.xz", true, QueryFileIdentity(dir / "Fotos.tar.xz")}};
+  std::string record = LeaveRecord("Fotos", {}, FormatRecordedRun(run));
+  WriteText(dir / "other", "o");
+  EXPECT_EQ(0, Arkiva(dir / "other", kReal));
+  EXPECT_FALSE(PathExists(dir / "Fotos.tar"));
+  EXPECT_FALSE(PathExists(dir / "Fotos.tar.xz"));
+  EXPECT_FALSE(RecordIsThere(record));
+  EXPECT_NE(std::string::npos,
+            Told().find("An earlier run on \"Fotos\" was stopped before it finished; what it had "
+                        "made (\"Fotos.tar\", \"Fotos.tar.xz\") was removed."))
+      << Told();
+}
+
 // A record whose run still holds its item's lock is a live run's; one that
 // cannot be read tells nothing. Neither is touched.
 TEST_F(DeadRun, ALiveRunsRecordAndAnUnreadableOneAreLeftAlone) {
