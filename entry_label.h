@@ -12,8 +12,13 @@
  * use for such entries ("Compress..."), with "tar.xz" as it is. */
 #define ARKIVA_ENTRY_LABEL ENTRY_TEXT("Create tar.xz")
 
+/* TRANSLATORS: the second menu entry, shown for two or more items: one
+ * archive of the whole selection, with "tar.xz" as it is. */
+#define ARKIVA_ONE_ENTRY_LABEL ENTRY_TEXT("Create one tar.xz")
+
 #ifdef __cplusplus
 inline constexpr char kEntryLabel[] = ARKIVA_ENTRY_LABEL;
+inline constexpr char kOneEntryLabel[] = ARKIVA_ONE_ENTRY_LABEL;
 #endif
 
 #endif /* ARKIVA_ENTRY_LABEL_H_ */

@@ -150,42 +150,53 @@ DesktopSetup SetUpDesktopEntries(const std::string& program) {
     else
       setup.failures.push_back(managers + ": " + path + ": " + why);
   };
-  // The scripts' other names: the first, which GNOME Files and Caja never
-  // showed, and those of a setup in another language.
-  for (const std::string& name : EveryScriptName()) {
-    if (name != ScriptName()) {
-      RemoveOwnEntryFile(data_home + "/nautilus/scripts/" + name);
-      RemoveOwnEntryFile(config_home + "/caja/scripts/" + name);
+  for (const Entry* kind : {&kEachEntry, &kOneEntry}) {
+    // The box names each manager once, by the first entry; a failure of
+    // either is told.
+    bool told = kind == &kEachEntry;
+    // The scripts' other names: the first, which GNOME Files and Caja never
+    // showed, and those of a setup in another language.
+    for (const std::string& name : EveryScriptName(*kind)) {
+      if (name != ScriptName(*kind)) {
+        RemoveOwnEntryFile(data_home + "/nautilus/scripts/" + name);
+        RemoveOwnEntryFile(config_home + "/caja/scripts/" + name);
+      }
     }
-  }
-  // One entry per manager: GNOME Files shows the package's module, and Caja
-  // with caja-actions the file-manager action (listed with PCManFM's), so
-  // their scripts would be second ones; one setup wrote before is taken away.
-  struct {
-    std::string managers;
-    EntryFile file;
-    bool has_system_place;
-    bool shown_otherwise;
-    std::string shown_as;
-  } entries[] = {
-      {Translated("%s (under Scripts)", {"GNOME Files"}), NautilusScript(data_home, program), false,
-       NautilusLoadsModule(ARKIVA_INSTALLED_NAUTILUS_MODULE),
-       Translated("%s (system-wide)", {"GNOME Files"})},
-      {Translated("%s (under Scripts)", {"Caja"}), CajaScript(config_home, program), false,
-       Installed(ARKIVA_CAJA_ACTIONS_MODULE), ""},
-      {"Dolphin", DolphinServiceMenu(data_home, program), true, false, ""},
-      {"Nemo", NemoAction(data_home, program), true, false, ""},
-      {"PCManFM, PCManFM-Qt, caja-actions", FileManagerAction(data_home, program), true, false, ""},
-  };
-  for (const auto& entry : entries) {
-    if (entry.shown_otherwise) {
-      RemoveOwnEntryFile(entry.file.path);
-      if (!entry.shown_as.empty())
-        setup.set_up.push_back(entry.shown_as);
-    } else if (entry.has_system_place && HasSystemEntry(entry.file, data_home, data_dirs)) {
-      setup.set_up.push_back(Translated("%s (system-wide)", {entry.managers}));
-    } else {
-      note(entry.managers, entry.file.path, PlaceEntryFile(entry.file));
+    // One entry per manager: GNOME Files shows the package's module, and
+    // Caja with caja-actions the file-manager action (listed with
+    // PCManFM's), so their scripts would be second ones; one setup wrote
+    // before is taken away.
+    struct {
+      std::string managers;
+      EntryFile file;
+      bool has_system_place;
+      bool shown_otherwise;
+      std::string shown_as;
+    } entries[] = {
+        {Translated("%s (under Scripts)", {"GNOME Files"}),
+         NautilusScript(data_home, program, *kind), false,
+         NautilusLoadsModule(ARKIVA_INSTALLED_NAUTILUS_MODULE),
+         Translated("%s (system-wide)", {"GNOME Files"})},
+        {Translated("%s (under Scripts)", {"Caja"}), CajaScript(config_home, program, *kind), false,
+         Installed(ARKIVA_CAJA_ACTIONS_MODULE), ""},
+        {"Dolphin", DolphinServiceMenu(data_home, program, *kind), true, false, ""},
+        {"Nemo", NemoAction(data_home, program, *kind), true, false, ""},
+        {"PCManFM, PCManFM-Qt, caja-actions", FileManagerAction(data_home, program, *kind), true,
+         false, ""},
+    };
+    for (const auto& entry : entries) {
+      if (entry.shown_otherwise) {
+        RemoveOwnEntryFile(entry.file.path);
+        if (told && !entry.shown_as.empty())
+          setup.set_up.push_back(entry.shown_as);
+      } else if (entry.has_system_place && HasSystemEntry(entry.file, data_home, data_dirs)) {
+        if (told)
+          setup.set_up.push_back(Translated("%s (system-wide)", {entry.managers}));
+      } else {
+        std::string why = PlaceEntryFile(entry.file);
+        if (told || !why.empty())
+          note(entry.managers, entry.file.path, why);
+      }
     }
   }
   std::string thunar_path;

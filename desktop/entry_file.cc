@@ -7,6 +7,14 @@ const char kWrittenByArkiva[] = "Written by arkiva's setup";
 const char kEntryFileStem[] = "arkiva-create-tar-xz";
 const char kEntryDescription[] = ENTRY_TEXT("Pack the selection into .tar.xz archives beside it");
 
+const Entry kEachEntry = {kEntryLabel, kEntryDescription, kEntryFileStem, kScriptName, "--", false};
+const Entry kOneEntry = {kOneEntryLabel,
+                         ENTRY_TEXT("Pack the selection into one .tar.xz archive beside it"),
+                         "arkiva-create-one-tar-xz",
+                         // TRANSLATORS: the second script's file name and label; as the first's,
+                         // it must not end in an ending such as ".xz".
+                         ENTRY_TEXT("Create one tar.xz archive"), "--one --", true};
+
 std::string ShellWord(const std::string& text) {
   const char kSafe[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/._+-,=";
   if (!text.empty() && text.find_first_not_of(kSafe) == std::string::npos)
@@ -14,9 +22,9 @@ std::string ShellWord(const std::string& text) {
   return "'" + EscapedText(text, {{'\'', "'\\''"}}) + "'";
 }
 
-std::string EntryCommand(const std::string& program) {
+std::string EntryCommand(const std::string& program, const Entry& entry) {
   // A '%' of the path would read as a field code.
-  return EscapedText(ShellWord(program), {{'%', "%%"}}) + " -- %F";
+  return EscapedText(ShellWord(program), {{'%', "%%"}}) + " " + entry.arguments + " %F";
 }
 
 std::string KeyFileValue(const std::string& value) {

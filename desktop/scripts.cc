@@ -14,34 +14,38 @@ namespace {
 // arguments are what the script passes on.
 // clang-format off
 // (one line of the file a line here)
-EntryFile Script(const std::string& path, const std::string& program) {
+EntryFile Script(const std::string& path, const std::string& program, const Entry& entry) {
   return {path,
           "#!/bin/sh\n"
-          "# " + std::string(kEntryLabel) + ": " + kEntryDescription + ".\n"
+          "# " + std::string(entry.label) + ": " + entry.description + ".\n"
           "# " + kWrittenByArkiva + "; packaging/linux/remove-menu removes it.\n"
-          "exec " + ShellWord(program) + " -- \"$@\"\n",
+          "exec " + ShellWord(program) + " " + entry.arguments + " \"$@\"\n",
           true};
 }
 // clang-format on
 
 }  // namespace
 
-EntryFile NautilusScript(const std::string& data_home, const std::string& program) {
-  return Script(data_home + "/nautilus/scripts/" + ScriptName(), program);
+EntryFile NautilusScript(const std::string& data_home, const std::string& program,
+                         const Entry& entry) {
+  return Script(data_home + "/nautilus/scripts/" + ScriptName(entry), program, entry);
 }
 
-EntryFile CajaScript(const std::string& config_home, const std::string& program) {
-  return Script(config_home + "/caja/scripts/" + ScriptName(), program);
+EntryFile CajaScript(const std::string& config_home, const std::string& program,
+                     const Entry& entry) {
+  return Script(config_home + "/caja/scripts/" + ScriptName(entry), program, entry);
 }
 
-std::string ScriptName() {
-  return Translated(kScriptName);
+std::string ScriptName(const Entry& entry) {
+  return Translated(entry.script_name);
 }
 
-std::vector<std::string> EveryScriptName() {
-  // The label alone was the scripts' first name.
-  std::vector<std::string> names = {kScriptName, kEntryLabel};
-  for (const LanguageText& text : EveryTranslation(kScriptName))
+std::vector<std::string> EveryScriptName(const Entry& entry) {
+  // The label alone was the first entry's scripts' first name.
+  std::vector<std::string> names = {entry.script_name};
+  if (!entry.many)
+    names.push_back(entry.label);
+  for (const LanguageText& text : EveryTranslation(entry.script_name))
     names.push_back(text.text);
   return names;
 }

@@ -10,7 +10,10 @@
 
 namespace {
 
-const char kUniqueIdLine[] = "<unique-id>arkiva-create-tar-xz</unique-id>";
+// The line that marks an action as arkiva's: its unique id.
+std::string UniqueIdLine(const Entry& entry) {
+  return std::string("<unique-id>") + entry.file_stem + "</unique-id>";
+}
 const char kEmptyActions[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n";
 
 // `element` in every language the catalogues have for `english`, as
@@ -26,20 +29,21 @@ std::string TranslatedElements(const char* element, const char* english) {
 // Thunar's own layout: one element a line, so that arkiva's action is a
 // block of lines that remove-menu can take out again with the same rule.
 // Its unique id marks it as arkiva's; Thunar shows the description in its
-// status bar, so that is for users.
+// status bar, so that is for users. A range of "2-" and a number: two or
+// more items (Thunar reads both bounds as numbers).
 // clang-format off
 // (one line of the file a line here)
-std::string ActionBlock(const std::string& program) {
+std::string ActionBlock(const std::string& program, const Entry& entry) {
   return "<action>\n"
          "\t<icon>package-x-generic</icon>\n"
-         "\t<name>" + std::string(kEntryLabel) + "</name>\n" +
-         TranslatedElements("name", kEntryLabel) +
+         "\t<name>" + std::string(entry.label) + "</name>\n" +
+         TranslatedElements("name", entry.label) +
          "\t<submenu></submenu>\n"
-         "\t" + kUniqueIdLine + "\n"
-         "\t<command>" + MarkupText(EntryCommand(program)) + "</command>\n"
-         "\t<description>" + kEntryDescription + "</description>\n" +
-         TranslatedElements("description", kEntryDescription) +
-         "\t<range></range>\n"
+         "\t" + UniqueIdLine(entry) + "\n"
+         "\t<command>" + MarkupText(EntryCommand(program, entry)) + "</command>\n"
+         "\t<description>" + entry.description + "</description>\n" +
+         TranslatedElements("description", entry.description) +
+         "\t<range>" + (entry.many ? "2-2147483647" : "") + "</range>\n"
          "\t<patterns>*</patterns>\n"
          "\t<directories/>\n"
          "\t<audio-files/>\n"
@@ -91,7 +95,8 @@ std::string RemoveThunarAction(const std::string& actions) {
       size_t end = i + 1;
       bool ours = false;
       for (; end < lines.size() && Trimmed(lines[end]) != "</action>"; ++end) {
-        if (Trimmed(lines[end]) == kUniqueIdLine)
+        if (Trimmed(lines[end]) == UniqueIdLine(kEachEntry) ||
+            Trimmed(lines[end]) == UniqueIdLine(kOneEntry))
           ours = true;
       }
       if (ours && end < lines.size()) {
@@ -123,7 +128,8 @@ bool AddThunarAction(const std::string& actions, const std::string& program, std
   line_start = line_start == std::string::npos ? 0 : line_start + 1;
   bool own_line = Trimmed(base.substr(line_start, close - line_start)).empty();
   size_t at = own_line ? line_start : close;
-  *merged = base.substr(0, at) + (own_line ? "" : "\n") + ActionBlock(program) + base.substr(at);
+  *merged = base.substr(0, at) + (own_line ? "" : "\n") + ActionBlock(program, kEachEntry) +
+            ActionBlock(program, kOneEntry) + base.substr(at);
   if (!IsActionList(*merged)) {
     *why = "arkiva's action could not be added to it; it was left as it is.";
     return false;

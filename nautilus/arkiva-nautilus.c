@@ -1,6 +1,7 @@
 /* GNOME Files (Nautilus 43 and later) loads this module from its extensions
  * folder. It puts "Create tar.xz" at the top level of the menu of any
- * selection of local files and folders; choosing it starts arkiva on the
+ * selection of local files and folders, and "Create one tar.xz" below it
+ * for two or more; choosing either starts arkiva on the
  * selected paths, detached, so that the file manager never waits. It keeps
  * no state between calls: the paths travel with each menu item. */
 #include <gio/gio.h>
@@ -61,13 +62,15 @@ static void Started(GObject* source, GAsyncResult* result, gpointer user_data) {
  * that, and the user would see nothing). Written as the main loop runs, so
  * that GNOME Files never waits for arkiva. */
 static void StartArkiva(NautilusMenuItem* item, gpointer user_data) {
-  (void)user_data;
+  gboolean one = GPOINTER_TO_INT(user_data);
   const char* const* paths = g_object_get_data(G_OBJECT(item), "arkiva-paths");
   GByteArray* input = g_byte_array_new();
   for (const char* const* path = paths; *path; ++path)
     g_byte_array_append(input, (const guint8*)*path, strlen(*path) + 1);
   GBytes* bytes = g_byte_array_free_to_bytes(input);
-  const char* argv[] = {ARKIVA_PROGRAM, "--items-on-input", NULL};
+  const char* each[] = {ARKIVA_PROGRAM, "--items-on-input", NULL};
+  const char* all[] = {ARKIVA_PROGRAM, "--one", "--items-on-input", NULL};
+  const char* const* argv = one ? all : each;
   GError* error = NULL;
   GSubprocess* arkiva = g_subprocess_newv(argv, G_SUBPROCESS_FLAGS_STDIN_PIPE, &error);
   if (arkiva)
@@ -79,18 +82,29 @@ static void StartArkiva(NautilusMenuItem* item, gpointer user_data) {
   g_bytes_unref(bytes);
 }
 
+/* One menu item; `one`: "Create one tar.xz", arkiva --one. */
+static NautilusMenuItem* MenuItem(const char* name, const char* label, const char* tip, GStrv paths,
+                                  gboolean one) {
+  NautilusMenuItem* item = nautilus_menu_item_new(name, dgettext("arkiva", label),
+                                                  dgettext("arkiva", tip), "package-x-generic");
+  g_object_set_data_full(G_OBJECT(item), "arkiva-paths", paths, (GDestroyNotify)g_strfreev);
+  g_signal_connect(item, "activate", G_CALLBACK(StartArkiva), GINT_TO_POINTER(one));
+  return item;
+}
+
 static GList* GetFileItems(NautilusMenuProvider* provider, GList* files) {
   (void)provider;
   GStrv paths = LocalPaths(files);
   if (!paths)
     return NULL;
-  NautilusMenuItem* item = nautilus_menu_item_new(
-      "ArkivaMenu::CreateTarXz", dgettext("arkiva", ARKIVA_ENTRY_LABEL),
-      dgettext("arkiva", "Pack the selection into .tar.xz archives beside it"),
-      "package-x-generic");
-  g_object_set_data_full(G_OBJECT(item), "arkiva-paths", paths, (GDestroyNotify)g_strfreev);
-  g_signal_connect(item, "activate", G_CALLBACK(StartArkiva), NULL);
-  return g_list_append(NULL, item);
+  GList* items = g_list_append(
+      NULL, MenuItem("ArkivaMenu::CreateTarXz", ARKIVA_ENTRY_LABEL,
+                     "Pack the selection into .tar.xz archives beside it", paths, FALSE));
+  if (g_strv_length(paths) >= 2)
+    items = g_list_append(items, MenuItem("ArkivaMenu::CreateOneTarXz", ARKIVA_ONE_ENTRY_LABEL,
+                                          "Pack the selection into one .tar.xz archive beside it",
+                                          g_strdupv(paths), TRUE));
+  return items;
 }
 
 static void MenuProviderInit(gpointer g_iface, gpointer data) {

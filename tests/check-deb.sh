@@ -22,6 +22,9 @@ dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/contents"
 expected=(/usr/bin/arkiva /usr/share/kio/servicemenus/arkiva-create-tar-xz.desktop
           /usr/share/nemo/actions/arkiva-create-tar-xz.nemo_action
           /usr/share/file-manager/actions/arkiva-create-tar-xz.desktop
+          /usr/share/kio/servicemenus/arkiva-create-one-tar-xz.desktop
+          /usr/share/nemo/actions/arkiva-create-one-tar-xz.nemo_action
+          /usr/share/file-manager/actions/arkiva-create-one-tar-xz.desktop
           /usr/share/applications/arkiva-progress.desktop
           /usr/share/doc/arkiva/copyright /usr/share/doc/arkiva/changelog.Debian.gz)
 if extensions=$(pkg-config --variable=extensiondir libnautilus-extension-4 2>/dev/null); then

@@ -16,12 +16,15 @@ expected="/usr/bin/arkiva
 /usr/share/applications/arkiva-progress.desktop
 /usr/share/arkiva
 /usr/share/arkiva/registry.reg
+/usr/share/file-manager/actions/arkiva-create-one-tar-xz.desktop
 /usr/share/file-manager/actions/arkiva-create-tar-xz.desktop
+/usr/share/kio/servicemenus/arkiva-create-one-tar-xz.desktop
 /usr/share/kio/servicemenus/arkiva-create-tar-xz.desktop
 /usr/share/licenses/arkiva
 /usr/share/licenses/arkiva/LICENSE
 $(for l in $(cat "$(dirname "$0")/../catalogues/LINGUAS"); do echo "/usr/share/locale/$l/LC_MESSAGES/arkiva.mo"; done)
 /usr/share/man/man1/arkiva.1.gz
+/usr/share/nemo/actions/arkiva-create-one-tar-xz.nemo_action
 /usr/share/nemo/actions/arkiva-create-tar-xz.nemo_action"
 [ "$files" = "$(sort <<<"$expected")" ] || fail "the RPM's files: $(diff <(sort <<<"$expected") - <<<"$files")"
 [ -z "$(rpm -qp --configfiles "$rpm")" ] || fail "configuration files: $(rpm -qp --configfiles "$rpm")"

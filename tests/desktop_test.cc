@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "catalogues/translation.h"
 #include "desktop/desktop_setup.h"
 #include "desktop/entry_file.h"
@@ -253,6 +255,49 @@ TEST_F(DesktopEntries, EachEntryArchivesTheSelectionAsItsManagerRunsIt) {
   std::vector<std::string> command = ThunarField("Create tar.xz", "command");
   ASSERT_EQ(1u, command.size());
   ExpectCommandArchives("thunar", command[0]);
+}
+
+// "Create one tar.xz" in each manager, as it reads its entry: shown for two
+// or more items only, by its own key, and its command makes one archive of
+// the selection in its folder, named after it. The scripts cannot ask for
+// two items: theirs makes one archive too.
+TEST_F(DesktopEntries, TheSecondEntryMakesOneArchiveOfTwoOrMoreItems) {
+  ASSERT_EQ(0, AsUser({program})) << said;
+  std::string dolphin = data + "/kio/servicemenus/arkiva-create-one-tar-xz.desktop";
+  std::string nemo = data + "/nemo/actions/arkiva-create-one-tar-xz.nemo_action";
+  std::string libfm = data + "/file-manager/actions/arkiva-create-one-tar-xz.desktop";
+  std::vector<std::string> thunar = ThunarField("Create one tar.xz", "command");
+  std::string script = ReadText(data + "/nautilus/scripts/Create one tar.xz archive");
+  const struct {
+    std::string manager, label, for_many, command;
+  } rows[] = {
+      {"dolphin", KdeString(dolphin, "Desktop Action createOneTarXz", "Name"),
+       KdeString(dolphin, "Desktop Entry", "X-KDE-MinNumberOfUrls"),
+       KdeString(dolphin, "Desktop Action createOneTarXz", "Exec")},
+      {"nemo", KeyFileString(nemo, "Nemo Action", "Name"),
+       KeyFileString(nemo, "Nemo Action", "Selection"), KeyFileString(nemo, "Nemo Action", "Exec")},
+      {"libfm", KeyFileString(libfm, "Desktop Entry", "Name"),
+       KeyFileString(libfm, "X-Action-Profile all", "SelectionCount"),
+       KeyFileString(libfm, "X-Action-Profile all", "Exec")},
+      {"thunar", "Create one tar.xz", ThunarField("Create one tar.xz", "range").at(0),
+       thunar.empty() ? "" : thunar[0]},
+  };
+  const std::map<std::string, std::string> for_many = {
+      {"dolphin", "2"}, {"nemo", "m"}, {"libfm", ">1"}, {"thunar", "2-2147483647"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.manager);
+    EXPECT_EQ("Create one tar.xz", row.label);
+    EXPECT_EQ(for_many.at(row.manager), row.for_many);
+    std::vector<std::string> selection = Selection(row.manager);
+    EXPECT_EQ(0, RunCommand(row.command, selection)) << said;
+    std::string members;
+    EXPECT_EQ(0, RunArgv({"tar", "-tJf", dir / row.manager + "/" + row.manager + ".tar.xz"}, "",
+                         &members));
+    // (A name that begins with '-' is listed as "./name", as tar's operands are.)
+    EXPECT_EQ(std::string(kFolder) + "/\n" + kFolder + "/" + kFile + "\n./" + kFile + "\n",
+              members);
+  }
+  EXPECT_NE(std::string::npos, script.find(" --one -- \"$@\"\n")) << script;
 }
 
 // Each entry carries the label in every language, each in its manager's own

@@ -142,10 +142,14 @@ TEST_F(NautilusModule, LocalSelectionGetsTheTopLevelItemWhichArchivesIt) {
   WriteText(file, "a file");
 
   GList* items = Items({g_file_new_for_path(folder.c_str()), g_file_new_for_path(file.c_str())});
-  ASSERT_EQ(1u, g_list_length(items));
+  ASSERT_EQ(2u, g_list_length(items));  // and "Create one tar.xz", for two or more
   EXPECT_EQ("Create tar.xz", Label(items));
+  EXPECT_EQ("Create one tar.xz", Label(items->next));
   nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(items->data));
   g_list_free_full(items, g_object_unref);
+  GList* one_item = Items({g_file_new_for_path(folder.c_str())});
+  EXPECT_EQ(1u, g_list_length(one_item));
+  g_list_free_full(one_item, g_object_unref);
 
   // The start is detached: wait for the archives, as a user would, while
   // the main loop hands arkiva the paths.
@@ -163,6 +167,22 @@ TEST_F(NautilusModule, LocalSelectionGetsTheTopLevelItemWhichArchivesIt) {
                     "", &out))
       << out;
   EXPECT_EQ("insidea file", out);
+
+  // "Create one tar.xz": one archive of both, in their folder, named after it.
+  std::string pair = dir / "pair";
+  MakeDir(pair);
+  WriteText(pair + "/a", "a");
+  WriteText(pair + "/b", "b");
+  GList* both = Items(
+      {g_file_new_for_path((pair + "/a").c_str()), g_file_new_for_path((pair + "/b").c_str())});
+  ASSERT_EQ(2u, g_list_length(both));
+  nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(both->next->data));
+  g_list_free_full(both, g_object_unref);
+  for (int i = 0;
+       i < 600 && !(PathExists(pair + "/pair.tar.xz") && !PathExists(pair + "/pair.tar")); ++i)
+    Iterate(100);
+  EXPECT_EQ(0, RunArgv({"tar", "-tJf", pair + "/pair.tar.xz"}, "", &out)) << out;
+  EXPECT_EQ("a\nb\n", out);
 }
 
 // More paths than a command line holds (about 35,000 of these would do):
@@ -178,7 +198,7 @@ TEST_F(NautilusModule, ASelectionLargerThanACommandLineReachesArkivaWhole) {
   WriteText(last, "the last item");
   locations.push_back(g_file_new_for_path(last.c_str()));
   GList* items = Items(locations);
-  ASSERT_EQ(1u, g_list_length(items));
+  ASSERT_EQ(2u, g_list_length(items));
   nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(items->data));
   g_list_free_full(items, g_object_unref);
   for (int i = 0; i < 600 && PathExists(last); ++i)

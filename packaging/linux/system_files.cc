@@ -1,5 +1,5 @@
 // Writes the files that the Debian package installs for every user under
-// `root`: the Dolphin, Nemo and file-manager-actions entries and the
+// `root`: the Dolphin, Nemo and file-manager-actions entries (both of them) and the
 // progress window's application entry in /usr/share, each like a user's own, and the read-only
 // store that tells arkiva it is installed, so that a new user's first click archives at once.
 #include <stdio.h>
@@ -23,7 +23,9 @@ int main(int argc, char** argv) {
   // System folders need no executable bit: KIO trusts what is installed there.
   for (const EntryFile& entry :
        {DolphinServiceMenu(share, program), NemoAction(share, program),
-        FileManagerAction(share, program), ProgressWindowEntry(share, program)}) {
+        FileManagerAction(share, program), DolphinServiceMenu(share, program, kOneEntry),
+        NemoAction(share, program, kOneEntry), FileManagerAction(share, program, kOneEntry),
+        ProgressWindowEntry(share, program)}) {
     std::string folder = ParentFolder(entry.path);
     std::string why = MakeFolders(folder, 0755) ? WriteWholeFile(entry.path, entry.text, 0644)
                                                 : "its folder could not be made";
