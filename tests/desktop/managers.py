@@ -5,8 +5,11 @@ Each manager runs under its own Xvfb with a fresh HOME and a D-Bus session of
 its own (with the accessibility bus). The check opens the test folder in list
 view, right-clicks the folder and then the file, finds "Create tar.xz" in the
 menu through AT-SPI, chooses it, and checks the archives: xz -t, and the
-contents equal to what was selected. In the Trash it checks that no entry
-shows. It kills only the processes it started, by their ids.
+contents equal to what was selected. Then it selects two files (a click, a
+Ctrl-click) and chooses "Create one tar.xz", which must make one archive of
+both (where a manager can wait for two items, that entry must not be in the
+menu of one). In the Trash it checks that no entry shows. It kills only the
+processes it started, by their ids.
 
   managers.py ARKIVA [--package] [--language LANG] [MANAGER...]
 
@@ -30,17 +33,20 @@ import time
 
 FOLDER = 'My "Photos" $HOME'
 FILE = "notes \u2713.txt"
+# Two files of their own for "Create one tar.xz", chosen on both at once.
+PAIR = ("pair a.txt", "pair b.txt")
 # The session's language (the outer run passes it to the inner one), and
 # what the user sees in it: the label, the scripts' name, the menus holding
 # them.
 LANGUAGE = os.environ.get("ARKIVA_SESSION_LANG", "C.UTF-8")
 WORDS = {
     "C.UTF-8": ("Create tar.xz", "Create tar.xz archive", "Scripts", "Caja-Actions actions",
-                "Rename...", "Restore"),
+                "Rename...", "Restore", "Create one tar.xz", "Create one tar.xz archive"),
     "de_DE.UTF-8": ("tar.xz erstellen", "tar.xz-Archiv erstellen", "Skripte",
-                    "Caja-Actions-Aktionen", "Umbenennen ...", "Wiederherstellen"),
+                    "Caja-Actions-Aktionen", "Umbenennen ...", "Wiederherstellen",
+                    "Ein tar.xz erstellen", "Ein tar.xz-Archiv erstellen"),
 }
-LABEL, SCRIPT, SCRIPTS_MENU, ACTIONS_MENU, RENAME, RESTORE = WORDS[LANGUAGE]
+LABEL, SCRIPT, SCRIPTS_MENU, ACTIONS_MENU, RENAME, RESTORE, ONE_LABEL, ONE_SCRIPT = WORDS[LANGUAGE]
 TRASHED = "trashed.txt"
 
 CAJA_ACTIONS = "/usr/lib/x86_64-linux-gnu/caja/extensions-2.0/libcaja-actions-menu.so"
@@ -91,6 +97,9 @@ def fresh_home(root, name):
         f.write("in the folder\n")
     with open(os.path.join(items, FILE), "w") as f:
         f.write("a file of notes\n" * 100)
+    for name in PAIR:
+        with open(os.path.join(items, name), "w") as f:
+            f.write(name + "\n")
     # List views, whose rows AT-SPI shows by name. PCManFM keeps its icon
     # view: GTK 2's bridge hangs it in list view; its icons have no names,
     # but come in order, the folder first.
@@ -190,13 +199,14 @@ def run_manager(root, name, arkiva, package, display_number):
 
 
 def outer(argv):
-    global LANGUAGE, LABEL, SCRIPT, SCRIPTS_MENU, ACTIONS_MENU, RENAME, RESTORE
+    global LANGUAGE, LABEL, SCRIPT, SCRIPTS_MENU, ACTIONS_MENU, RENAME, RESTORE, ONE_LABEL, ONE_SCRIPT
     arkiva = os.path.abspath(argv[0])
     keep = os.environ.get("ARKIVA_KEEP_HOMES")
     package = "--package" in argv
     if "--language" in argv:
         LANGUAGE = argv[argv.index("--language") + 1]
-        LABEL, SCRIPT, SCRIPTS_MENU, ACTIONS_MENU, RENAME, RESTORE = WORDS[LANGUAGE]
+        (LABEL, SCRIPT, SCRIPTS_MENU, ACTIONS_MENU, RENAME, RESTORE, ONE_LABEL,
+         ONE_SCRIPT) = WORDS[LANGUAGE]
         log("in", LANGUAGE)
     names = [a for a in argv[1:] if a in MANAGERS] or list(MANAGERS)
     root = tempfile.mkdtemp(prefix="arkiva-managers.")
@@ -373,6 +383,10 @@ def inner(name, home, package):
         return inner_dolphin(home, package)
     command, app_name, trash = MANAGERS[name]
     submenu, label = entry_path(name, package)
+    one_label = ONE_SCRIPT if label == SCRIPT else ONE_LABEL
+    # Where "Create one tar.xz" can wait for two items, it is not in the menu
+    # of one (a script cannot wait).
+    hides_one = name in ("thunar", "nemo") or (name == "nautilus" and package)
     items = os.path.join(home, "items")
     started = []
 
@@ -516,6 +530,8 @@ def inner(name, home, package):
             if entry is not None:
                 if name == "nautilus" and package and menu_items(SCRIPTS_MENU):
                     raise Failure("nautilus: a Scripts menu beside the package's entry")
+                if hides_one and menu_items(one_label):
+                    raise Failure("%s: %r in the menu of one item" % (name, one_label))
                 entries = menu_items(LABEL) + menu_items(SCRIPT)
                 if len(entries) != 1:
                     raise Failure("%s: %d entries in one menu: %s" % (name, len(entries), [
@@ -540,6 +556,54 @@ def inner(name, home, package):
         time.sleep(1)
         if not os.path.exists(target_archive):
             raise Failure("%s: no %s" % (name, os.path.basename(target_archive)))
+
+    def choose_one_archive():
+        """Both files of PAIR selected (a click, then a Ctrl-click) and
+        "Create one tar.xz" chosen: one archive of the two, named after their
+        folder."""
+        target = os.path.join(items, os.path.basename(items) + ".tar.xz")
+        for attempt in range(3):
+            rows = [find_row(item) for item in PAIR]
+            if None in rows:
+                raise Failure("%s: no rows for %s" % (name, PAIR))
+            click(rows[0], 1)
+            time.sleep(0.5)
+            subprocess.run(["xdotool", "keydown", "ctrl"], check=True)
+            click(rows[1], 1)
+            subprocess.run(["xdotool", "keyup", "ctrl"], check=True)
+            time.sleep(0.5)
+            click(rows[1], 3)
+            time.sleep(1.0)
+            if submenu:
+                opener = find(lambda n: n.name == submenu and showing(n) and
+                              n.getRoleName() in ("menu item", "menu") and not in_menu_bar(n), 5)
+                if opener is not None:
+                    choose(opener)
+                    time.sleep(0.8)
+            entry = find(lambda n: n.name == one_label and showing(n) and
+                         n.getRoleName() in ("menu item", "menu") and not in_menu_bar(n), 5)
+            if entry is not None:
+                print("seen: %s on two files" % one_label, flush=True)
+                shots = os.environ.get("ARKIVA_SHOTS")
+                if shots:
+                    subprocess.run(["import", "-window", "root",
+                                    os.path.join(shots, "%s-one-menu.png" % name)], check=True)
+                choose(entry)
+                break
+            seen = [n.name for n in menu_items()]
+            subprocess.run(["import", "-window", "root", "/tmp/arkiva-%s-one.png" % name])
+            subprocess.run(["xdotool", "key", "Escape"])
+            time.sleep(1)
+        else:
+            raise Failure("%s: no %r in the menu of two files, which holds %s" % (
+                name, one_label, seen))
+        deadline = time.time() + 60
+        while time.time() < deadline and (not os.path.exists(target) or
+                                           os.path.exists(target[:-3])):
+            time.sleep(0.2)
+        listed = subprocess.run(["tar", "-tJf", target], capture_output=True, text=True)
+        if sorted(listed.stdout.splitlines()) != list(PAIR):
+            raise Failure("%s: %s holds %r" % (name, os.path.basename(target), listed.stdout))
 
     def check_trash():
         """A trashed file's menu holds no entry: the manager has no path to
@@ -619,6 +683,7 @@ def inner(name, home, package):
             if not os.path.exists(os.path.join(items, FILE)):
                 break
             time.sleep(0.1)
+        choose_one_archive()
         check_trash()
     except Failure as e:
         print("FAIL: %s" % e, flush=True)

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Makes the pictures in docs/images again, from the real programs of the
-# native and Windows builds: Thunar's context menu as the desktop test
-# right-clicks it, the progress window in a Wayland session, and under Wine
+# native and Windows builds: Thunar's context menus (of a folder, of two
+# files) as the desktop test right-clicks them, the progress window in a Wayland session, and under Wine
 # setup's box, the progress dialog and a failure's box. Every picture is at
 # least 600 pixels wide.
 #   make.sh   (./dev.sh screenshots builds first, then runs it)
@@ -23,9 +23,12 @@ cp -r build/native/arkiva build/native/arkiva-progress build/native/locale \
 chmod -R a+rX "$shots/build"
 "${as_user[@]}" env ARKIVA_SHOTS="$shots" /usr/bin/python3 "$shots/build/managers.py" \
   "$shots/build/arkiva" thunar
-# The window and its menu, without the empty screen around them.
+# The window and its menu, without the empty screen around them: a folder's,
+# and that of two files, with "Create one tar.xz".
 convert "$shots/thunar-menu.png" -bordercolor black -border 1 -trim +repage \
   "$images/thunar-context-menu.png"
+convert "$shots/thunar-one-menu.png" -bordercolor black -border 1 -trim +repage \
+  "$images/thunar-one-archive-menu.png"
 
 ARKIVA_SHOTS="$shots" bash tests/desktop/wayland_session.sh build/native \
   ProgressWindow.test_a_big_folder_shows_one_window_then_one_notice
