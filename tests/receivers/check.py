@@ -12,8 +12,9 @@ Wine in a Western and a Japanese code page. For each pair every case must
 hold: the reader ends 0, the entry is there under its exact name (compared
 composed: libarchive composes a pax UTF-8 name as it reads it), with its
 kind, its mode (nothing writable by group or others) where the reader is a
-Linux one, and the dated file's time to the second. Prints one row a case
-and exits 1 on any fault.
+Linux one, and the dated file's time to the second. Each maker also makes
+one archive of two files (arkiva --one), which every reader must open with
+both at its top. Prints one row a case and exits 1 on any fault.
 """
 import os
 import shutil
@@ -69,6 +70,44 @@ def make_folder(root, maker):
             os.chmod(full, mode)
         if path == "dated.txt":
             os.utime(full, (DATED, DATED))
+
+
+# "Create one tar.xz" on two files of the folder Pair: Pair/Pair.tar.xz.
+PAIR = ("Фото.txt", "-dash.txt")
+ONE = "one archive of two files"
+
+
+def make_one(maker, work, native, windows_build):
+    root = os.path.join(work, maker, "Pair")
+    os.makedirs(root)
+    for name in PAIR:
+        with open(os.path.join(root, name), "w") as f:
+            f.write(name + "\n")
+    paths = [os.path.join(root, name) for name in PAIR]
+    if maker == "Linux":
+        env = dict(os.environ, DISPLAY="", WAYLAND_DISPLAY="",
+                   XDG_STATE_HOME=os.path.join(work, "state"))
+        code, said = run([native, "--one", "--"] + paths, env=env)
+    else:
+        code, said = run([os.path.join(windows_build, "wine-run"),
+                          os.path.join(windows_build, "arkiva.exe"), "--one"] +
+                         ["Z:" + path.replace("/", "\\") for path in paths])
+    archive = os.path.join(root, "Pair.tar.xz")
+    if code != 0 or not os.path.isfile(archive):
+        sys.exit("the %s maker of one archive failed (%d): %s" % (maker, code, said))
+    return archive
+
+
+def one_fault(out):
+    """What is wrong with the extracted one archive in `out` ("" when right)."""
+    for name in PAIR:
+        full = os.path.join(out, name)
+        if not os.path.isfile(full):
+            return "%s missing; there: %s" % (name, sorted(os.listdir(out)))
+        with open(full) as f:
+            if f.read() != name + "\n":
+                return "%s holds other bytes" % name
+    return ""
 
 
 def run(argv, cwd=None, env=None, stdout=None):
@@ -183,6 +222,7 @@ def main():
     try:
         for maker in ("Linux", "Windows"):
             archive = make(maker, work, native, windows_build)
+            one = make_one(maker, work, native, windows_build)
             for reader in readers:
                 out = os.path.join(work, maker, reader.replace(" ", "-"))
                 os.makedirs(out)
@@ -190,10 +230,15 @@ def main():
                 result = faults(maker, reader, out)
                 if code != 0:
                     result["ends 0"] = "exit %d: %s" % (code, said.strip()[-300:])
+                out_one = out + "-one"
+                os.makedirs(out_one)
+                code, said = extract(reader, one, out_one, windows_build, windows_tar)
+                result[ONE] = one_fault(out_one) if code == 0 else "exit %d: %s" % (
+                    code, said.strip()[-300:])
                 table[maker, reader] = result
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    labels = [c[0] for c in CASES] + ["folders", "ends 0"]
+    labels = [c[0] for c in CASES] + [ONE, "folders", "ends 0"]
     width = max(len(l) for l in labels)
     heads = ["%s/%s" % (maker[0], reader) for maker, reader in table]
     print("made on Linux (L) and Windows (W), read by:")
@@ -202,7 +247,7 @@ def main():
         cells, said = [], []
         for (maker, reader), result in table.items():
             fault = result.get(label)
-            cells.append("-" if fault is None and label not in ("folders", "ends 0") else
+            cells.append("-" if fault is None and label not in (ONE, "folders", "ends 0") else
                          "ok" if not fault else "FAULT")
             if fault:
                 said.append("  %s, made on %s, read by %s: %s" % (label, maker, reader, fault))
