@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "host/files/path_parts.h"
+#include "host/files/whole_file.h"
 #include "host/system_error.h"
 
 void HeldFile::Close() {
@@ -53,17 +54,11 @@ HeldFile TemporaryFile(const std::string& text, std::string* reason) {
       unlink(name.c_str());
   }
   HeldFile file(fd);
-  size_t done = 0;
-  while (fd >= 0 && done < text.size()) {
-    ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-    if (wrote < 0 && errno == EINTR)
-      continue;
-    if (wrote <= 0)
-      break;
-    done += wrote;
-  }
-  if (fd < 0 || done < text.size() || lseek(fd, 0, SEEK_SET) != 0) {
-    *reason = SystemErrorText(errno ? errno : EIO);
+  int error = fd < 0 ? errno : WriteAll(fd, text);
+  if (!error && lseek(fd, 0, SEEK_SET) != 0)
+    error = errno;
+  if (error) {
+    *reason = SystemErrorText(error);
     file.Close();
   }
   return file;

@@ -36,22 +36,28 @@ bool ReadWholeFile(const std::string& path, std::string* text, int* error) {
   return got == 0;
 }
 
+int WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t wrote = write(fd, text.data() + done, text.size() - done);
+    if (wrote < 0 && errno == EINTR)
+      continue;
+    if (wrote < 0)
+      return errno;
+    if (wrote == 0)
+      return EIO;
+    done += wrote;
+  }
+  return 0;
+}
+
 std::string WriteWholeFile(const std::string& path, const std::string& text, mode_t mode) {
   std::string folder = ParentFolder(path);
   std::string temporary = folder + "/.arkiva-XXXXXX";
   int fd = mkostemp(&temporary[0], O_CLOEXEC);
   if (fd < 0)
     return SystemErrorText(errno);
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-    if (wrote < 0 && errno == EINTR)
-      continue;
-    if (wrote <= 0)
-      break;
-    done += wrote;
-  }
-  int error = done == text.size() ? 0 : errno ? errno : EIO;
+  int error = WriteAll(fd, text);
   if (!error && (fchmod(fd, mode) != 0 || fsync(fd) != 0))
     error = errno;
   if (close(fd) != 0 && !error)

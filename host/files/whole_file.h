@@ -45,6 +45,10 @@ bool MakeFolders(const std::string& folder, mode_t mode);
 // The file's bytes; false with errno's value in *error when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string* text, int* error);
 
+// Writes all of `text` to the open descriptor `fd` from where it stands,
+// however many calls that takes; 0, else errno's value.
+int WriteAll(int fd, const std::string& text);
+
 // Writes `text` to a new file beside `path` and renames it over `path`, so
 // that a reader or a crash sees the old file or the new one, never a part.
 // The folder must exist. Empty on success, else the system's words for why.

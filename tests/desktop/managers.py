@@ -515,18 +515,39 @@ def inner(name, home, package):
         click(row, 3)
         time.sleep(1.0)
 
+    def entry_in_menu(text):
+        """The open context menu's item `text`, in the entries' submenu
+        where they have one; None when it is not there."""
+        if submenu:
+            opener = find(lambda n: n.name == submenu and showing(n) and
+                          n.getRoleName() in ("menu item", "menu") and not in_menu_bar(n), 5)
+            if opener is None:
+                raise Failure("%s: no %s menu" % (name, submenu))
+            choose(opener)
+            time.sleep(0.8)
+        return find(lambda n: n.name == text and showing(n) and
+                    n.getRoleName() in ("menu item", "menu") and not in_menu_bar(n), 5)
+
+    def shoot(picture):
+        """The screen, for the README's pictures (ARKIVA_SHOTS, set by
+        ./dev.sh screenshots)."""
+        shots = os.environ.get("ARKIVA_SHOTS")
+        if shots:
+            subprocess.run(["import", "-window", "root", os.path.join(shots, picture)], check=True)
+
+    def close_menu(picture):
+        """What the open menu holds; the screen kept in /tmp for a failure,
+        and the menu closed."""
+        seen = [n.name for n in menu_items()]
+        subprocess.run(["import", "-window", "root", "/tmp/arkiva-%s" % picture])
+        subprocess.run(["xdotool", "key", "Escape"])
+        time.sleep(1)
+        return seen
+
     def choose_entry(item, target_archive):
         for attempt in range(3):
             context_menu(item)
-            if submenu:
-                opener = find(lambda n: n.name == submenu and showing(n) and
-                              n.getRoleName() in ("menu item", "menu") and not in_menu_bar(n), 5)
-                if opener is None:
-                    raise Failure("%s: no %s menu" % (name, submenu))
-                choose(opener)
-                time.sleep(0.8)
-            entry = find(lambda n: n.name == label and showing(n) and
-                         n.getRoleName() in ("menu item", "menu") and not in_menu_bar(n), 5)
+            entry = entry_in_menu(label)
             if entry is not None:
                 if name == "nautilus" and package and menu_items(SCRIPTS_MENU):
                     raise Failure("nautilus: a Scripts menu beside the package's entry")
@@ -538,16 +559,11 @@ def inner(name, home, package):
                         (n.name, n.parent.name, n.parent.getRoleName()) for n in entries]))
                 print("seen: %s on %s" % (label, "folder" if item == FOLDER else "file"),
                       flush=True)
-                shots = os.environ.get("ARKIVA_SHOTS")
-                if shots and item == FOLDER:
-                    subprocess.run(["import", "-window", "root",
-                                    os.path.join(shots, "%s-menu.png" % name)], check=True)
+                if item == FOLDER:
+                    shoot("%s-menu.png" % name)
                 choose(entry)
                 break
-            seen = [n.name for n in menu_items()]
-            subprocess.run(["import", "-window", "root", "/tmp/arkiva-%s-menu.png" % name])
-            subprocess.run(["xdotool", "key", "Escape"])
-            time.sleep(1)
+            seen = close_menu("%s-menu.png" % name)
         else:
             raise Failure("%s: no %r in the menu of %r, which holds %s" % (name, label, item, seen))
         deadline = time.time() + 60
@@ -574,26 +590,13 @@ def inner(name, home, package):
             time.sleep(0.5)
             click(rows[1], 3)
             time.sleep(1.0)
-            if submenu:
-                opener = find(lambda n: n.name == submenu and showing(n) and
-                              n.getRoleName() in ("menu item", "menu") and not in_menu_bar(n), 5)
-                if opener is not None:
-                    choose(opener)
-                    time.sleep(0.8)
-            entry = find(lambda n: n.name == one_label and showing(n) and
-                         n.getRoleName() in ("menu item", "menu") and not in_menu_bar(n), 5)
+            entry = entry_in_menu(one_label)
             if entry is not None:
                 print("seen: %s on two files" % one_label, flush=True)
-                shots = os.environ.get("ARKIVA_SHOTS")
-                if shots:
-                    subprocess.run(["import", "-window", "root",
-                                    os.path.join(shots, "%s-one-menu.png" % name)], check=True)
+                shoot("%s-one-menu.png" % name)
                 choose(entry)
                 break
-            seen = [n.name for n in menu_items()]
-            subprocess.run(["import", "-window", "root", "/tmp/arkiva-%s-one.png" % name])
-            subprocess.run(["xdotool", "key", "Escape"])
-            time.sleep(1)
+            seen = close_menu("%s-one-menu.png" % name)
         else:
             raise Failure("%s: no %r in the menu of two files, which holds %s" % (
                 name, one_label, seen))
