@@ -133,20 +133,28 @@ std::vector<std::string> DroppedPaths(const void* block, size_t size) {
   return paths;
 }
 
-bool StartedByCom() {
-  // Asked first, before any argument is handed out: the first one.
+ComStart StartedByCom() {
+  // Asked first, before any argument is handed out: the first one, or the
+  // second after "--one" (the class's LocalServer32 is "arkiva.exe --one").
   std::vector<std::string> tokens = SplitCommandLine(GetCommandLineA());
-  if (tokens.size() < 2)
-    return false;
-  const char* word = tokens[1].c_str();
-  bool embedding = lstrcmpiA(word, "-Embedding") == 0 || lstrcmpiA(word, "/Embedding") == 0;
-  return embedding && SkipArgument(tokens[1]);
+  bool one = tokens.size() >= 3 && tokens[1] == "--one";
+  size_t at = one ? 2 : 1;
+  if (tokens.size() <= at)
+    return ComStart::kNotByCom;
+  const char* word = tokens[at].c_str();
+  if (lstrcmpiA(word, "-Embedding") != 0 && lstrcmpiA(word, "/Embedding") != 0)
+    return ComStart::kNotByCom;
+  if (one)
+    SkipArgument("--one");
+  SkipArgument(tokens[at]);
+  return one ? ComStart::kOneArchive : ComStart::kEachItem;
 }
 
-std::vector<std::string> ReceiveDroppedItems() {
+std::vector<std::string> ReceiveDroppedItems(ComStart start) {
   Selection selection;
   CLSID id;
-  std::wstring class_text(kDropTargetClass, kDropTargetClass + strlen(kDropTargetClass));
+  const char* served = start == ComStart::kOneArchive ? kOneDropTargetClass : kDropTargetClass;
+  std::wstring class_text(served, served + strlen(served));
   if (FAILED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)) ||
       FAILED(CLSIDFromString(class_text.c_str(), &id)))
     return {};

@@ -12,18 +12,20 @@
 // Explorer drops the selection on the object it makes. One selection is one
 // process; the items are archived after Explorer has let go.
 
-// Whether COM started this process: the next argument is -Embedding or
-// /Embedding (in either case), which it hands out, so that the word is never
-// taken for an item. POSIX: never.
+// How COM started this process, if it did: the next argument is -Embedding
+// or /Embedding (in either case), after "--one" for "Create one tar.xz"'s
+// class; both are handed out, so that neither is ever taken for an item.
+// POSIX: never.
+enum class ComStart { kNotByCom, kEachItem, kOneArchive };
 #ifdef _WIN32
-bool StartedByCom();
+ComStart StartedByCom();
 
-// Serves the class until Explorer has dropped a selection and let the object
+// Serves the class that `start` names until Explorer has dropped a selection and let the object
 // go, or made one and let it go without a drop, or dropped nothing for about
 // 30 s (an object it holds included). A second drop is refused. Returns the
 // paths of the dropped items, in their order; none when nothing was
 // dropped, or what was dropped held no file-system paths.
-std::vector<std::string> ReceiveDroppedItems();
+std::vector<std::string> ReceiveDroppedItems(ComStart start);
 
 // The paths a DROPFILES block of `size` bytes (CF_HDROP's data) holds, in
 // their order: the names from its pFiles offset on, each ended by a zero,
@@ -33,10 +35,10 @@ std::vector<std::string> ReceiveDroppedItems();
 std::vector<std::string> DroppedPaths(const void* block, size_t size);
 #else
 // The Linux file managers pass the selection on the command line.
-inline bool StartedByCom() {
-  return false;
+inline ComStart StartedByCom() {
+  return ComStart::kNotByCom;
 }
-inline std::vector<std::string> ReceiveDroppedItems() {
+inline std::vector<std::string> ReceiveDroppedItems(ComStart) {
   return {};
 }
 #endif

@@ -26,8 +26,11 @@ int main(int argc, char** argv) {
     ShowMessageBox(Translated(kEntryLabel).c_str(), cannot_run.c_str(), kBoxError);
     EndRuntime(1);
   }
-  if (StartedByCom())
-    EndRuntime(ArchiveItems(ReceiveDroppedItems()));
+  ComStart com = StartedByCom();
+  if (com == ComStart::kOneArchive)
+    EndRuntime(ArchiveOne(ReceiveDroppedItems(com)));
+  if (com == ComStart::kEachItem)
+    EndRuntime(ArchiveItems(ReceiveDroppedItems(com)));
   int installer_step = RunInstallerStep();
   if (installer_step >= 0)
     EndRuntime(installer_step);

@@ -18,10 +18,13 @@ import sys
 
 import polib
 
-# The menu label's id is fixed: MUIVerb names it in every installed
-# registry ("@...arkiva.exe,-1"), and arkiva-shell.dll loads it.
+# The menu labels' ids are fixed: MUIVerb names them in every installed
+# registry ("@...arkiva.exe,-1"), and arkiva-shell.dll loads them.
 LABEL = "Create tar.xz"
 LABEL_ID = 1
+ONE_LABEL = "Create one tar.xz"
+ONE_LABEL_ID = 2
+FIXED_IDS = {LABEL: LABEL_ID, ONE_LABEL: ONE_LABEL_ID}
 FIRST_ID = 16
 FORMS = 4  # ids a text with plural forms takes, one a form
 
@@ -81,13 +84,14 @@ def rc_string(text):
 def ids(template):
     table, next_id = {}, FIRST_ID
     for entry in template:
-        if entry.msgid == LABEL:
-            table[entry.msgid] = LABEL_ID
+        if entry.msgid in FIXED_IDS:
+            table[entry.msgid] = FIXED_IDS[entry.msgid]
             continue
         table[entry.msgid] = next_id
         next_id += FORMS if entry.msgid_plural else 1
-    if LABEL not in table:
-        fail("the template has no \"%s\"" % LABEL)
+    for label in FIXED_IDS:
+        if label not in table:
+            fail("the template has no \"%s\"" % label)
     return table
 
 
@@ -127,8 +131,10 @@ def main(pot, entries_pot, output, po_files):
 
     with open(os.path.join(output, "strings.rc"), "w") as out:
         out.write("// Made by catalogues/make_tables.py from the catalogues.\n")
-        out.write("LANGUAGE 0x%02x, 0x%02x\nSTRINGTABLE\nBEGIN\n  %d, %s\nEND\n"
-                  % (ENGLISH[0], ENGLISH[1], LABEL_ID, rc_string(LABEL)))
+        out.write("LANGUAGE 0x%02x, 0x%02x\nSTRINGTABLE\nBEGIN\n" % ENGLISH)
+        for label, number in FIXED_IDS.items():
+            out.write("  %d, %s\n" % (number, rc_string(label)))
+        out.write("END\n")
         for name, _, texts in catalogues:
             primary, sub = LANGUAGES[name]
             out.write("\n// %s\nLANGUAGE 0x%02x, 0x%02x\nSTRINGTABLE\nBEGIN\n" % (name, primary, sub))

@@ -29,9 +29,11 @@ std::string Translated(const char* english, const std::vector<std::string>& valu
 std::string TranslatedPlural(const char* one, const char* other, uint64_t n,
                              const std::vector<std::string>& values = {});
 
-// The menu label's id in arkiva.exe's string tables, which make_tables.py
-// keeps: registries name it ("@C:\...\arkiva.exe,-1") for Explorer to load.
+// The menu labels' ids in arkiva.exe's string tables, which make_tables.py
+// keeps: registries name them ("@C:\...\arkiva.exe,-1") for Explorer to
+// load. "Create tar.xz", then "Create one tar.xz".
 const int kMenuLabelStringId = 1;
+const int kOneMenuLabelStringId = 2;
 
 // Marks a text kept in a constant: it is translated where it is shown.
 #define TRANSLATABLE(english) english

@@ -55,7 +55,9 @@ grep -q $'^Installed OR WINDOWSBUILD >= 18362\tarkiva needs Windows 10 version 1
 report_build 10.0 19045 0
 menu_keys() {
   for key in 'HKCR\Directory\shell\Create tar.xz' 'HKLM\Software\Classes\*\shell\Create tar.xz' \
-             'HKLM\Software\Classes\CLSID\{DEDB3083-EA15-42E5-A382-2D8761661176}'; do
+             'HKLM\Software\Classes\CLSID\{DEDB3083-EA15-42E5-A382-2D8761661176}' \
+             'HKCR\Directory\shell\Create one tar.xz' 'HKLM\Software\Classes\*\shell\Create one tar.xz' \
+             'HKLM\Software\Classes\CLSID\{10952600-9168-4C4A-A562-E680CD1EBA7B}'; do
     wine reg query "$key" /s 2>/dev/null | tr -d '\r' | grep -E '^(HKEY|    )' || true
   done
 }
@@ -89,6 +91,8 @@ grep -q $'^AddMenuPackage\tNOT REMOVE="ALL" AND WINDOWSBUILD >= 22000 AND UserSI
   <<<"$sequence" || fail "AddMenuPackage runs as SYSTEM: $(grep MenuPackage <<<"$sequence")"
 command='"C:\Program Files\arkiva\arkiva.exe" "%1"'
 class='{DEDB3083-EA15-42E5-A382-2D8761661176}'
+one_command='"C:\Program Files\arkiva\arkiva.exe" --one "%1"'
+one_class='{10952600-9168-4C4A-A562-E680CD1EBA7B}'
 expected="HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz
     MUIVerb    REG_SZ    @C:\\Program Files\\arkiva\\arkiva.exe,-1
     MultiSelectModel    REG_SZ    Player
@@ -107,7 +111,26 @@ HKEY_LOCAL_MACHINE\\Software\\Classes\\*\\shell\\Create tar.xz\\DropTarget
 HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\$class
     (Default)    REG_SZ    Create tar.xz
 HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\$class\\LocalServer32
-    (Default)    REG_SZ    \"C:\\Program Files\\arkiva\\arkiva.exe\""
+    (Default)    REG_SZ    \"C:\\Program Files\\arkiva\\arkiva.exe\"
+HKEY_CLASSES_ROOT\\Directory\\shell\\Create one tar.xz
+    MUIVerb    REG_SZ    @C:\\Program Files\\arkiva\\arkiva.exe,-2
+    MultiSelectModel    REG_SZ    Player
+HKEY_CLASSES_ROOT\\Directory\\shell\\Create one tar.xz\\command
+    (Default)    REG_SZ    $one_command
+HKEY_CLASSES_ROOT\\Directory\\shell\\Create one tar.xz\\DropTarget
+    Clsid    REG_SZ    $one_class
+HKEY_LOCAL_MACHINE\\Software\\Classes\\*\\shell\\Create one tar.xz
+    (Default)    REG_SZ    Create one tar.xz
+    MUIVerb    REG_SZ    @C:\\Program Files\\arkiva\\arkiva.exe,-2
+    MultiSelectModel    REG_SZ    Player
+HKEY_LOCAL_MACHINE\\Software\\Classes\\*\\shell\\Create one tar.xz\\command
+    (Default)    REG_SZ    $one_command
+HKEY_LOCAL_MACHINE\\Software\\Classes\\*\\shell\\Create one tar.xz\\DropTarget
+    Clsid    REG_SZ    $one_class
+HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\$one_class
+    (Default)    REG_SZ    Create one tar.xz
+HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\$one_class\\LocalServer32
+    (Default)    REG_SZ    \"C:\\Program Files\\arkiva\\arkiva.exe\" --one"
 [ "$(menu_keys)" = "$expected" ] || fail "keys after install:
 $(menu_keys)"
 

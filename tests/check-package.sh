@@ -56,12 +56,16 @@ diff -r "out/$folder" "$folder" || { echo "the archive's bytes differ"; exit 1; 
 
 # remove-menu.reg takes away every key setup wrote, the class with them.
 class='{DEDB3083-EA15-42E5-A382-2D8761661176}'
-for key in "HKCR\\CLSID\\$class\\LocalServer32" 'HKCR\Directory\shell\Create tar.xz\DropTarget'; do
+for key in "HKCR\\CLSID\\$class\\LocalServer32" 'HKCR\Directory\shell\Create tar.xz\DropTarget' \
+           'HKCR\CLSID\{10952600-9168-4C4A-A562-E680CD1EBA7B}\LocalServer32' \
+           'HKCR\Directory\shell\Create one tar.xz\DropTarget'; do
   wine reg query "$key" >/dev/null 2>&1 || { echo "setup did not write $key"; exit 1; }
 done
 wine regedit /s "$(dos "$top/remove-menu.reg")"
 wineserver -w
-for key in "HKCR\\CLSID\\$class" 'HKCR\Directory\shell\Create tar.xz' 'HKLM\Software\Classes\*\shell\Create tar.xz'; do
+for key in "HKCR\\CLSID\\$class" 'HKCR\Directory\shell\Create tar.xz' 'HKLM\Software\Classes\*\shell\Create tar.xz' \
+           'HKCR\CLSID\{10952600-9168-4C4A-A562-E680CD1EBA7B}' 'HKCR\Directory\shell\Create one tar.xz' \
+           'HKLM\Software\Classes\*\shell\Create one tar.xz'; do
   ! wine reg query "$key" >/dev/null 2>&1 || { echo "remove-menu.reg left $key"; exit 1; }
 done
 echo "the zip's arkiva.exe $version, tar.exe and xz.exe archived '$folder' and '$file' in a fresh prefix"

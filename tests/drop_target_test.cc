@@ -194,17 +194,20 @@ class DropRun : public ArchiveRun {
     return seen;
   }
 
-  // Drops `names` (none: activates the class and lets it go without a
-  // drop), waits until no arkiva.exe runs, and returns every one seen.
+  // Drops `names` on the class of `verb` (none: activates the class and
+  // lets it go without a drop), waits until no arkiva.exe runs, and returns
+  // every one seen.
   std::set<DWORD> Drop(const std::string& folder, const std::vector<std::string>& names,
-                       Programs programs, const char* record_sleep = "") {
+                       Programs programs, const char* record_sleep = "",
+                       const std::string& verb = "Create tar.xz") {
     SetEnvironmentVariableA("ARKIVA_RECORD_SLEEP", record_sleep);
     // COM starts the server from this process, which it inherits.
     Register(programs);
     SetEnvironmentVariableA("ARKIVA_RECORD", log.c_str());
     std::string clsid;
-    EXPECT_TRUE(RegistryReadText("HKEY_CLASSES_ROOT\\Directory\\shell\\Create tar.xz\\DropTarget",
-                                 "Clsid", ".", &clsid));
+    EXPECT_TRUE(
+        RegistryReadText(("HKEY_CLASSES_ROOT\\Directory\\shell\\" + verb + "\\DropTarget").c_str(),
+                         "Clsid", ".", &clsid));
     CLSID id;
     IDropTarget* target = nullptr;
     EXPECT_EQ(S_OK, CLSIDFromString(&Wide(clsid)[0], &id));
@@ -275,6 +278,27 @@ TEST_F(DropRun, ASelectionIsArchivedWholeInOneProcess) {
 
 // Through the first-menu command, which hands over through the drop target:
 // both ends of the way at once.
+// "Create one tar.xz": its verb's own class, served by arkiva.exe --one,
+// takes the whole selection as Explorer drops it, in one process, and makes
+// one archive of it in its folder, named after it, each item at its top in
+// its order.
+TEST_F(DropRun, TheSecondVerbMakesOneArchiveOfTheSelection) {
+  std::string fotos = dir / "Fotos";
+  MakeDir(fotos);
+  MakeDir(fotos + kSep + "Trip");
+  WriteText(fotos + kSep + "Trip" + kSep + "t.txt", "trip");
+  std::vector<std::string> names = {"b.jpg", "Trip", "a.jpg", "Zo\xc3\xab \xe6\x97\xa5.txt"};
+  for (const std::string& name : names)
+    if (name != "Trip")
+      WriteText(fotos + kSep + name, name);
+  std::set<DWORD> seen = Drop(fotos, names, kReal, "", "Create one tar.xz");
+  EXPECT_EQ(1u, seen.size());
+  EXPECT_EQ(std::vector<std::string>(
+                {"b.jpg", "Trip/", "Trip/t.txt", "a.jpg", "Zo\xc3\xab \xe6\x97\xa5.txt"}),
+            Members(fotos + kSep + "Fotos.tar.xz", false));
+  EXPECT_FALSE(PathExists(fotos + kSep + "b.jpg.xz"));
+}
+
 TEST_F(DropRun, ThreeHundredItemsInTheirOrder) {
   std::vector<std::string> names;
   for (int i = 0; i < 300; ++i) {

@@ -58,33 +58,49 @@ class SetupRun : public ::testing::Test {
   // Directory\shell to hold it).
   void TearDown() override {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes\\*\\shell\\Create tar.xz");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes\\*\\shell\\Create one tar.xz");
     RemoveUserKeys();
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes\\Directory\\shell");
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Classes\\Directory\\shell");
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE,
-                   (std::string("Software\\Classes\\CLSID\\") + kDropTargetClass).c_str());
+    for (const char* server : {kDropTargetClass, kOneDropTargetClass})
+      RegDeleteTreeA(HKEY_LOCAL_MACHINE,
+                     (std::string("Software\\Classes\\CLSID\\") + server).c_str());
     RegistryCreateKey(kFolderMenuKey, ".");
   }
 
   // Beside each verb's command, the class that takes the whole selection:
-  // this arkiva.exe as a local server. `classes` is where the keys are.
+  // this arkiva.exe as a local server ("Create one tar.xz": arkiva.exe
+  // --one). `classes` is where the keys are.
   void ExpectDropTarget(const std::string& classes) {
-    std::string clsid = "1:" + std::string(kDropTargetClass) + std::string(1, '\0');
-    for (const char* verb : {"\\Directory\\shell\\Create tar.xz", "\\*\\shell\\Create tar.xz"}) {
-      EXPECT_EQ(std::string("1:Player\0", 9), Value((classes + verb).c_str(), "MultiSelectModel"));
-      EXPECT_EQ(clsid, Value((classes + verb + "\\DropTarget").c_str(), "Clsid"));
-      // and the label each user reads in their own language
-      EXPECT_EQ("1:@" + arkiva + ",-1" + std::string(1, '\0'),
-                Value((classes + verb).c_str(), "MUIVerb"));
+    const struct {
+      std::string label, server_class, label_id, server, command;
+    } verbs[] = {
+        {"Create tar.xz", kDropTargetClass, "-1", "\"" + arkiva + "\"",
+         "\"" + arkiva + "\" \"%1\""},
+        {"Create one tar.xz", kOneDropTargetClass, "-2", "\"" + arkiva + "\" --one",
+         "\"" + arkiva + "\" --one \"%1\""},
+    };
+    auto text = [](const std::string& value) { return "1:" + value + std::string(1, '\0'); };
+    for (const auto& verb : verbs) {
+      for (std::string key :
+           {classes + "\\Directory\\shell\\" + verb.label, classes + "\\*\\shell\\" + verb.label}) {
+        EXPECT_EQ(text("Player"), Value(key.c_str(), "MultiSelectModel"));
+        EXPECT_EQ(text(verb.server_class), Value((key + "\\DropTarget").c_str(), "Clsid"));
+        EXPECT_EQ(text(verb.command), Value((key + "\\command").c_str(), ""));
+        // and the label each user reads in their own language
+        EXPECT_EQ(text("@" + arkiva + "," + verb.label_id), Value(key.c_str(), "MUIVerb"));
+      }
+      std::string server = classes + "\\CLSID\\" + verb.server_class;
+      EXPECT_EQ(text(verb.label), Value(server.c_str(), ""));
+      EXPECT_EQ(text(verb.server), Value((server + "\\LocalServer32").c_str(), ""));
     }
-    std::string server = classes + "\\CLSID\\" + kDropTargetClass;
-    EXPECT_EQ(std::string("1:Create tar.xz\0", 16), Value(server.c_str(), ""));
-    EXPECT_EQ("1:\"" + arkiva + "\"" + std::string(1, '\0'),
-              Value((server + "\\LocalServer32").c_str(), ""));
   }
 
   void RemoveUserKeys() {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\CLSID");
+    for (const char* verb : {"Software\\Classes\\Directory\\shell\\Create one tar.xz",
+                             "Software\\Classes\\*\\shell\\Create one tar.xz"})
+      RegDeleteTreeA(HKEY_CURRENT_USER, verb);
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\Directory\\shell\\Create tar.xz");
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Classes\\Directory\\shell\\Create tar.xz");
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\*\\shell\\Create tar.xz");
@@ -386,11 +402,14 @@ TEST_F(SetupRun, SetupAndTheMenuLabelInTheUsersLanguage) {
     const char* title;
     const char* text;
     const char* label;
+    const char* one_label;
   } rows[] = {
-      {"de", "tar.gz erstellen", "Kontextmenü „tar.gz erstellen“ eingerichtet", "tar.xz erstellen"},
+      {"de", "tar.gz erstellen", "Kontextmenü „tar.gz erstellen“ eingerichtet", "tar.xz erstellen",
+       "Ein tar.xz erstellen"},
       {"ja", "tar.gz を作成", "コンテキストメニュー「tar.gz を作成」のセットアップが完了しました",
-       "tar.xz を作成"},
-      {"en", "Create tar.gz", "Create tar.gz Context Menu Setup OK", "Create tar.xz"},
+       "tar.xz を作成", "1 つの tar.xz を作成"},
+      {"en", "Create tar.gz", "Create tar.gz Context Menu Setup OK", "Create tar.xz",
+       "Create one tar.xz"},
   };
   for (const auto& row : rows) {
     if (DisplayLanguage() != row.language)
@@ -403,6 +422,8 @@ TEST_F(SetupRun, SetupAndTheMenuLabelInTheUsersLanguage) {
     wchar_t text[256] = L"";
     EXPECT_EQ(S_OK, SHLoadIndirectString(Wide(label).c_str(), text, 256, nullptr));
     EXPECT_EQ(row.label, Narrow(text));
+    EXPECT_EQ(S_OK, SHLoadIndirectString(Wide("@" + arkiva + ",-2").c_str(), text, 256, nullptr));
+    EXPECT_EQ(row.one_label, Narrow(text));
   }
 }
 

@@ -20,8 +20,10 @@
 #define USER_FILE_SHELL "HKEY_CURRENT_USER\\Software\\Classes\\*\\shell\\"
 #ifdef ARKIVA_DROP_TARGET_CLASS
 #define DROP_TARGET_CLASS ARKIVA_DROP_TARGET_CLASS
+#define ONE_DROP_TARGET_CLASS ARKIVA_ONE_DROP_TARGET_CLASS
 #else
 #define DROP_TARGET_CLASS ""  // the Linux file managers have no use for it
+#define ONE_DROP_TARGET_CLASS ""
 #endif
 #define CLASSES "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\"
 #define USER_CLASSES "HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\"
@@ -29,6 +31,7 @@
 const char kFolderMenuKey[] = FOLDER_SHELL ARKIVA_ENTRY_LABEL;
 const char kUserFolderMenuKey[] = USER_FOLDER_SHELL ARKIVA_ENTRY_LABEL;
 const char kDropTargetClass[] = DROP_TARGET_CLASS;
+const char kOneDropTargetClass[] = ONE_DROP_TARGET_CLASS;
 
 namespace {
 
@@ -68,11 +71,18 @@ struct MenuPlace {
   const char* folder_verb;
   const char* file_verb;
   const char* drop_target_class;
+  // "Create one tar.xz" (Windows)
+  const char* one_folder_verb;
+  const char* one_file_verb;
+  const char* one_drop_target_class;
 };
-const MenuPlace kMachine = {FOLDER_SHELL ARKIVA_ENTRY_LABEL, FILE_SHELL ARKIVA_ENTRY_LABEL,
-                            CLASSES DROP_TARGET_CLASS};
-const MenuPlace kUser = {USER_FOLDER_SHELL ARKIVA_ENTRY_LABEL, USER_FILE_SHELL ARKIVA_ENTRY_LABEL,
-                         USER_CLASSES DROP_TARGET_CLASS};
+const MenuPlace kMachine = {FOLDER_SHELL ARKIVA_ENTRY_LABEL,   FILE_SHELL ARKIVA_ENTRY_LABEL,
+                            CLASSES DROP_TARGET_CLASS,         FOLDER_SHELL ARKIVA_ONE_ENTRY_LABEL,
+                            FILE_SHELL ARKIVA_ONE_ENTRY_LABEL, CLASSES ONE_DROP_TARGET_CLASS};
+const MenuPlace kUser = {
+    USER_FOLDER_SHELL ARKIVA_ENTRY_LABEL,   USER_FILE_SHELL ARKIVA_ENTRY_LABEL,
+    USER_CLASSES DROP_TARGET_CLASS,         USER_FOLDER_SHELL ARKIVA_ONE_ENTRY_LABEL,
+    USER_FILE_SHELL ARKIVA_ONE_ENTRY_LABEL, USER_CLASSES ONE_DROP_TARGET_CLASS};
 
 // Beside each verb's command: the class that takes the whole selection, any
 // number of items (the Player model), which is arkiva.exe itself as a local
@@ -100,6 +110,32 @@ std::vector<SetupStep> LabelSteps(const MenuPlace& place, const std::string& pro
   return {{place.folder_verb, "MUIVerb", label}, {place.file_verb, "MUIVerb", label}};
 }
 
+// Windows: "Create one tar.xz" beside the first verb, for folders and all
+// files: one archive of the whole selection, which reaches one process
+// through a DropTarget class of its own, served by "arkiva.exe --one". Its
+// command, for every other caller, archives the one item it names as the
+// first verb does. A static verb cannot hide for one item: Explorer shows
+// it there too, and it does the same.
+std::vector<SetupStep> OneVerbSteps(const MenuPlace& place, const std::string& program_path) {
+  if (!kVerbsHaveDropTarget)
+    return {};
+  std::string folder = place.one_folder_verb, file = place.one_file_verb,
+              server = place.one_drop_target_class;
+  std::string command = "\"" + program_path + "\" --one \"%1\"";
+  std::string label = "@" + program_path + ",-" + std::to_string(kOneMenuLabelStringId);
+  return {{folder + "\\command", "", command},
+          {file, "", kOneEntryLabel},
+          {file + "\\command", "", command},
+          {server, "", kOneEntryLabel},
+          {server + "\\LocalServer32", "", "\"" + program_path + "\" --one"},
+          {folder, "MultiSelectModel", "Player"},
+          {folder + "\\DropTarget", "Clsid", kOneDropTargetClass},
+          {file, "MultiSelectModel", "Player"},
+          {file + "\\DropTarget", "Clsid", kOneDropTargetClass},
+          {folder, "MUIVerb", label},
+          {file, "MUIVerb", label}};
+}
+
 // The verbs for this user only, under HKEY_CURRENT_USER\Software\Classes.
 std::vector<SetupStep> UserSteps(const std::string& program_path) {
   std::string command = MenuCommand(program_path);
@@ -109,6 +145,8 @@ std::vector<SetupStep> UserSteps(const std::string& program_path) {
   for (const SetupStep& step : DropTargetSteps(kUser, program_path))
     steps.push_back(step);
   for (const SetupStep& step : LabelSteps(kUser, program_path))
+    steps.push_back(step);
+  for (const SetupStep& step : OneVerbSteps(kUser, program_path))
     steps.push_back(step);
   return steps;
 }
@@ -146,6 +184,9 @@ bool RemoveHiddenUserVerbs() {
   RegistryDeleteKeyTree(kUserFolderMenuKey, ".");
   RegistryDeleteKeyTree(kUserFileMenuKey, ".");
   RegistryDeleteKeyTree(kUser.drop_target_class, ".");
+  RegistryDeleteKeyTree(kUser.one_folder_verb, ".");
+  RegistryDeleteKeyTree(kUser.one_file_verb, ".");
+  RegistryDeleteKeyTree(kUser.one_drop_target_class, ".");
   return true;
 }
 
@@ -251,6 +292,8 @@ bool WriteMenuKeys(const std::string& program_path, std::string* failed_key, std
   for (const SetupStep& step : DropTargetSteps(kMachine, program_path))
     steps.push_back(step);
   for (const SetupStep& step : LabelSteps(kMachine, program_path))
+    steps.push_back(step);
+  for (const SetupStep& step : OneVerbSteps(kMachine, program_path))
     steps.push_back(step);
   return WriteKeys(steps, failed_key, reason);
 }

@@ -11,6 +11,8 @@ extern const char kUserFolderMenuKey[];
 // Windows: the class that takes a verb's whole selection (the verbs'
 // DropTarget), which arkiva.exe serves when COM starts it with -Embedding.
 extern const char kDropTargetClass[];
+// The same for "Create one tar.xz", served by arkiva.exe --one.
+extern const char kOneDropTargetClass[];
 
 // True when the folder menu key exists machine-wide or for this user. Both
 // are asked: Windows merges the user's key into HKEY_CLASSES_ROOT, Wine does
