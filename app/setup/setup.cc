@@ -136,19 +136,23 @@ std::vector<SetupStep> OneVerbSteps(const MenuPlace& place, const std::string& p
           {file, "MUIVerb", label}};
 }
 
+// `steps` with what Windows adds in `place` after the first verb's command:
+// its DropTarget, its label, and "Create one tar.xz".
+std::vector<SetupStep> WithWindowsSteps(std::vector<SetupStep> steps, const MenuPlace& place,
+                                        const std::string& program_path) {
+  for (const auto& more : {DropTargetSteps(place, program_path), LabelSteps(place, program_path),
+                           OneVerbSteps(place, program_path)})
+    steps.insert(steps.end(), more.begin(), more.end());
+  return steps;
+}
+
 // The verbs for this user only, under HKEY_CURRENT_USER\Software\Classes.
 std::vector<SetupStep> UserSteps(const std::string& program_path) {
   std::string command = MenuCommand(program_path);
-  std::vector<SetupStep> steps = {{kUserFolderCommandKey, "", command},
-                                  {kUserFileMenuKey, "", kEntryLabel},
-                                  {kUserFileCommandKey, "", command}};
-  for (const SetupStep& step : DropTargetSteps(kUser, program_path))
-    steps.push_back(step);
-  for (const SetupStep& step : LabelSteps(kUser, program_path))
-    steps.push_back(step);
-  for (const SetupStep& step : OneVerbSteps(kUser, program_path))
-    steps.push_back(step);
-  return steps;
+  return WithWindowsSteps({{kUserFolderCommandKey, "", command},
+                           {kUserFileMenuKey, "", kEntryLabel},
+                           {kUserFileCommandKey, "", command}},
+                          kUser, program_path);
 }
 
 // Runs every step, even after a failure; the first failure's key and reason
@@ -285,16 +289,13 @@ std::string MenuCommand(const std::string& program_path) {
 
 bool WriteMenuKeys(const std::string& program_path, std::string* failed_key, std::string* reason) {
   std::string command = MenuCommand(program_path);
-  std::vector<SetupStep> steps = {
-      {kFolderCommandKey, nullptr, ""}, {kFolderCommandKey, "", command},
-      {kFileMenuKey, nullptr, ""},      {kFileMenuKey, "", kEntryLabel},
-      {kFileCommandKey, nullptr, ""},   {kFileCommandKey, "", command}};
-  for (const SetupStep& step : DropTargetSteps(kMachine, program_path))
-    steps.push_back(step);
-  for (const SetupStep& step : LabelSteps(kMachine, program_path))
-    steps.push_back(step);
-  for (const SetupStep& step : OneVerbSteps(kMachine, program_path))
-    steps.push_back(step);
+  std::vector<SetupStep> steps = WithWindowsSteps({{kFolderCommandKey, nullptr, ""},
+                                                   {kFolderCommandKey, "", command},
+                                                   {kFileMenuKey, nullptr, ""},
+                                                   {kFileMenuKey, "", kEntryLabel},
+                                                   {kFileCommandKey, nullptr, ""},
+                                                   {kFileCommandKey, "", command}},
+                                                  kMachine, program_path);
   return WriteKeys(steps, failed_key, reason);
 }
 
