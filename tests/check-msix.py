@@ -1,10 +1,10 @@
 #!/usr/bin/python3
 """arkiva-shell.msix as Windows reads it: its zip entries and content types,
 every block of the block map hashed again, the local headers the map sizes,
-the class its manifest names is the one arkiva-shell.dll serves, Publisher is
+the classes its manifest names are the ones arkiva-shell.dll serves, Publisher is
 the signer's subject, and osslsigncode verifies the signature.
 
-  check-msix.py BUILD_DIR CLASS_ID
+  check-msix.py BUILD_DIR CLASS_ID ONE_CLASS_ID
 """
 import base64
 import hashlib
@@ -16,7 +16,7 @@ import sys
 import xml.etree.ElementTree as ElementTree
 import zipfile
 
-build, class_id = sys.argv[1], sys.argv[2]
+build, class_ids = sys.argv[1], sys.argv[2:4]
 package = zipfile.ZipFile(build + "/arkiva-shell.msix")
 failures = []
 
@@ -62,11 +62,14 @@ for entry in blockmap.findall("b:File", ns):
 check(mapped == names[:4], "mapped: %s" % mapped)
 
 manifest = package.read("AppxManifest.xml").decode()
-guid = class_id.strip("{}")
+each, one = (class_id.strip("{}") for class_id in class_ids)
+# Each item type names both commands, "Create tar.xz" first, and each class
+# is served once.
 named = re.findall(r'(?:Clsid|com:Class Id)="([^"]*)"', manifest)
-check(named == [guid] * 3, "classes in the manifest: %s" % named)
+check(named == [each, one] * 3, "classes in the manifest: %s" % named)
 dll = open(build + "/arkiva-shell.dll", "rb").read()
-check(("{%s}" % guid).encode("utf-16-le") in dll, "arkiva-shell.dll serves another class")
+for guid in (each, one):
+    check(("{%s}" % guid).encode("utf-16-le") in dll, "arkiva-shell.dll does not serve " + guid)
 
 # A test-signed build trusts its own certificate; a release's signer is
 # checked against the system's authorities.

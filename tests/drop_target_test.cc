@@ -99,7 +99,14 @@ IShellItemArray* SelectionItems(const std::string& folder, const std::vector<std
   return items;
 }
 
-const char kShellCommandKey[] = "Software\\Classes\\CLSID\\" ARKIVA_SHELL_COMMAND_CLASS;
+// The first menu's two commands.
+const char* const kShellCommandClasses[] = {ARKIVA_SHELL_COMMAND_CLASS,
+                                            ARKIVA_SHELL_ONE_COMMAND_CLASS};
+const char kOneVerb[] = "Create one tar.xz";
+
+std::string ShellCommandKey(const char* command_class) {
+  return std::string("Software\\Classes\\CLSID\\") + command_class;
+}
 
 class DropRun : public ArchiveRun {
  protected:
@@ -118,18 +125,21 @@ class DropRun : public ArchiveRun {
   }
 
   // Registers the arkiva.exe and arkiva-shell.dll in `folder`: the menu's
-  // keys with the class COM starts, and the command's class, in-process, as
-  // the package declares it (Wine's COM reads classes from
+  // keys with the classes COM starts, and the commands' classes, in-process,
+  // as the package declares them (Wine's COM reads classes from
   // HKEY_LOCAL_MACHINE only). Each starts the arkiva.exe beside it, which
   // runs the tar.exe and xz.exe beside it.
   void Register(const std::string& folder) {
     std::string failed_key, reason;
     EXPECT_TRUE(WriteMenuKeys(folder + "\\arkiva.exe", &failed_key, &reason)) << failed_key;
-    std::string server =
-        std::string("HKEY_LOCAL_MACHINE\\") + kShellCommandKey + "\\InprocServer32";
     std::string dll = folder + "\\arkiva-shell.dll";
-    EXPECT_EQ(1, RegistryCreateAndSetValue(server.c_str(), "", dll.c_str(), 1, "."));
-    EXPECT_EQ(1, RegistryCreateAndSetValue(server.c_str(), "ThreadingModel", "Apartment", 1, "."));
+    for (const char* command_class : kShellCommandClasses) {
+      std::string server =
+          "HKEY_LOCAL_MACHINE\\" + ShellCommandKey(command_class) + "\\InprocServer32";
+      EXPECT_EQ(1, RegistryCreateAndSetValue(server.c_str(), "", dll.c_str(), 1, "."));
+      EXPECT_EQ(1,
+                RegistryCreateAndSetValue(server.c_str(), "ThreadingModel", "Apartment", 1, "."));
+    }
   }
   void Register(Programs programs) {
     std::string arkiva = BuildPath(programs == kRecording ? "recbin/arkiva.exe" : "arkiva.exe");
@@ -137,14 +147,18 @@ class DropRun : public ArchiveRun {
   }
   void TearDown() override {
     CoUninitialize();
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kShellCommandKey);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kShellCommandKey);
+    for (const char* command_class : kShellCommandClasses) {
+      RegDeleteTreeA(HKEY_LOCAL_MACHINE, ShellCommandKey(command_class).c_str());
+      RegDeleteKeyA(HKEY_LOCAL_MACHINE, ShellCommandKey(command_class).c_str());
+    }
   }
 
-  IExplorerCommand* FirstMenuCommand() {
+  // The first menu's command for `verb`.
+  IExplorerCommand* FirstMenuCommand(const std::string& verb = "Create tar.xz") {
     CLSID id;
     IExplorerCommand* command = nullptr;
-    EXPECT_EQ(S_OK, CLSIDFromString(Wide(ARKIVA_SHELL_COMMAND_CLASS).c_str(), &id));
+    const char* command_class = kShellCommandClasses[verb == kOneVerb];
+    EXPECT_EQ(S_OK, CLSIDFromString(Wide(command_class).c_str(), &id));
     EXPECT_EQ(S_OK, CoCreateInstance(id, NULL, CLSCTX_INPROC_SERVER, IID_IExplorerCommand,
                                      reinterpret_cast<void**>(&command)));
     return command;
@@ -153,13 +167,14 @@ class DropRun : public ArchiveRun {
   // Hands `names` over by `route`, waits until no arkiva.exe runs, and
   // returns every one seen.
   std::set<DWORD> Hand(Route route, const std::string& folder,
-                       const std::vector<std::string>& names, Programs programs) {
+                       const std::vector<std::string>& names, Programs programs,
+                       const std::string& verb = "Create tar.xz") {
     if (route == kDrop)
-      return Drop(folder, names, programs);
+      return Drop(folder, names, programs, "", verb);
     SetEnvironmentVariableA("ARKIVA_RECORD_SLEEP", "");
     Register(programs);
     SetEnvironmentVariableA("ARKIVA_RECORD", log.c_str());
-    IExplorerCommand* command = FirstMenuCommand();
+    IExplorerCommand* command = FirstMenuCommand(verb);
     IShellItemArray* items = SelectionItems(folder, names);
     EXPECT_TRUE(command && items);
     if (!command || !items)
@@ -278,25 +293,28 @@ TEST_F(DropRun, ASelectionIsArchivedWholeInOneProcess) {
 
 // Through the first-menu command, which hands over through the drop target:
 // both ends of the way at once.
-// "Create one tar.xz": its verb's own class, served by arkiva.exe --one,
-// takes the whole selection as Explorer drops it, in one process, and makes
-// one archive of it in its folder, named after it, each item at its top in
-// its order.
-TEST_F(DropRun, TheSecondVerbMakesOneArchiveOfTheSelection) {
-  std::string fotos = dir / "Fotos";
-  MakeDir(fotos);
-  MakeDir(fotos + kSep + "Trip");
-  WriteText(fotos + kSep + "Trip" + kSep + "t.txt", "trip");
+// "Create one tar.xz", by its verb's own class (served by arkiva.exe --one)
+// and by the first menu's second command: the whole selection in one
+// process, one archive in its folder, named after it, each item at its top
+// in its order.
+TEST_F(DropRun, TheSecondEntryMakesOneArchiveOfTheSelection) {
   std::vector<std::string> names = {"b.jpg", "Trip", "a.jpg", "Zo\xc3\xab \xe6\x97\xa5.txt"};
-  for (const std::string& name : names)
-    if (name != "Trip")
-      WriteText(fotos + kSep + name, name);
-  std::set<DWORD> seen = Drop(fotos, names, kReal, "", "Create one tar.xz");
-  EXPECT_EQ(1u, seen.size());
-  EXPECT_EQ(std::vector<std::string>(
-                {"b.jpg", "Trip/", "Trip/t.txt", "a.jpg", "Zo\xc3\xab \xe6\x97\xa5.txt"}),
-            Members(fotos + kSep + "Fotos.tar.xz", false));
-  EXPECT_FALSE(PathExists(fotos + kSep + "b.jpg.xz"));
+  for (Route route : {kDrop, kFirstMenu}) {
+    ScratchDir scratch;
+    std::string fotos = scratch / "Fotos";
+    MakeDir(fotos);
+    MakeDir(fotos + kSep + "Trip");
+    WriteText(fotos + kSep + "Trip" + kSep + "t.txt", "trip");
+    for (const std::string& name : names)
+      if (name != "Trip")
+        WriteText(fotos + kSep + name, name);
+    EXPECT_EQ(1u, Hand(route, fotos, names, kReal, kOneVerb).size()) << route;
+    EXPECT_EQ(std::vector<std::string>(
+                  {"b.jpg", "Trip/", "Trip/t.txt", "a.jpg", "Zo\xc3\xab \xe6\x97\xa5.txt"}),
+              Members(fotos + kSep + "Fotos.tar.xz", false))
+        << route;
+    EXPECT_FALSE(PathExists(fotos + kSep + "b.jpg.xz"));
+  }
 }
 
 TEST_F(DropRun, ThreeHundredItemsInTheirOrder) {
@@ -312,22 +330,28 @@ TEST_F(DropRun, ThreeHundredItemsInTheirOrder) {
     EXPECT_EQ("\"xz\" -zv \"" + names[i] + "\"", records[i][1]);
 }
 
-// What Explorer asks before it shows the command: its words, its icon, and
-// whether every item has a file-system path.
-// The command's title is the label in the user's display language (Wine's,
+// What Explorer asks before it shows a command: its words, its icon, and
+// whether it shows for the selection.
+// A command's title is its label in the user's display language (Wine's,
 // one ctest run a language), from arkiva.exe's string table, as the static
 // verbs' MUIVerb is.
-TEST_F(DropRun, TheFirstMenuCommandsTitleInTheUsersLanguage) {
+TEST_F(DropRun, TheFirstMenuCommandsTitlesInTheUsersLanguage) {
   struct {
     const char* language;
+    const char* verb;
     const wchar_t* title;
-  } rows[] = {{"en", L"Create tar.xz"}, {"de", L"tar.xz erstellen"}, {"ja", L"tar.xz を作成"}};
-  std::unique_ptr<IExplorerCommand, void (*)(IExplorerCommand*)> command(
-      FirstMenuCommand(), [](IExplorerCommand* c) { c->Release(); });
-  ASSERT_TRUE(command);
+  } rows[] = {{"en", "Create tar.xz", L"Create tar.xz"},
+              {"en", kOneVerb, L"Create one tar.xz"},
+              {"de", "Create tar.xz", L"tar.xz erstellen"},
+              {"de", kOneVerb, L"Ein tar.xz erstellen"},
+              {"ja", "Create tar.xz", L"tar.xz を作成"},
+              {"ja", kOneVerb, L"1 つの tar.xz を作成"}};
   for (const auto& row : rows) {
     if (DisplayLanguage() != row.language)
       continue;
+    std::unique_ptr<IExplorerCommand, void (*)(IExplorerCommand*)> command(
+        FirstMenuCommand(row.verb), [](IExplorerCommand* c) { c->Release(); });
+    ASSERT_TRUE(command);
     LPWSTR text = nullptr;
     ASSERT_EQ(S_OK, command->GetTitle(NULL, &text));
     EXPECT_EQ(row.title, std::wstring(text));
@@ -335,39 +359,45 @@ TEST_F(DropRun, TheFirstMenuCommandsTitleInTheUsersLanguage) {
   }
 }
 
-TEST_F(DropRun, TheFirstMenuCommandShowsForFileSystemItemsOnly) {
-  std::unique_ptr<IExplorerCommand, void (*)(IExplorerCommand*)> command(
-      FirstMenuCommand(), [](IExplorerCommand* c) { c->Release(); });
-  ASSERT_TRUE(command);
-  LPWSTR text = nullptr;
-  ASSERT_EQ(S_OK, command->GetIcon(NULL, &text));
-  EXPECT_EQ(Wide(BuildPath("arkiva.exe")) + L",0", std::wstring(text));
-  CoTaskMemFree(text);
-  IEnumExplorerCommand* sub = nullptr;
-  EXPECT_EQ(E_NOTIMPL, command->EnumSubCommands(&sub));
-
+// Each shows only where every item has a file-system path; the second
+// only for two items or more, so that one item is offered the first alone.
+TEST_F(DropRun, TheFirstMenuCommandsShowForTheirSelectionsOnly) {
   MakeDir(dir / "Photos");
   WriteText(dir / "a.txt", "a");
   const std::string kThisPc = "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}";
   struct {
+    const char* verb;
     std::string folder;
     std::vector<std::string> names;
     EXPCMDSTATE state;
-  } cases[] = {{dir.path, {"Photos"}, ECS_ENABLED},
-               {dir.path, {"a.txt", "Photos"}, ECS_ENABLED},
-               {"", {kThisPc}, ECS_HIDDEN},
-               {"", {dir / "a.txt", kThisPc}, ECS_HIDDEN}};
+  } cases[] = {{"Create tar.xz", dir.path, {"Photos"}, ECS_ENABLED},
+               {"Create tar.xz", dir.path, {"a.txt", "Photos"}, ECS_ENABLED},
+               {"Create tar.xz", "", {kThisPc}, ECS_HIDDEN},
+               {"Create tar.xz", "", {dir / "a.txt", kThisPc}, ECS_HIDDEN},
+               {kOneVerb, dir.path, {"Photos"}, ECS_HIDDEN},
+               {kOneVerb, dir.path, {"a.txt"}, ECS_HIDDEN},
+               {kOneVerb, dir.path, {"a.txt", "Photos"}, ECS_ENABLED},
+               {kOneVerb, "", {dir / "a.txt", kThisPc}, ECS_HIDDEN}};
   for (const auto& c : cases) {
+    std::unique_ptr<IExplorerCommand, void (*)(IExplorerCommand*)> command(
+        FirstMenuCommand(c.verb), [](IExplorerCommand* c) { c->Release(); });
+    ASSERT_TRUE(command);
     IShellItemArray* items = SelectionItems(c.folder, c.names);
     ASSERT_TRUE(items);
     EXPCMDSTATE state = ECS_DISABLED;
     EXPECT_EQ(S_OK, command->GetState(items, FALSE, &state));
-    EXPECT_EQ(c.state, state) << c.names.back();
+    EXPECT_EQ(c.state, state) << c.verb << ": " << c.names.size() << " " << c.names.back();
     items->Release();
+    state = ECS_ENABLED;
+    EXPECT_EQ(S_OK, command->GetState(NULL, FALSE, &state));
+    EXPECT_EQ(ECS_HIDDEN, state);
+    LPWSTR text = nullptr;
+    ASSERT_EQ(S_OK, command->GetIcon(NULL, &text));
+    EXPECT_EQ(Wide(BuildPath("arkiva.exe")) + L",0", std::wstring(text));
+    CoTaskMemFree(text);
+    IEnumExplorerCommand* sub = nullptr;
+    EXPECT_EQ(E_NOTIMPL, command->EnumSubCommands(&sub));
   }
-  EXPCMDSTATE state = ECS_ENABLED;
-  EXPECT_EQ(S_OK, command->GetState(NULL, FALSE, &state));
-  EXPECT_EQ(ECS_HIDDEN, state);
 }
 
 TEST_F(DropRun, OneDialogForTheSelectionWhoseCancelStopsTheRest) {

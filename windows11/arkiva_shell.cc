@@ -1,9 +1,9 @@
-// arkiva-shell.dll: "Create tar.xz" on Windows 11's first context menu.
-// That menu shows only commands of a packaged app, each an IExplorerCommand
-// in a DLL that Explorer loads into a surrogate (dllhost.exe). This one does
-// no archiving itself: Invoke hands the whole selection to one arkiva.exe,
-// through the class the static verbs name as their DropTarget, as Explorer
-// does for them, and returns at once.
+// arkiva-shell.dll: "Create tar.xz" and "Create one tar.xz" on Windows 11's
+// first context menu. That menu shows only commands of a packaged app, each
+// an IExplorerCommand in a DLL that Explorer loads into a surrogate
+// (dllhost.exe). These do no archiving themselves: Invoke hands the whole
+// selection to one arkiva.exe, through the class its static verb names as
+// its DropTarget, as Explorer does for the verbs, and returns at once.
 
 #include <windows.h>
 #include <ole2.h>
@@ -27,9 +27,22 @@ HMODULE g_module;
 // Objects alive and hand-overs under way: while any is, the DLL stays.
 LONG g_users;
 
-const wchar_t kCommandClass[] = WIDEN(ARKIVA_SHELL_COMMAND_CLASS);
-const wchar_t kDropTargetClass[] = WIDEN(ARKIVA_DROP_TARGET_CLASS);
-const wchar_t kTitle[] = WIDEN(ARKIVA_ENTRY_LABEL);
+// What tells the two commands apart.
+struct Command {
+  const wchar_t* command_class;      // the class the package's verb names
+  const wchar_t* drop_target_class;  // arkiva.exe's class for its static verb
+  int label_string_id;               // in arkiva.exe's string tables
+  const wchar_t* english_label;      // where those cannot be read
+  DWORD fewest_items;                // below this it is hidden
+};
+
+const Command kEachItem = {WIDEN(ARKIVA_SHELL_COMMAND_CLASS), WIDEN(ARKIVA_DROP_TARGET_CLASS),
+                           kMenuLabelStringId, WIDEN(ARKIVA_ENTRY_LABEL), 1};
+// One archive of one item is what the first command makes: for one item
+// only the first is offered.
+const Command kOneArchive = {WIDEN(ARKIVA_SHELL_ONE_COMMAND_CLASS),
+                             WIDEN(ARKIVA_ONE_DROP_TARGET_CLASS), kOneMenuLabelStringId,
+                             WIDEN(ARKIVA_ONE_ENTRY_LABEL), 2};
 
 HRESULT CopyOut(const std::wstring& text, LPWSTR* out) {
   size_t bytes = (text.size() + 1) * sizeof(wchar_t);
@@ -140,18 +153,19 @@ class DroppedFiles : public Counted<IDataObject, &IID_IDataObject> {
   std::vector<std::wstring> paths_;
 };
 
-// The label in the user's display language, from arkiva.exe's string
+// A label in the user's display language, from arkiva.exe's string
 // tables, as Explorer loads the static verbs' MUIVerb; English where it
 // cannot.
-std::wstring Title() {
-  std::wstring label = L"@" + ProgramBeside() + L",-" + std::to_wstring(kMenuLabelStringId);
+std::wstring Title(const Command& command) {
+  std::wstring label =
+      L"@" + ProgramBeside() + L",-" + std::to_wstring(command.label_string_id);
   wchar_t text[256];
   if (SUCCEEDED(SHLoadIndirectString(label.c_str(), text, 256, nullptr)) && text[0])
     return text;
-  return kTitle;
+  return command.english_label;
 }
 
-void TellFailure(HRESULT result) {
+void TellFailure(const Command& command, HRESULT result) {
   wchar_t* words = nullptr;
   FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -159,14 +173,14 @@ void TellFailure(HRESULT result) {
   std::wstring text = L"arkiva.exe could not be started: ";
   text += words ? words : L"error " + std::to_wstring(static_cast<unsigned long>(result));
   LocalFree(words);
-  MessageBoxW(nullptr, text.c_str(), Title().c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+  MessageBoxW(nullptr, text.c_str(), Title(command).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 // Drops the selection on a new drop target of arkiva.exe's: COM starts one
 // arkiva.exe, which takes every path and archives once this lets go.
-HRESULT DropOnArkiva(const std::vector<std::wstring>& paths) {
+HRESULT DropOnArkiva(const Command& command, const std::vector<std::wstring>& paths) {
   CLSID id;
-  HRESULT result = CLSIDFromString(kDropTargetClass, &id);
+  HRESULT result = CLSIDFromString(command.drop_target_class, &id);
   IDropTarget* target = nullptr;
   if (SUCCEEDED(result))
     result = CoCreateInstance(id, nullptr, CLSCTX_LOCAL_SERVER, IID_IDropTarget,
@@ -189,27 +203,35 @@ HRESULT DropOnArkiva(const std::vector<std::wstring>& paths) {
   return result;
 }
 
+// What a hand-over's thread takes.
+struct Selection {
+  const Command* command;
+  std::vector<std::wstring> paths;
+};
+
 // The hand-over's own thread: starting arkiva.exe's server takes about a
 // second, which Explorer must not wait for. It holds the DLL until it ends.
 DWORD WINAPI HandOver(void* parameter) {
-  std::vector<std::wstring>* paths = static_cast<std::vector<std::wstring>*>(parameter);
+  Selection* selection = static_cast<Selection*>(parameter);
   if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-    HRESULT result = DropOnArkiva(*paths);
+    HRESULT result = DropOnArkiva(*selection->command, selection->paths);
     if (FAILED(result))
-      TellFailure(result);
+      TellFailure(*selection->command, result);
     CoUninitialize();
   }
-  delete paths;
+  delete selection;
   InterlockedDecrement(&g_users);
   FreeLibraryAndExitThread(g_module, 0);
 }
 
-class CreateTarXz : public Counted<IExplorerCommand, &IID_IExplorerCommand> {
+class ExplorerCommand : public Counted<IExplorerCommand, &IID_IExplorerCommand> {
  public:
-  CreateTarXz() { InterlockedIncrement(&g_users); }
+  explicit ExplorerCommand(const Command& command) : command_(command) {
+    InterlockedIncrement(&g_users);
+  }
 
   STDMETHODIMP GetTitle(IShellItemArray*, LPWSTR* title) override {
-    return CopyOut(Title(), title);
+    return CopyOut(Title(command_), title);
   }
   STDMETHODIMP GetIcon(IShellItemArray*, LPWSTR* icon) override {
     return CopyOut(ProgramBeside() + L",0", icon);
@@ -219,32 +241,34 @@ class CreateTarXz : public Counted<IExplorerCommand, &IID_IExplorerCommand> {
     return E_NOTIMPL;
   }
   STDMETHODIMP GetCanonicalName(GUID* name) override {
-    return CLSIDFromString(kCommandClass, name);
+    return CLSIDFromString(command_.command_class, name);
   }
   // Only items with a file-system path can be archived: not This PC, a
   // phone, or what is inside a zip.
   STDMETHODIMP GetState(IShellItemArray* items, BOOL, EXPCMDSTATE* state) override {
     SFGAOF found = 0;
     DWORD count = 0;
-    bool all_files = items && SUCCEEDED(items->GetCount(&count)) && count > 0 &&
+    bool all_files = items && SUCCEEDED(items->GetCount(&count)) &&
+                     count >= command_.fewest_items && count > 0 &&
                      SUCCEEDED(items->GetAttributes(SIATTRIBFLAGS_AND, SFGAO_FILESYSTEM, &found)) &&
                      (found & SFGAO_FILESYSTEM);
     *state = all_files ? ECS_ENABLED : ECS_HIDDEN;
     return S_OK;
   }
   STDMETHODIMP Invoke(IShellItemArray* items, IBindCtx*) override {
-    std::vector<std::wstring>* paths = new std::vector<std::wstring>(PathsOf(items));
+    Selection* selection = new Selection{&command_, PathsOf(items)};
     HMODULE held = nullptr;
-    if (paths->empty() || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                                              reinterpret_cast<LPCWSTR>(&HandOver), &held)) {
-      delete paths;
+    if (selection->paths.empty() ||
+        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&HandOver), &held)) {
+      delete selection;
       return S_OK;
     }
     InterlockedIncrement(&g_users);
-    HANDLE thread = CreateThread(nullptr, 0, HandOver, paths, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, HandOver, selection, 0, nullptr);
     if (!thread) {
       HRESULT result = HRESULT_FROM_WIN32(GetLastError());
-      delete paths;
+      delete selection;
       InterlockedDecrement(&g_users);
       FreeLibrary(held);
       return result;
@@ -262,7 +286,7 @@ class CreateTarXz : public Counted<IExplorerCommand, &IID_IExplorerCommand> {
   }
 
  private:
-  ~CreateTarXz() override { InterlockedDecrement(&g_users); }
+  ~ExplorerCommand() override { InterlockedDecrement(&g_users); }
 
   // Each item's file-system path, in the selection's order.
   static std::vector<std::wstring> PathsOf(IShellItemArray* items) {
@@ -282,16 +306,20 @@ class CreateTarXz : public Counted<IExplorerCommand, &IID_IExplorerCommand> {
     }
     return paths;
   }
+
+  const Command& command_;
 };
 
-// One for the DLL's whole life.
-ClassFactory g_factory([] { return new CreateTarXz(); },
-                       [](bool lock) {
-                         if (lock)
-                           InterlockedIncrement(&g_users);
-                         else
-                           InterlockedDecrement(&g_users);
-                       });
+void LockServer(bool lock) {
+  if (lock)
+    InterlockedIncrement(&g_users);
+  else
+    InterlockedDecrement(&g_users);
+}
+
+// One a command, for the DLL's whole life.
+ClassFactory g_each_item_factory([] { return new ExplorerCommand(kEachItem); }, LockServer);
+ClassFactory g_one_archive_factory([] { return new ExplorerCommand(kOneArchive); }, LockServer);
 
 }  // namespace
 
@@ -305,10 +333,16 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID id, REFIID iid, void** object) {
   *object = nullptr;
-  CLSID ours;
-  if (FAILED(CLSIDFromString(kCommandClass, &ours)) || !IsEqualCLSID(id, ours))
-    return CLASS_E_CLASSNOTAVAILABLE;
-  return g_factory.QueryInterface(iid, object);
+  struct {
+    const Command& command;
+    ClassFactory& factory;
+  } served[] = {{kEachItem, g_each_item_factory}, {kOneArchive, g_one_archive_factory}};
+  for (const auto& one : served) {
+    CLSID ours;
+    if (SUCCEEDED(CLSIDFromString(one.command.command_class, &ours)) && IsEqualCLSID(id, ours))
+      return one.factory.QueryInterface(iid, object);
+  }
+  return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 extern "C" HRESULT WINAPI DllCanUnloadNow() {
