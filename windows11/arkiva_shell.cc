@@ -157,8 +157,7 @@ class DroppedFiles : public Counted<IDataObject, &IID_IDataObject> {
 // tables, as Explorer loads the static verbs' MUIVerb; English where it
 // cannot.
 std::wstring Title(const Command& command) {
-  std::wstring label =
-      L"@" + ProgramBeside() + L",-" + std::to_wstring(command.label_string_id);
+  std::wstring label = L"@" + ProgramBeside() + L",-" + std::to_wstring(command.label_string_id);
   wchar_t text[256];
   if (SUCCEEDED(SHLoadIndirectString(label.c_str(), text, 256, nullptr)) && text[0])
     return text;
@@ -173,7 +172,8 @@ void TellFailure(const Command& command, HRESULT result) {
   std::wstring text = L"arkiva.exe could not be started: ";
   text += words ? words : L"error " + std::to_wstring(static_cast<unsigned long>(result));
   LocalFree(words);
-  MessageBoxW(nullptr, text.c_str(), Title(command).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+  MessageBoxW(nullptr, text.c_str(), Title(command).c_str(),
+              MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 // Drops the selection on a new drop target of arkiva.exe's: COM starts one
