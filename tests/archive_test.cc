@@ -711,6 +711,67 @@ TEST_F(ArchiveRun, RealFolderArchives) {
   EXPECT_EQ(std::vector<std::string>({"Empty/"}), Members(dir / "Empty.tar.xz"));
 }
 
+// A time a plain tar header cannot hold keeps its record: GNU tar's line
+// would otherwise store it as 1970-01-01. Every other folder's line keeps
+// leaving the records out.
+TEST(KeepingModificationTimes, OnlyForTimesOutsideAPlainHeader) {
+  struct {
+    int64_t modified;
+    bool fits;
+  } times[] = {
+      {-1, false}, {0, true}, {1700000000, true}, {077777777777, true}, {077777777777 + 1, false}};
+  for (const auto& t : times)
+    EXPECT_EQ(t.fits, FitsTarHeader(t.modified)) << t.modified;
+  struct {
+    bool posix;
+    const char* tar;
+  } lines[] = {{true, "cf - --format=posix --pax-option=delete=atime,delete=ctime \"Proj\""},
+               {false, "cf - \"Proj\""}};
+  for (const auto& l : lines)
+    EXPECT_EQ(l.tar,
+              ArgumentLine(KeepingModificationTimes(BuildArchiveLines("Proj", true, l.posix).tar)));
+}
+
+TEST_F(ArchiveRun, EveryDateIsKept) {
+  struct {
+    const char* name;
+    const char* date;
+    int64_t seen;  // as tarfile reads it back
+  } files[] = {{"moon.txt", "1969-07-20 20:17:40 UTC", -14182940},
+               {"today.txt", "2024-02-29 12:00:00 UTC", 1709208000},
+               {"far.txt", "2300-01-01 00:00:00 UTC", 10413792000}};
+  for (bool odd : {false, true}) {
+    ScratchDir scratch;
+    std::string item = scratch / "Dates";
+    MakeDir(item);
+    for (const auto& f : files) {
+      if (!odd && f.seen != 1709208000)
+        continue;
+      WriteText(item + kSep + f.name, f.name);
+      ASSERT_EQ(0, RunShell("touch -d '" + std::string(f.date) + "' '" +
+                            UnixPath(item + kSep + f.name) + "'"));
+    }
+    ASSERT_EQ(0, Arkiva(item, kReal));
+    std::string out;
+    ASSERT_EQ(0, RunShell("python3 -c 'import sys, tarfile\n"
+                          "for m in tarfile.open(sys.argv[1]):\n"
+                          "  print(m.name, int(m.mtime), sorted(m.pax_headers))' '" +
+                              UnixPath(scratch / "Dates.tar.xz") + "'",
+                          &out));
+    for (const auto& f : files) {
+      if (odd || f.seen == 1709208000) {
+        EXPECT_NE(std::string::npos,
+                  out.find(std::string("Dates/") + f.name + " " + std::to_string(f.seen) + " "))
+            << out;
+      }
+    }
+    // A folder of plain times has no records but its names'.
+    if (!odd) {
+      EXPECT_EQ(std::string::npos, out.find("'mtime'")) << out;
+    }
+  }
+}
+
 TEST_F(ArchiveRun, RealFileCompresses) {
   WriteText(dir / "one.txt", "1");
   ASSERT_EQ(0, Arkiva(dir / "one.txt", kReal));
@@ -998,75 +1059,6 @@ TEST_F(Unreachable, ADeniedFolderIsReported) {
   EXPECT_FALSE(PathExists(dir / "locked/inside.tar"));
 }
 #endif
-
-// The fewest blocks that keep every thread busy, each with the largest
-// dictionary it can use, within the memory limit.
-TEST(PlanXz, FewestBlocksLargestDictionaryWithinTheLimit) {
-  const uint64_t MiB = 1 << 20, MB = 1000000, GB = 1000 * MB;
-  struct {
-    uint64_t input;
-    int cores;
-    uint64_t limit_mib;
-    XzPlan plan;  // threads, block and dictionary in MiB
-  } rows[] = {
-      {1000, 2, 12288, {1, 0, 8}},  // tiny: one block, preset 6
-      {0, 8, 12288, {1, 0, 8}},
-      {30 * MB, 1, 12288, {1, 0, 16}},  // one core: one block
-      {30 * MB, 2, 12288, {2, 15, 16}},
-      {30 * MB, 8, 12288, {3, 10, 16}},  // no block smaller than preset 6's dictionary
-      {30 * MB, 64, 12288, {3, 10, 16}},
-      {15 * MiB, 2, 12288, {1, 0, 16}},
-      {130 * MB, 1, 12288, {1, 0, 16}},   // never above preset 7's
-      {130 * MB, 2, 12288, {2, 21, 16}},  // three blocks a thread: busy to the end
-      {130 * MB, 8, 12288, {8, 16, 16}},
-      {130 * MB, 64, 12288, {15, 9, 16}},
-      {2 * GB, 1, 12288, {1, 0, 16}},
-      {2 * GB, 2, 12288, {2, 64, 16}},  // 15 rounds of blocks of at most 64 MiB
-      {2 * GB, 8, 12288, {8, 60, 16}},
-      {2 * GB, 64, 12288, {64, 30, 8}},  // 64 threads fit only with preset 6's
-      {2 * GB, 64, 65536, {64, 30, 16}},
-      {130 * MB, 2, 400, {2, 21, 8}},  // low memory: a smaller dictionary first,
-      {2 * GB, 8, 1024, {4, 60, 8}},   // then fewer threads
-      {2 * GB, 8, 100, {1, 0, 8}},
-  };
-  for (const auto& row : rows) {
-    XzPlan plan = PlanXz(row.input, row.cores, row.limit_mib);
-    EXPECT_EQ(row.plan.threads, plan.threads) << row.input << " B, " << row.cores << " cores";
-    EXPECT_EQ(row.plan.block_bytes * MiB, plan.block_bytes) << row.input << " B, " << row.cores;
-    EXPECT_EQ(row.plan.dictionary_bytes * MiB, plan.dictionary_bytes)
-        << row.input << " B, " << row.cores;
-    EXPECT_LE(XzPlanMiB(plan), std::max<uint64_t>(row.limit_mib, 94));
-  }
-  // What xz 5.4 -vv says each needs, to a MiB or two.
-  EXPECT_NEAR(331, XzPlanMiB({2, 24 * MiB, 8 * MiB}), 2);  // -6 -T2
-  EXPECT_NEAR(467, XzPlanMiB({2, 16 * MiB, 16 * MiB}), 2);
-  EXPECT_NEAR(186, XzPlanMiB({1, 0, 16 * MiB}), 2);
-  EXPECT_EQ("-T2 --memlimit-compress=12288MiB --lzma2=preset=6,dict=16MiB --block-size=15MiB",
-            XzDefaults({2, 15 * MiB, 16 * MiB}, 12288));
-  EXPECT_EQ("-T1 --memlimit-compress=100MiB --lzma2=preset=6,dict=8MiB",
-            XzDefaults({1, 0, 8 * MiB}, 100));
-}
-
-TEST(UsersXzThreads, OnlyAThreadCountIsTaken) {
-  struct {
-    const char* options;
-    int threads;
-  } rows[] = {
-      {"", -1},           {"-9e -k --stdout", -1}, {"-T1", 1}, {"-T 4", 4}, {"--threads=0", 0},
-      {"--threads 2", 2}, {"-T2 -T3", 3},          {"-T", -1}, {"-Tx", -1}, {"-T-1", -1},
-      {"-kT1", -1},       {"\t-T1\n", 1},
-  };
-  for (const auto& row : rows)
-    EXPECT_EQ(row.threads, UsersXzThreads(row.options)) << row.options;
-}
-
-TEST(XzMemoryLimitMiB, HalfTheMemorySharedAmongTheRuns) {
-  const uint64_t GiB = 1ull << 30;
-  EXPECT_EQ(12288u, XzMemoryLimitMiB(24 * GiB, 1));
-  EXPECT_EQ(819u, XzMemoryLimitMiB(24 * GiB, 15));
-  EXPECT_EQ(100u, XzMemoryLimitMiB(2 * GiB, 15));  // never below one thread's need
-  EXPECT_EQ(100u, XzMemoryLimitMiB(0, 0));
-}
 
 TEST_F(ArchiveRun, XzGetsEveryCoreUnlessTheUserSetsThreads) {
 #ifdef _WIN32

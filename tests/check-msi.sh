@@ -64,7 +64,7 @@ menu_keys() {
 
 wine msiexec /i "$(dos "$msi")" /qn
 wineserver -w
-[ "$(ls "$installed" | tr '\n' ' ')" = "Assets COPYING-libarchive.txt COPYING-xz-LGPLv2.1.txt COPYING-xz.txt LICENSE.txt README.txt arkiva-shell.dll arkiva-shell.msix arkiva.exe tar.exe xz.exe " ] \
+[ "$(ls "$installed" | tr '\n' ' ')" = "Assets COPYING-libarchive.txt COPYING-xz-0BSD.txt COPYING-xz-LGPLv2.1.txt COPYING-xz.txt LICENSE.txt README.txt arkiva-shell.dll arkiva-shell.msix arkiva.exe tar.exe xz.exe " ] \
   || fail "installed: $(ls "$installed" | tr '\n' ' ')"
 cmp -s "$installed/arkiva.exe" "$build/arkiva.exe" || fail "the installed arkiva.exe is not the built one"
 for logo in StoreLogo Square150x150Logo Square44x44Logo; do

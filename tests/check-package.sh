@@ -21,7 +21,7 @@ top="$work/unpacked/arkiva-$version-win64"
 for f in arkiva.exe arkiva-shell.dll arkiva-shell.msix tar.exe xz.exe README.txt LICENSE.txt \
          remove-menu.reg remove-menu.cmd \
          Assets/StoreLogo.png Assets/Square150x150Logo.png Assets/Square44x44Logo.png \
-         COPYING-libarchive.txt COPYING-xz.txt COPYING-xz-LGPLv2.1.txt; do
+         COPYING-libarchive.txt COPYING-xz.txt COPYING-xz-0BSD.txt COPYING-xz-LGPLv2.1.txt; do
   [ -f "$top/$f" ] || { echo "missing from the zip: $f"; exit 1; }
 done
 grep -qaP "F\x00i\x00l\x00e\x00V\x00e\x00r\x00s\x00i\x00o\x00n\x00\x00\x00\x00\x00$(echo -n "$version" | sed 's/./&\\x00/g')" "$top/arkiva.exe" \

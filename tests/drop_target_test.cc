@@ -340,12 +340,10 @@ TEST_F(DropRun, TheFirstMenuCommandsTitlesInTheUsersLanguage) {
     const char* language;
     const char* verb;
     const wchar_t* title;
-  } rows[] = {{"en", "Create tar.xz", L"Create tar.xz"},
-              {"en", kOneVerb, L"Create one tar.xz"},
-              {"de", "Create tar.xz", L"tar.xz erstellen"},
-              {"de", kOneVerb, L"Ein tar.xz erstellen"},
-              {"ja", "Create tar.xz", L"tar.xz を作成"},
-              {"ja", kOneVerb, L"1 つの tar.xz を作成"}};
+  } rows[] = {
+      {"en", "Create tar.xz", L"Create tar.xz"},    {"en", kOneVerb, L"Create one tar.xz"},
+      {"de", "Create tar.xz", L"tar.xz erstellen"}, {"de", kOneVerb, L"Ein tar.xz erstellen"},
+      {"ja", "Create tar.xz", L"tar.xz を作成"},    {"ja", kOneVerb, L"1 つの tar.xz を作成"}};
   for (const auto& row : rows) {
     if (DisplayLanguage() != row.language)
       continue;

@@ -37,6 +37,11 @@ std::string OperandName(const std::string& name, bool posix_names);
 // Windows tar, writes that format on its own.
 ArchiveLines BuildArchiveLines(const std::string& name, bool folder, bool posix_names);
 
+// The tar line that keeps every mtime record, for a folder whose walk met a
+// time that a plain header cannot hold (FitsTarHeader): left out, GNU tar
+// would store it as 1970-01-01. bsdtar's line has nothing to keep.
+CommandArguments KeepingModificationTimes(const CommandArguments& tar);
+
 // The arguments that archive the items `names` of one folder into one
 // Name.tar.xz (`stem` is Name), each item at the archive's top with all it
 // holds, in their order.

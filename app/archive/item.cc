@@ -90,6 +90,14 @@ std::string TarOptions(bool posix_names) {
 
 }  // namespace
 
+CommandArguments KeepingModificationTimes(const CommandArguments& tar) {
+  CommandArguments keeping = tar;
+  size_t at = keeping.options.find(",delete=mtime");
+  if (at != std::string::npos)
+    keeping.options.erase(at, std::string(",delete=mtime").size());
+  return keeping;
+}
+
 ArchiveLines BuildArchiveLines(const std::string& name, bool folder, bool posix_names) {
   std::string operand = OperandName(name, posix_names);
   if (!folder)

@@ -256,6 +256,8 @@ int ArchiveOne(const std::vector<std::string>& items) {
         });
       all.bytes += size > 0 ? size : tally.bytes;
       all.entries += 1 + tally.entries;
+      all.odd_times = all.odd_times || tally.odd_times ||
+                      (size >= 0 && !FitsTarHeader(FileModifiedTime(selection.arguments[i])));
       all.stopped = tally.stopped;
       if (all.unreadable.empty())
         all.unreadable = tally.unreadable;

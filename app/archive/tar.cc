@@ -185,14 +185,15 @@ ArchiveStatus TarThenXz(const ItemRun& run, const FolderTally& tally, FileClaim*
       run.lines.tar_input.empty() ? HeldFile() : TemporaryFile(run.lines.tar_input, &unwritten);
   if (!unwritten.empty())
     return Failed(Translated("the list of its items could not be written: %s", {unwritten}));
-  ProgramRun tar = RunProgram({.program = "tar",
-                               .arguments = run.lines.tar,
-                               .folder = run.folder,
-                               .window = kHiddenWindow,
-                               .environment = TarEnvironment(),
-                               .output = claim->file.Handle(),
-                               .input = names.Handle()},
-                              run.where.progress ? &watch : nullptr);
+  ProgramRun tar = RunProgram(
+      {.program = "tar",
+       .arguments = tally.odd_times ? KeepingModificationTimes(run.lines.tar) : run.lines.tar,
+       .folder = run.folder,
+       .window = kHiddenWindow,
+       .environment = TarEnvironment(),
+       .output = claim->file.Handle(),
+       .input = names.Handle()},
+      run.where.progress ? &watch : nullptr);
   int64_t tar_bytes = claim->file.Size();
   std::string tar_end =
       claim->file.ReadAt(tar_bytes - static_cast<int64_t>(kTarEndBytes), kTarEndBytes);
@@ -212,7 +213,8 @@ ArchiveStatus TarThenXz(const ItemRun& run, const FolderTally& tally, FileClaim*
   ArchiveStatus status = RunXz(run, {.input_name = tar_name,
                                      .output_name = tar_name + ".xz",
                                      .from = kTarShare,
-                                     .expected_bytes = tar_bytes});
+                                     .expected_bytes = tar_bytes,
+                                     .input_is_tar = true});
   if (status.outcome == ArchiveStatus::kArchived && judged.outcome == TarResult::kWithWarnings)
     status.warning = TarWarning(status.archive_name, run.name, judged.warnings) +
                      (status.warning.empty() ? "" : "\n" + status.warning);

@@ -8,159 +8,17 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/archive/xz_plan.h"
 #include "catalogues/translation.h"
 #include "host/files/file_claim.h"
 #include "host/files/file_identity.h"
 #include "host/files/file_size.h"
-#include "host/files/file_claim.h"
 #include "host/files/whole_file.h"
 #include "host/lines.h"
-#include "host/process/environment.h"
 
-// xz, one level of an item's run: its plan (threads, blocks, dictionary,
-// memory), its progress, the check of what it wrote, then the step that
-// runs it on Name.tar or on a file.
-
-// The plan
-
-namespace {
-
-const uint64_t kMiB = 1 << 20;
-
-// What xz -6, the default level, needs on one thread (xz -vv says 94 MiB).
-const uint64_t kOneThreadMiB = 100;
-
-// The dictionaries of presets 6 and 7, which differ in nothing else, and
-// what xz 5.4's encoder needs with each (xz -vv, one thread). A larger one
-// costs more time than it saves bytes: on a 133 MB source tree in two
-// blocks (xz 5.4.1, two cores) 8 MiB made 10,803,252 B in 21.6 s, 16 MiB
-// 10,723,048 B in 24.7 s, 32 MiB 10,688,364 B in 30.3 s and 64 MiB
-// 10,588,968 B in 41.5 s; text that repeats itself (licences, logs) gains
-// most from the step to 16 MiB, when a block is larger than 8 MiB.
-struct Dictionary {
-  uint64_t mib, encoder_mib;
-};
-const Dictionary kDictionaries[] = {{8, 94}, {16, 186}};
-const int kLargest = 1;
-
-// The smallest block worth a thread of its own: preset 6's dictionary.
-const uint64_t kSmallestBlock = 8 * kMiB;
-
-// Blocks a thread, where each can still be as large as the dictionary: a
-// folder's parts compress at different speeds (a source tree's headers,
-// photos, text), and with one block a thread the slowest block sets the
-// time. Measured on two cores (xz 5.4.1), a 133 MB source tree in two
-// blocks took 27.3 s, in six 21.8 s (tar | xz -T0: 19.8 s); the 64 MB mix,
-// in two 15.6 s, in four 11.7 s (12.2 s).
-const uint64_t kBlocksPerThread = 4;
-
-// The largest block: each thread holds its block twice, what it reads and
-// what it writes.
-const uint64_t kLargestBlock = 64 * kMiB;
-
-uint64_t CeilDiv(uint64_t a, uint64_t b) {
-  return (a + b - 1) / b;
-}
-
-}  // namespace
-
-uint64_t XzMemoryLimitMiB(uint64_t physical_memory, int runs) {
-  uint64_t share = physical_memory / 2 / (runs > 0 ? runs : 1) >> 20;
-  return share > kOneThreadMiB ? share : kOneThreadMiB;
-}
-
-uint64_t XzPlanMiB(const XzPlan& plan) {
-  uint64_t encoder = kDictionaries[0].encoder_mib;
-  for (const Dictionary& d : kDictionaries)
-    if (d.mib * kMiB <= plan.dictionary_bytes)
-      encoder = d.encoder_mib;
-  if (plan.threads <= 1)
-    return encoder;
-  // Each thread holds its block's input and output besides its encoder, and
-  // the output queue twice a block (measured: 331 MiB for -6 -T2's 24 MiB
-  // blocks, 467 MiB for 16 MiB dictionaries and blocks).
-  uint64_t block = CeilDiv(plan.block_bytes, kMiB);
-  return plan.threads * (encoder + 2 * block) + 2 * block;
-}
-
-XzPlan PlanXz(uint64_t input_bytes, int threads, uint64_t limit_mib) {
-  uint64_t busy = input_bytes / kSmallestBlock;  // threads that get a whole block
-  int most = busy < static_cast<uint64_t>(threads) ? static_cast<int>(busy) : threads;
-  for (int t = most > 1 ? most : 1; t >= 1; --t) {
-    XzPlan plan = {.threads = t};
-    uint64_t block = input_bytes;
-    if (t > 1) {
-      // Rounds of a block a thread: as many as keep every thread busy to the
-      // end, of blocks no smaller than the dictionary, and as many as keep
-      // each within the largest.
-      uint64_t rounds = input_bytes / (t * kDictionaries[kLargest].mib * kMiB);
-      if (rounds > kBlocksPerThread)
-        rounds = kBlocksPerThread;
-      uint64_t within = CeilDiv(input_bytes, t * kLargestBlock);
-      if (rounds < within)
-        rounds = within;
-      block = CeilDiv(CeilDiv(input_bytes, t * (rounds > 1 ? rounds : 1)), kMiB) * kMiB;
-      plan.block_bytes = block;
-    }
-    for (int d = kLargest; d >= 0; --d) {
-      if (d > 0 && kDictionaries[d - 1].mib * kMiB >= block)
-        continue;  // a smaller dictionary holds the whole block
-      plan.dictionary_bytes = kDictionaries[d].mib * kMiB;
-      if (XzPlanMiB(plan) <= limit_mib)
-        return plan;
-    }
-  }
-  return {.threads = 1, .dictionary_bytes = kDictionaries[0].mib * kMiB};
-}
-
-std::string XzDefaults(const XzPlan& plan, uint64_t limit_mib) {
-  std::string options =
-      "-T" + std::to_string(plan.threads) + " --memlimit-compress=" + std::to_string(limit_mib) +
-      "MiB" + " --lzma2=preset=6,dict=" + std::to_string(plan.dictionary_bytes / kMiB) + "MiB";
-  if (plan.threads > 1)
-    options += " --block-size=" + std::to_string(plan.block_bytes / kMiB) + "MiB";
-  return options;
-}
-
-int UsersXzThreads(const std::string& options) {
-  std::vector<std::string> words;
-  for (size_t start = 0; start < options.size();) {
-    size_t end = options.find_first_of(" \t\n", start);
-    if (end == std::string::npos)
-      end = options.size();
-    if (end > start)
-      words.push_back(options.substr(start, end - start));
-    start = end + 1;
-  }
-  int threads = -1;
-  for (size_t i = 0; i < words.size(); ++i) {
-    std::string value;
-    if (words[i] == "-T" || words[i] == "--threads")
-      value = i + 1 < words.size() ? words[++i] : "";
-    else if (words[i].compare(0, 2, "-T") == 0)
-      value = words[i].substr(2);
-    else if (words[i].compare(0, 10, "--threads=") == 0)
-      value = words[i].substr(10);
-    else
-      continue;
-    if (!value.empty() && value.size() <= 4 &&
-        value.find_first_not_of("0123456789") == std::string::npos)
-      threads = std::stoi(value);
-  }
-  return threads;
-}
-
-ChildEnvironment XzEnvironment(uint64_t input_bytes) {
-  int users = -1;
-  for (const char* name : {"XZ_DEFAULTS", "XZ_OPT"}) {
-    std::string options;
-    if (ReadEnvironment(name, &options) && UsersXzThreads(options) >= 0)
-      users = UsersXzThreads(options);
-  }
-  uint64_t limit = XzMemoryLimitMiB(PhysicalMemory(), CountProgramRuns());
-  XzPlan plan = PlanXz(input_bytes, users > 0 ? users : ProcessorCount(), limit);
-  return {"XZ_DEFAULTS=" + XzDefaults(plan, limit), "XZ_OPT"};
-}
+// xz, one level of an item's run: its progress, the check of what it
+// wrote, then the step that runs it on Name.tar or on a file, as
+// xz_plan.cc plans it.
 
 // Progress
 
@@ -352,6 +210,27 @@ ArchiveStatus WholeOutput(const XzStep& step, const std::string& output, const X
 
 }  // namespace
 
+namespace {
+
+// The version of the xz that runs, asked of it (--robot --version); 0 when
+// it cannot tell. Its answer goes to a file: a hidden program's output has
+// nowhere else to go on Windows.
+uint32_t AskXzVersion(const ItemRun& run) {
+  std::string failure;
+  HeldFile answer = TemporaryFile("", &failure);
+  if (!failure.empty())
+    return 0;
+  ProgramRun asked = RunProgram({.program = "xz",
+                                 .arguments = {"--robot --version", {}},
+                                 .folder = run.folder,
+                                 .window = kHiddenWindow,
+                                 .environment = {"XZ_DEFAULTS", "XZ_OPT"},
+                                 .output = answer.Handle()});
+  return asked.Succeeded() ? XzVersion(answer.ReadAt(0, static_cast<size_t>(answer.Size()))) : 0;
+}
+
+}  // namespace
+
 // The run's locks keep every other run away, so an output that was not
 // there when xz started, is not a whole .xz file and was written since can
 // only be this xz's part: it is removed, as it would look like an archive
@@ -381,12 +260,15 @@ ArchiveStatus RunXz(const ItemRun& run, const XzStep& step) {
                                    .to = 1,
                                    .bytes = input_bytes,
                                    .measure = measure});
+  // What does not compress is planned for by what this xz can do.
+  std::vector<InputRegion> regions = JudgeInput(input, input_bytes, step.input_is_tar);
+  uint32_t xz_version = IncompressibleBytes(regions) > 0 ? AskXzVersion(run) : 0;
   int64_t start = static_cast<int64_t>(time(nullptr));
   ProgramRun xz = RunProgram({.program = "xz",
                               .arguments = run.lines.xz,
                               .folder = run.folder,
                               .window = kShownWindow,
-                              .environment = XzEnvironment(input_bytes)},
+                              .environment = XzEnvironment(input_bytes, regions, xz_version)},
                              &watch);
   XzFileCheck check = xz.outcome == ProgramRun::kNotStarted
                           ? XzFileCheck{.result = XzFileCheck::kNotWhole}

@@ -115,6 +115,9 @@ FolderTally TallyFolder(const std::string& folder,
       if (tally.unreadable.empty())
         tally.unreadable = SystemErrorText(entry->fts_errno);
     }
+    if (entry->fts_statp && entry->fts_info != FTS_NS && entry->fts_info != FTS_DP &&
+        !FitsTarHeader(entry->fts_statp->st_mtime))
+      tally.odd_times = true;
     if (entry->fts_info == FTS_DP || entry->fts_level == 0)
       continue;  // a folder's second visit, and the folder itself
     ++tally.entries;

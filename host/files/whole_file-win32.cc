@@ -54,6 +54,11 @@ void Tally(const std::wstring& folder, FolderTally* tally,
     if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0)
       continue;
     ++tally->entries;
+    // 100 ns steps since 1601.
+    int64_t written = (static_cast<int64_t>(entry.ftLastWriteTime.dwHighDateTime) << 32) |
+                      entry.ftLastWriteTime.dwLowDateTime;
+    if (!FitsTarHeader(written / 10000000 - 11644473600))
+      tally->odd_times = true;
     if (keep_going && tally->entries % kTallyStep == 0 && !keep_going(*tally))
       tally->stopped = true;
     if (tally->stopped)

@@ -19,12 +19,19 @@
 bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::string* bytes,
                    std::string* failure = nullptr);
 
+// A plain tar header holds a modification time of eleven octal digits:
+// from 1970 to 2242. Another needs a record of its own.
+inline bool FitsTarHeader(int64_t modified) {
+  return modified >= 0 && modified <= 077777777777;
+}
+
 // What lies under a folder, counted in one walk: the sizes of its files
 // summed, and its entries (files, folders, links). Links are not followed;
 // what cannot be read below the folder counts as nothing.
 struct FolderTally {
   uint64_t bytes = 0;
   uint64_t entries = 0;
+  bool odd_times = false;  // the folder or an entry has a time !FitsTarHeader
   bool stopped = false;    // `keep_going` said no: the tally is short
   std::string unreadable;  // the folder itself could not be listed: why, in
                            // words for the user
