@@ -1,10 +1,12 @@
 #!/bin/bash
-# Archive sizes and times on five kinds of folder, side by side: the native
+# Archive sizes and times on eight kinds of folder, side by side: the native
 # arkiva (and another build of it, to compare), GNU tar's own -J, tar piped
 # into xz on every core, and 7-Zip's xz (7zz, the 7zip package) fed by the
 # same tar. Alternated, run by hand (not a test), after the native build:
 #   bench/sizes.sh [RUNS] [OTHER_ARKIVA]
-# (FOLDERS="Source Documents" measures only those of the five.)
+# (FOLDERS="Source Documents" measures only those of the eight; WAYS="arkiva
+# tar-xz" only those ways; the xz first on PATH is the one measured, arkiva's
+# and the others': PATH=/opt/xz-5.8.1/bin:$PATH measures another.)
 # For each folder and way: the archive's size, the median wall time, the
 # largest process's peak memory, and the memory a reader needs (xz -lvv).
 set -euo pipefail
@@ -22,7 +24,10 @@ echo "machine: $(nproc) cores, $(awk '/^MemTotal/ {print int($2 / 1024)}' /proc/
      "$(xz --version | head -1); $(7zz | sed -n 2p | cut -d: -f1); $(date -u +%Y-%m-%d)"
 
 # The folders: a source tree, text documents, the mix, photos (random bytes,
-# which nothing compresses) and one large log.
+# which nothing compresses), one large log; and real compressed files:
+# downloads (Debian packages, about 150 MB of apt's cache), pictures (the
+# system's JPEG and PNG images) and the system's documentation (half of it
+# gzip'd changelogs).
 mkdir -p "$work/in"
 cp -r /usr/include "$work/in/Source"
 mkdir "$work/in/Documents"
@@ -41,9 +46,22 @@ awk 'BEGIN { srand(1); split("GET POST PUT DELETE", verb, " "); split("200 200 2
       1000 + int(rand() * 50), verb[1 + int(rand() * 4)], int(rand() * 100000), code[1 + int(rand() * 6)],
       int(rand() * 900), int(rand() * 5000) }' >"$work/in/Logs/service.log"
 
+mkdir "$work/in/Downloads" "$work/in/Pictures"
+ls /var/cache/apt/archives/*.deb | sort | head -n 400 | while read -r deb; do
+  [ "$(du -sb "$work/in/Downloads" | cut -f1)" -lt 150000000 ] || break
+  cp "$deb" "$work/in/Downloads/"
+done
+find /usr/share /usr/lib -xdev -type f \( -name '*.jpg' -o -name '*.jpeg' -o -name '*.png' \) \
+     -size +4k 2>/dev/null | sort | while read -r picture; do
+  cp "$picture" "$work/in/Pictures/$(echo "$picture" | tr / _)"
+done
+cp -r /usr/share/doc "$work/in/Doc"
+echo "folders (MB):" $(cd "$work/in" && du -sb -- * | awk '{printf "%s %d, ", $2, $1 / 1e6}')
+
 ways=(arkiva)
 [ -z "$other" ] || ways+=(other)
 ways+=(tar-J tar-xz 7zip)
+[ -z "${WAYS:-}" ] || read -r -a ways <<<"$WAYS"
 # run WAY FOLDER: makes $work/out/FOLDER.tar.xz
 run() {
   local name=$2
@@ -62,7 +80,7 @@ export -f run
 export arkiva other work
 
 printf '%-11s %-8s %13s %9s %9s %8s %7s\n' folder way size seconds "peak MiB" "reader" blocks
-for folder in ${FOLDERS:-Source Documents Mixed Photos Logs}; do
+for folder in ${FOLDERS:-Source Documents Mixed Photos Logs Downloads Pictures Doc}; do
   [ "$folder" != Mixed ] || folder="Mixed Data"
   for way in "${ways[@]}"; do : >"$work/t-$way"; done
   for i in $(seq 1 "$runs"); do

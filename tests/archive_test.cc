@@ -583,10 +583,13 @@ TEST_F(ArchiveRun, AMissingProgramIsNamedNeverTakenFromElsewhereInTheUsersLangua
 TEST_F(ArchiveRun, XzsOwnReasonIsReported) {
   WriteText(dir / "notes.xz", "already compressed, by its name");
   EXPECT_EQ(1, Arkiva(dir / "notes.xz", kReal));
-  EXPECT_EQ(
+  // xz 5.4 (Debian 12) quotes `so', 5.8 (Debian 13, the Windows xz.exe) 'so'.
+  std::string reason =
       "Could not archive \"notes.xz\": xz failed (exit code 2):\n"
-      "xz: notes.xz: File already has `.xz' suffix, skipping",
-      message);
+      "xz: notes.xz: File already has '.xz' suffix, skipping";
+  std::string older = reason;
+  older[older.find("'.xz'")] = '`';
+  EXPECT_TRUE(message == reason || message == older) << message;
   EXPECT_EQ("already compressed, by its name", ReadText(dir / "notes.xz"));
 }
 

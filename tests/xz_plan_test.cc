@@ -62,7 +62,15 @@ TEST_F(ArchiveRun, WhatDoesNotCompressIsFoundByItsSamples) {
        6 * MiB,
        1},
       {"one small photo", {{"a.log", Text(MiB)}, {"b.jpg", Noise(2 * MiB, 4)}}, 0, 1},
-      {"a file of 60 KiB", {{"a.bin", Noise(60 << 10, 5)}}, 0, 1},
+      {"icons",
+       {{"a.png", Noise(4 << 20, 5)}, {"b.png", Noise(60 << 10, 6)}},
+       (4 << 20) + (60 << 10),
+       1},
+      {"icons too small to tell", {{"a.png", Noise(3 << 10, 7)}}, 0, 1},
+      {"a small copy",
+       {{"a.png", Noise(5 << 20, 8)}, {"b.png", Noise(60 << 10, 9)}, {"c.png", Noise(60 << 10, 9)}},
+       (5 << 20) + (60 << 10),
+       2},
   };
   for (const auto& row : rows) {
     ScratchDir scratch;

@@ -20,10 +20,18 @@
 namespace {
 
 const uint64_t kWindow = 64 << 10;
+// A smaller member is judged whole, where the walk has read it anyway; below
+// this it is too small to tell.
+const uint64_t kSmallestJudged = 4 << 10;
+
 // As good as random: a 64 KiB window of random bytes holds 7.997 bits a
 // byte, JPEG and PNG about 7.98, a gzip'd text 7.99; text about 5,
-// programs about 6.
-const double kIncompressibleBits = 7.9;
+// programs about 6. Fewer bytes hold fewer bits even when random (about
+// 255 / (2 n ln 2) fewer for n bytes: 7.955 for 4 KiB), which the bar
+// follows.
+bool AsGoodAsRandom(double bits, uint64_t bytes) {
+  return bits >= 7.9 - 255 / (2 * static_cast<double>(bytes) * std::log(2.0));
+}
 // The least worth a block at the fast setting of its own.
 const uint64_t kSmallestFastRegion = 4 << 20;
 const uint64_t kTarBlock = 512;
@@ -31,6 +39,8 @@ const uint64_t kTarBlock = 512;
 // A member of a tar archive: where its bytes are, after its header.
 struct TarMember {
   uint64_t header, data, size;
+  double bits = -1;        // a small member's, judged whole: ByteEntropy
+  uint64_t fingerprint{};  // its bytes hashed
 };
 
 // An octal field of a tar header, or base-256 when its first byte's high
@@ -101,8 +111,17 @@ std::vector<TarMember> TarMembers(const std::string& path, uint64_t size) {
                         &records))
         next_size = PaxSize(records);
     }
-    if (type == '0' || type == '\0' || type == '7')
-      members.push_back({at, data, static_cast<uint64_t>(member_size)});
+    if (type == '0' || type == '\0' || type == '7') {
+      TarMember member = {at, data, static_cast<uint64_t>(member_size)};
+      if (member.size >= kSmallestJudged && member.size < kWindow &&
+          data + member.size <= chunk_at + chunk.size()) {
+        std::string bytes = chunk.substr(data - chunk_at, member.size);
+        member.bits = ByteEntropy(bytes);
+        if (AsGoodAsRandom(member.bits, member.size))
+          member.fingerprint = std::hash<std::string>()(bytes) ^ member.size;
+      }
+      members.push_back(member);
+    }
     at = data + (static_cast<uint64_t>(member_size) + kTarBlock - 1) / kTarBlock * kTarBlock;
   }
   return members;
@@ -111,8 +130,10 @@ std::vector<TarMember> TarMembers(const std::string& path, uint64_t size) {
 // Whether a member's sampled windows look random; `fingerprint` learns
 // its first window's bytes, hashed.
 bool LooksRandom(const std::string& path, const TarMember& member, uint64_t* fingerprint) {
-  if (member.size < kWindow)
-    return false;
+  if (member.size < kWindow) {
+    *fingerprint = member.fingerprint;
+    return member.bits >= 0 && AsGoodAsRandom(member.bits, member.size);
+  }
   uint64_t windows = std::min<uint64_t>(std::max<uint64_t>(member.size / (4 << 20), 1), 8);
   double bits = 0;
   for (uint64_t i = 0; i < windows; ++i) {
@@ -125,7 +146,7 @@ bool LooksRandom(const std::string& path, const TarMember& member, uint64_t* fin
       *fingerprint = std::hash<std::string>()(window) ^ member.size;
     bits += ByteEntropy(window);
   }
-  return bits / windows >= kIncompressibleBits;
+  return AsGoodAsRandom(bits / windows, kWindow);
 }
 
 // Appends `bytes` to `regions`, joining a last region of the same kind.

@@ -29,7 +29,8 @@ struct InputRegion {
 // The regions of the `size` bytes of `path`, a tar archive when `tar` (its
 // members are found by their headers) and else one file, in order; their
 // bytes add up to `size`. A member is sampled in a few evenly spaced 64 KiB
-// windows, never read whole; one below 64 KiB, and every header, counts as
+// windows, never read whole; one below 64 KiB is judged whole, as the walk
+// reads it between the headers, one below 4 KiB and every header count as
 // compressing, as does a second member of the same size and sampled bytes
 // (a copy: xz's dictionary would find it). What compresses in less than
 // 64 KiB beside what does not (headers, the closing blocks, a photo's small
