@@ -19,7 +19,10 @@ unset XZ_DEFAULTS XZ_OPT
 
 work=$(mktemp -d /tmp/arkiva-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-export XDG_STATE_HOME=$work/state DISPLAY= WAYLAND_DISPLAY=
+export XDG_STATE_HOME=$work/state XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data \
+       DISPLAY= WAYLAND_DISPLAY=
+# Archive mode needs setup's menu key: a first start, in the bench's own home.
+"$arkiva" >/dev/null 2>&1 || true
 echo "machine: $(nproc) cores, $(awk '/^MemTotal/ {print int($2 / 1024)}' /proc/meminfo) MiB;" \
      "$(xz --version | head -1); $(7zz | sed -n 2p | cut -d: -f1); $(date -u +%Y-%m-%d)"
 
@@ -47,9 +50,11 @@ awk 'BEGIN { srand(1); split("GET POST PUT DELETE", verb, " "); split("200 200 2
       int(rand() * 900), int(rand() * 5000) }' >"$work/in/Logs/service.log"
 
 mkdir "$work/in/Downloads" "$work/in/Pictures"
-ls /var/cache/apt/archives/*.deb | sort | head -n 400 | while read -r deb; do
-  [ "$(du -sb "$work/in/Downloads" | cut -f1)" -lt 150000000 ] || break
+total=0
+for deb in /var/cache/apt/archives/*.deb; do
+  [ "$total" -lt 150000000 ] || break
   cp "$deb" "$work/in/Downloads/"
+  total=$((total + $(stat -c %s "$deb")))
 done
 find /usr/share /usr/lib -xdev -type f \( -name '*.jpg' -o -name '*.jpeg' -o -name '*.png' \) \
      -size +4k 2>/dev/null | sort | while read -r picture; do

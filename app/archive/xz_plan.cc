@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <functional>
-#include <set>
+#include <map>
 #include <vector>
 
 #include "host/files/whole_file.h"
@@ -38,7 +38,7 @@ const uint64_t kTarBlock = 512;
 
 // A member of a tar archive: where its bytes are, after its header.
 struct TarMember {
-  uint64_t header, data, size;
+  uint64_t data, size;
   double bits = -1;        // a small member's, judged whole: ByteEntropy
   uint64_t fingerprint{};  // its bytes hashed
 };
@@ -112,7 +112,7 @@ std::vector<TarMember> TarMembers(const std::string& path, uint64_t size) {
         next_size = PaxSize(records);
     }
     if (type == '0' || type == '\0' || type == '7') {
-      TarMember member = {at, data, static_cast<uint64_t>(member_size)};
+      TarMember member = {data, static_cast<uint64_t>(member_size)};
       if (member.size >= kSmallestJudged && member.size < kWindow &&
           data + member.size <= chunk_at + chunk.size()) {
         std::string bytes = chunk.substr(data - chunk_at, member.size);
@@ -184,28 +184,42 @@ double ByteEntropy(const std::string& bytes) {
 }
 
 std::vector<InputRegion> JudgeInput(const std::string& path, uint64_t size, bool tar) {
-  std::vector<TarMember> members =
-      tar ? TarMembers(path, size) : std::vector<TarMember>{{0, 0, size}};
+  std::vector<TarMember> members = tar ? TarMembers(path, size) : std::vector<TarMember>{{0, size}};
+  // A member that comes twice (the same size and sampled bytes: an icon in
+  // two themes) is found again by xz's dictionary within a block: neither
+  // copy goes to the fast setting, nor is joined to what does.
+  std::vector<uint64_t> prints(members.size());
+  std::vector<bool> random(members.size());
+  std::map<uint64_t, int> copies;
+  for (size_t i = 0; i < members.size(); ++i) {
+    random[i] =
+        members[i].data + members[i].size <= size && LooksRandom(path, members[i], &prints[i]);
+    if (random[i])
+      ++copies[prints[i]];
+  }
   std::vector<InputRegion> regions;
-  std::set<uint64_t> seen;
+  std::vector<bool> held;  // a region that holds a copy
   uint64_t done = 0;
-  for (const TarMember& member : members) {
-    uint64_t fingerprint = 0;
-    if (member.data + member.size > size || !LooksRandom(path, member, &fingerprint) ||
-        !seen.insert(fingerprint).second)
+  for (size_t i = 0; i < members.size(); ++i) {
+    if (!random[i])
       continue;
+    bool copy = copies[prints[i]] > 1;
     // Its header, and what came before it, compress.
-    AddRegion(&regions, member.data - done, true);
-    AddRegion(&regions, member.size, false);
-    done = member.data + member.size;
+    AddRegion(&regions, members[i].data - done, true);
+    AddRegion(&regions, members[i].size, copy);
+    held.resize(regions.size());
+    held.back() = held.back() || copy;
+    done = members[i].data + members[i].size;
   }
   AddRegion(&regions, size - done, true);
+  held.resize(regions.size());
   // What compresses but is too small to matter (headers, the closing
   // blocks, a photo's sidecar) goes with what does not beside it.
   std::vector<InputRegion> joined;
-  for (const InputRegion& region : regions)
-    AddRegion(&joined, region.bytes,
-              region.compresses && (region.bytes >= kWindow || regions.size() == 1));
+  for (size_t i = 0; i < regions.size(); ++i)
+    AddRegion(
+        &joined, regions[i].bytes,
+        regions[i].compresses && (regions[i].bytes >= kWindow || held[i] || regions.size() == 1));
   return JoinSmall(joined, kSmallestFastRegion);
 }
 

@@ -31,8 +31,8 @@ struct InputRegion {
 // bytes add up to `size`. A member is sampled in a few evenly spaced 64 KiB
 // windows, never read whole; one below 64 KiB is judged whole, as the walk
 // reads it between the headers, one below 4 KiB and every header count as
-// compressing, as does a second member of the same size and sampled bytes
-// (a copy: xz's dictionary would find it). What compresses in less than
+// compressing, as do members of the same size and sampled bytes, all of
+// them (copies: xz's dictionary would find them). What compresses in less than
 // 64 KiB beside what does not (headers, the closing blocks, a photo's small
 // sidecar) goes with it; incompressible runs shorter than 4 MiB are not
 // worth a block of their own, and join their neighbours.
