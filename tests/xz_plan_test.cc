@@ -21,6 +21,20 @@ std::string Text(size_t size) {
   return text;
 }
 
+struct File {
+  const char* name;
+  std::string bytes;
+};
+
+// The folder `scratch`/Item, holding `files`.
+std::string MakeItem(const ScratchDir& scratch, const std::vector<File>& files) {
+  std::string folder = scratch / "Item";
+  MakeDir(folder);
+  for (const File& file : files)
+    WriteText(folder + kSep + file.name, file.bytes);
+  return folder;
+}
+
 }  // namespace
 
 TEST(ByteEntropy, BitsAByte) {
@@ -40,10 +54,6 @@ TEST(ByteEntropy, BitsAByte) {
 // random is found by its samples, member by member, and only where it is
 // worth a block of its own.
 TEST_F(ArchiveRun, WhatDoesNotCompressIsFoundByItsSamples) {
-  struct File {
-    const char* name;
-    std::string bytes;
-  };
   std::string photo = Noise(6 * MiB, 1);
   struct {
     const char* what;
@@ -74,10 +84,7 @@ TEST_F(ArchiveRun, WhatDoesNotCompressIsFoundByItsSamples) {
   };
   for (const auto& row : rows) {
     ScratchDir scratch;
-    std::string folder = scratch / "Item";
-    MakeDir(folder);
-    for (const File& file : row.files)
-      WriteText(folder + kSep + file.name, file.bytes);
+    MakeItem(scratch, row.files);
     std::string names;
     for (const File& file : row.files)
       names += std::string(" 'Item/") + file.name + "'";
@@ -243,7 +250,7 @@ TEST_F(ArchiveRun, WhatDoesNotCompressGetsTheFastSetting) {
 #endif
   struct {
     const char* what;
-    std::vector<std::pair<std::string, std::string>> files;
+    std::vector<File> files;
     bool fast, default_chain;
   } rows[] = {
       {"photos",
@@ -255,10 +262,7 @@ TEST_F(ArchiveRun, WhatDoesNotCompressGetsTheFastSetting) {
   };
   for (const auto& row : rows) {
     ScratchDir scratch;
-    std::string folder = scratch / "Item";
-    MakeDir(folder);
-    for (const auto& file : row.files)
-      WriteText(folder + kSep + file.first, file.second);
+    std::string folder = MakeItem(scratch, row.files);
     ASSERT_EQ(0, Arkiva(folder, kReal)) << row.what;
     ExpectArchiveHolds(scratch / "Item.tar.xz", folder);
     std::string blocks;
