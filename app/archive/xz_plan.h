@@ -40,7 +40,7 @@ std::vector<InputRegion> JudgeInput(const std::string& path, uint64_t size, bool
 
 // The plan
 
-// xz before 5.6 (Debian 12's, and the Windows build's) compresses on one
+// xz before 5.6 (Debian 12's) compresses on one
 // core unless told otherwise, from 5.6 on with no memory limit of its own,
 // and in blocks of three dictionaries whatever the input's size. It reads
 // default options from XZ_DEFAULTS, so arkiva can ask for every core, the
