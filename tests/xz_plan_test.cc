@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "tests/arkiva_run.h"
 #include "tests/test_util.h"
 
@@ -104,6 +108,14 @@ TEST_F(ArchiveRun, WhatDoesNotCompressIsFoundByItsSamples) {
         << row.what;
     EXPECT_EQ(row.regions, regions.size()) << row.what;
   }
+#ifndef _WIN32
+  // A FIFO put in Name.tar's place is not read (it would hold the run
+  // forever): all of it counts as compressing.
+  ASSERT_EQ(0, mkfifo((dir / "swapped.tar").c_str(), 0600));
+  std::vector<InputRegion> fifo = JudgeInput(dir / "swapped.tar", 20 * MiB, true);
+  ASSERT_EQ(1u, fifo.size());
+  EXPECT_TRUE(fifo[0].compresses);
+#endif
   // A file is one member.
   WriteText(dir / "video.mp4", Noise(5 * MiB, 6));
   std::vector<InputRegion> file = JudgeInput(dir / "video.mp4", 5 * MiB, false);

@@ -38,6 +38,13 @@ struct InputRegion {
 // worth a block of their own, and join their neighbours.
 std::vector<InputRegion> JudgeInput(const std::string& path, uint64_t size, bool tar);
 
+// The least worth a block at the fast setting of its own.
+const uint64_t kSmallestFastRegion = 4 << 20;
+
+// `regions` with incompressible runs below `least` bytes joined to what
+// compresses around them.
+std::vector<InputRegion> JoinSmallRuns(const std::vector<InputRegion>& regions, uint64_t least);
+
 // The plan
 
 // xz before 5.6 (Debian 12's) compresses on one

@@ -79,10 +79,18 @@ std::string WriteWholeFile(const std::string& path, const std::string& text, mod
 
 bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::string* bytes,
                    std::string* failure) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // A FIFO or a device put in a file's place by someone who can write the
+  // folder would hold the open or the reads forever: only a regular file
+  // is read.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     if (failure)
       *failure = SystemErrorText(errno);
+    return false;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
     return false;
   }
   bytes->assign(size, '\0');

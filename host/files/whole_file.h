@@ -15,7 +15,8 @@
 // Reads `size` bytes of the file `path` from `offset` into *bytes; false
 // when the file cannot be read or holds fewer. A `failure` learns the
 // system's words when it refused (to open or to read); it stays empty for a
-// file that is only shorter.
+// file that is only shorter. Only a regular file is read: a FIFO or a
+// device in its place is refused at once.
 bool ReadFileRange(const std::string& path, int64_t offset, size_t size, std::string* bytes,
                    std::string* failure = nullptr);
 
